@@ -1,0 +1,45 @@
+// The I2C master on the bridge's serial engine: channel discovery and set-up, and the two
+// transaction primitives that assemble one command burst each.
+#pragma once
+
+#include <cstdint>
+
+#include "bridge/bridge_state.h"
+
+namespace kalendo {
+
+// Engine status codes (0 = success; any other value is a library status passed through).
+constexpr uint32_t kEngineOk = 0;
+constexpr uint32_t kEngineAddressNack = 2;
+constexpr uint32_t kEngineNoMemory = 5;
+constexpr uint32_t kEngineBadParameter = 6;
+constexpr uint32_t kEngineDataNack = 10;
+constexpr uint32_t kEngineNoChannel = 18;
+
+// Transfer options of I2C_DeviceWrite.
+constexpr uint32_t XFER_START = 0x01;
+constexpr uint32_t XFER_STOP = 0x02;
+constexpr uint32_t XFER_BURST = 0x10;
+constexpr uint32_t XFER_NO_ADDRESS = 0x40;
+
+bool IsI2cCapable(const FtDeviceListNode& record);
+
+uint32_t CountChannels(uint32_t* count);
+uint32_t GetChannelInfo(uint32_t k, FtDeviceListNode* record);  // k counts from 1
+uint32_t OpenChannel(uint32_t k);                                // k counts from 1
+uint32_t ConfigureChannel(uint32_t clockRate, uint8_t latencyTimer, uint32_t options);
+uint32_t SetChannelClock(uint32_t deviceType, uint32_t rate);
+uint32_t SynchroniseEngine();
+uint32_t DrainReceiveQueue();
+
+uint32_t I2C_DeviceWrite(uint8_t address, uint32_t count, const uint8_t* bytes, uint32_t* sent,
+                         uint32_t options);
+uint32_t I2C_DeviceRead(FtHandle channel, uint8_t address, uint32_t count, uint8_t* buffer,
+                        uint32_t* received);
+
+// Timing records of configured channels.
+const TimingRecord& TimingFor(FtHandle channel);  // the standard-mode row when none
+void StoreTimingRecord(FtHandle channel, uint32_t clockRate);
+void FreeTimingRecord(FtHandle channel);
+
+}  // namespace kalendo

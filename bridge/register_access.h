@@ -1,0 +1,35 @@
+// Register access by register number and width, the device table and the output pin.
+// Every failure travels as a result value or as the sticky BusStatus; nothing throws.
+#pragma once
+
+#include <cstdint>
+
+#include "bridge/bridge_state.h"
+
+namespace kalendo {
+
+// BusStatus codes. The bridge layer only ever sets a non-zero code; callers clear it.
+constexpr int32_t kBusOk = 0;
+constexpr int32_t kBusTransactionFailed = 1;  // also: SelectDevice given an invalid handle
+constexpr int32_t kBusNoChannel = 3;
+constexpr int32_t kBusInvalidSelection = 4;
+
+bool IsValidHandle(DeviceHandle h);
+DeviceEntry* EntryOf(DeviceHandle h);  // null when h is not valid
+
+DeviceHandle FirstDeviceOfBoard(uint32_t boardIndex);
+DeviceHandle FindDeviceByName(DeviceHandle board, const char* name);
+DeviceHandle SelectDevice(DeviceHandle h);  // returns the previous ActiveDevice
+int OpenSelectedDevice();
+DeviceHandle AttachDevice(DeviceHandle h);
+void BuildDeviceTable(uint32_t channelIndex);
+void FillWidthMask();
+
+uint32_t ReadRegisterChecked(uint8_t reg, uint32_t width);
+void WriteRegisterChecked(uint8_t reg, uint32_t value, uint32_t width);
+uint32_t ReadDeviceRegister(uint8_t reg, uint32_t width);
+void WriteDeviceRegister(uint8_t reg, uint32_t value, uint32_t width);
+
+int SetBridgeOutputPin(uint32_t level);
+
+}  // namespace kalendo

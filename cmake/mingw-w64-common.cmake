@@ -1,0 +1,12 @@
+# The -posix compilers: the win32 thread model lacks std::mutex and GoogleTest needs it.
+set(CMAKE_C_COMPILER ${KALENDO_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${KALENDO_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${KALENDO_MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${KALENDO_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Static runtime: Wine cannot find libstdc++-6.dll otherwise.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")

@@ -1,0 +1,12 @@
+# Cross build of the Windows program with MinGW-w64 (64-bit), run under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(KALENDO_MINGW_PREFIX x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
+find_program(KALENDO_WINE_LOADER NAMES wine64 wine PATHS /usr/lib/wine /usr/bin NO_DEFAULT_PATH)
+if(NOT KALENDO_WINE_LOADER)
+    find_program(KALENDO_WINE_LOADER NAMES wine64 wine)
+endif()
+if(KALENDO_WINE_LOADER)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${KALENDO_WINE_LOADER})
+endif()

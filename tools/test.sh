@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: the native unit tests (with
+# AddressSanitizer and UBSan), the Windows tests under Wine, and the 32-bit compile check.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+tools/install-deps.sh || exit 1
+
+logdir="$root/build/test-logs"
+mkdir -p "$logdir"
+passed=0
+failed=0
+status=0
+
+# Adds the counts of ctest's closing line to the totals.
+tally() {
+    local line
+    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
+    if [ -z "$line" ]; then
+        echo "No test summary in $1" >&2
+        status=1
+        return
+    fi
+    local f t
+    f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+    t=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
+    passed=$((passed + t - f))
+    failed=$((failed + f))
+}
+
+step() { echo; echo "=== $*"; }
+
+step "Native build (clang, AddressSanitizer, UBSan)"
+cmake --preset native >"$logdir/native-configure.log" 2>&1 || { cat "$logdir/native-configure.log"; exit 1; }
+cmake --build --preset native || exit 1
+step "Native tests"
+ctest --preset native -j2 2>&1 | tee "$logdir/native-ctest.log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+tally "$logdir/native-ctest.log"
+
+step "Windows x86_64 build (MinGW-w64)"
+cmake --preset mingw64 >"$logdir/mingw64-configure.log" 2>&1 || { cat "$logdir/mingw64-configure.log"; exit 1; }
+cmake --build --preset mingw64 || exit 1
+
+step "Windows i686 compile check (MinGW-w64)"
+cmake --preset mingw32 >"$logdir/mingw32-configure.log" 2>&1 || { cat "$logdir/mingw32-configure.log"; exit 1; }
+cmake --build --preset mingw32 || exit 1
+
+step "Windows tests under Wine"
+# shellcheck source=tools/wine-env.sh
+source tools/wine-env.sh
+kalendo_wine_up
+trap kalendo_wine_down EXIT
+ctest --preset mingw64 -j2 2>&1 | tee "$logdir/mingw64-ctest.log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+tally "$logdir/mingw64-ctest.log"
+
+echo
+echo "all tests: ${passed} passed, ${failed} failed"
+[ "$failed" -eq 0 ] || status=1
+exit $status
