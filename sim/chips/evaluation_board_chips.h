@@ -1,0 +1,53 @@
+// The chips of the evaluation board behind the bridge: one RTC (TQ5100 or TQ5200) at 0x32 and
+// the ISL28023 power monitor at 0x40, sharing the board's supply, battery and temperature.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "sim/i2c_slave.h"
+#include "sim/sim_clock.h"
+
+namespace kalendo::sim {
+
+enum class RtcModel { Tq5100, Tq5200 };
+
+struct ChipsConfig {
+    RtcModel model = RtcModel::Tq5100;
+    const SimClock* clock = nullptr;  // required; outlives the chips
+    uint32_t noiseSeed = 1;           // measurement noise is repeatable for a seed
+    // File that keeps the RTC's registers and time across runs, as the battery-backed chip
+    // does; empty: start fresh and keep nothing.
+    std::string stateFile;
+};
+
+class EvaluationBoardChips {
+public:
+    explicit EvaluationBoardChips(const ChipsConfig& config);
+    ~EvaluationBoardChips();  // saves the RTC state when a state file is set
+    EvaluationBoardChips(const EvaluationBoardChips&) = delete;
+    EvaluationBoardChips& operator=(const EvaluationBoardChips&) = delete;
+
+    I2cSlave& Rtc();
+    I2cSlave& PowerMonitor();
+    RtcModel Model() const;
+
+    // Conditions a test or the control tool sets.
+    void SetBatteryVoltage(double volts);       // default 3.0 V
+    void SetBoardTemperature(double celsius);   // default 25 degrees
+    void SetSupplyOverride(double volts);       // forces the RTC supply rail (a failing supply)
+    void ClearSupplyOverride();                 // back to what the power monitor generates
+    void FireEventInput();                      // TQ5200: time stamp of the event input
+
+    // Observations for tests and tools (not register reads).
+    double SupplyVoltage() const;   // volts on the RTC supply rail now
+    bool RunningFromBattery() const;
+    void SaveState();               // writes the state file now (no-op without one)
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kalendo::sim
