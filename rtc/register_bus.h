@@ -1,0 +1,20 @@
+// The register operations the RTC code needs, as an interface so that sequences such as
+// GuardedTimeWrite can run against the bridge or against a recording fake.
+#pragma once
+
+#include <cstdint>
+
+namespace kalendo {
+
+class RegisterBus {
+  public:
+    virtual ~RegisterBus() = default;
+    virtual uint32_t Read(uint8_t reg, uint32_t width) = 0;
+    virtual void Write(uint8_t reg, uint32_t value, uint32_t width) = 0;
+};
+
+// The bridge's selection-checking operations (ReadRegisterChecked / WriteRegisterChecked) on the
+// ActiveDevice. Failures are left in the bridge's sticky BusStatus.
+RegisterBus& BridgeRegisterBus();
+
+}  // namespace kalendo

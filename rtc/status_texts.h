@@ -1,0 +1,24 @@
+// The main window's time, date and temperature texts from the RTC's register reads. Each takes
+// the bus status of its first read (0 = the read succeeded); the later reads' values are used
+// only when that read succeeded.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kalendo {
+
+// "Error" when the seconds read failed or the hour decodes above 24; otherwise FormatTimeText.
+// Minutes and seconds are not range-checked.
+std::string TimeTextFromRegisters(int32_t secondsReadStatus, uint8_t seconds, uint8_t minutes,
+                                  uint8_t hours, bool twelveHour);
+
+// "Error" when the day read failed or the day decodes above 31; otherwise FormatRtcDateText with
+// the week day named by the week register ("Error" in the name's place when it is not one bit).
+std::string DateTextFromRegisters(int32_t dayReadStatus, uint8_t day, uint8_t month, uint8_t year,
+                                  uint8_t week);
+
+// "Error" when the read failed; otherwise the temperature with one decimal.
+std::string TemperatureTextFromRegister(int32_t readStatus, uint8_t raw);
+
+}  // namespace kalendo
