@@ -17,9 +17,9 @@ enum class MutexWait {
 class OsSeam {
 public:
     virtual ~OsSeam() = default;
-    virtual void* LoadLibrary(const char* name) = 0;  // null when it cannot be loaded
+    virtual void* OpenLibrary(const char* name) = 0;  // null when it cannot be loaded
     virtual void* FindSymbol(void* library, const char* name) = 0;  // null when not exported
-    virtual void FreeLibrary(void* library) = 0;
+    virtual void CloseLibrary(void* library) = 0;
     virtual void* CreateNamedMutex(const char* name) = 0;  // opens an existing one; null on failure
     virtual MutexWait WaitMutex(void* mutex, uint32_t timeoutMs) = 0;
     virtual void ReleaseMutex(void* mutex) = 0;

@@ -1,0 +1,269 @@
+#include "bridge/register_access.h"
+
+#include <cstring>
+#include <new>
+
+#include "bridge/bus_lock.h"
+#include "bridge/engine_commands.h"
+#include "bridge/i2c_engine.h"
+
+namespace kalendo {
+
+namespace {
+
+struct DeviceRow {
+    const char* name;
+    const char* description;
+    DeviceKind kind;
+    uint8_t address;
+};
+
+// Every board carries the same three rows; both RTC rows share the RTC's address.
+constexpr DeviceRow kDeviceRows[] = {
+    {"ISL28023", "Intersil ISL28023", DeviceKind::PowerMonitor, 0x40},
+    {"Novar TQ5100", "Harlo Novar TQ5100 RTC", DeviceKind::Rtc, 0x32},
+    {"Novar TQ5200", "Harlo Novar TQ5200 RTC", DeviceKind::Rtc, 0x32},
+};
+constexpr uint32_t kDeviceClockRate = 100000;
+constexpr uint8_t kDeviceLatencyTimer = 2;
+constexpr uint32_t kDeviceOptions = kOptionDriveLowOnly;
+
+constexpr uint8_t kUpperPortFoutGate = 0x08;
+
+uint8_t BoardOf(DeviceHandle h) { return static_cast<uint8_t>(h >> 8); }
+uint8_t DeviceOf(DeviceHandle h) { return static_cast<uint8_t>(h & 0xFF); }
+
+uint32_t MaskFor(uint32_t width) { return Bridge().WidthMask[width <= 32 ? width : 32]; }
+
+// Bytes of a value of this width; the widths in use are whole bytes up to four.
+uint32_t ByteCount(uint32_t width) {
+    uint32_t n = width / 8;
+    return n <= 4 ? n : 4;
+}
+
+uint32_t ReadPowerMonitorRegister(uint8_t address, uint8_t reg, uint32_t n) {
+    uint32_t sent = 0;
+    I2C_DeviceWrite(address, 1, &reg, &sent, XFER_START | XFER_BURST);
+    uint8_t bytes[4] = {};
+    uint32_t received = 0;
+    uint32_t status = I2C_DeviceRead(Bridge().ChannelHandle, address, n, bytes, &received);
+    if (status != kEngineOk || received != n) return 0xFFFF;
+    uint32_t value = 0;
+    for (uint32_t i = 0; i < n; ++i) value = (value << 8) | bytes[i];  // most significant first
+    return value;
+}
+
+uint32_t ReadRtcRegister(uint8_t address, uint8_t reg, uint32_t n) {
+    uint8_t bytes[4] = {};
+    uint32_t sent = 0;
+    uint32_t status = I2C_DeviceWrite(address, 1, &reg, &sent, XFER_START | XFER_BURST);
+    bool ok = status == kEngineOk && sent == 1;
+    if (!ok) {
+        // Release the bus the address phase left open.
+        I2C_DeviceWrite(address, 0, nullptr, &sent, XFER_STOP | XFER_BURST | XFER_NO_ADDRESS);
+    } else {
+        uint32_t received = 0;
+        status = I2C_DeviceRead(Bridge().ChannelHandle, address, n, bytes, &received);
+        ok = status == kEngineOk && received == n;
+    }
+    if (!ok) Bridge().BusStatus = kBusTransactionFailed;
+    // Least significant first; bytes not read stay 0.
+    return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (uint32_t{bytes[3]} << 24);
+}
+
+void CopyText(char* out, size_t capacity, const char* text) {
+    std::strncpy(out, text, capacity - 1);
+    out[capacity - 1] = '\0';
+}
+
+// The answer to a read with no valid selection: all ones of the width, at most 24 bits.
+uint32_t InvalidSelectionRead(uint32_t width) {
+    Bridge().BusStatus = kBusInvalidSelection;
+    return MaskFor(width) & 0xFFFFFF;
+}
+
+}  // namespace
+
+bool IsValidHandle(DeviceHandle h) {
+    if (h == 0) return false;
+    const BridgeState& s = Bridge();
+    uint32_t board = uint32_t{BoardOf(h)} - 1;  // a zero byte wraps and is never valid
+    uint32_t device = uint32_t{DeviceOf(h)} - 1;
+    if (board >= s.boardCount || !s.boards[board]) return false;
+    const BoardEntry& b = *s.boards[board];
+    return device < b.deviceCount && device < kDeviceSlots && b.devices[device];
+}
+
+DeviceEntry* EntryOf(DeviceHandle h) {
+    if (!IsValidHandle(h)) return nullptr;
+    return Bridge().boards[BoardOf(h) - 1]->devices[DeviceOf(h) - 1];
+}
+
+void FillWidthMask() {
+    uint32_t* mask = Bridge().WidthMask;
+    mask[0] = 0;
+    for (int w = 1; w <= 32; ++w) mask[w] = mask[w - 1] * 2 + 1;
+}
+
+DeviceHandle FirstDeviceOfBoard(uint32_t boardIndex) {
+    if (boardIndex >= Bridge().boardCount) return 0;
+    return static_cast<DeviceHandle>(((boardIndex + 1) << 8) | 1);
+}
+
+DeviceHandle FindDeviceByName(DeviceHandle board, const char* name) {
+    BridgeState& s = Bridge();
+    uint32_t index = uint32_t{BoardOf(board)} - 1;
+    if (board == 0 || index >= s.boardCount || !s.boards[index]) {
+        s.BusStatus = kBusInvalidSelection;
+        return 0;
+    }
+    const BoardEntry& b = *s.boards[index];
+    for (uint32_t d = 0; d < b.deviceCount && d < kDeviceSlots; ++d) {
+        if (b.devices[d] && std::strcmp(b.devices[d]->name, name) == 0) {
+            return static_cast<DeviceHandle>(((index + 1) << 8) | (d + 1));
+        }
+    }
+    return 0;
+}
+
+DeviceHandle SelectDevice(DeviceHandle h) {
+    BridgeState& s = Bridge();
+    DeviceHandle previous = s.ActiveDevice;
+    if (!IsValidHandle(h)) {
+        s.BusStatus = kBusTransactionFailed;
+        return previous;
+    }
+    AttachDevice(h);
+    s.ActiveDevice = h;
+    return previous;
+}
+
+DeviceHandle AttachDevice(DeviceHandle h) {
+    BridgeState& s = Bridge();
+    DeviceEntry* entry = EntryOf(h);
+    if (!entry) {
+        s.BusStatus = kBusInvalidSelection;
+        return 0;
+    }
+    s.BusTarget = entry;
+    BoardEntry& board = *s.boards[BoardOf(h) - 1];
+    if (board.attachedCount == 0 && OpenChannel(entry->channelIndex + 1) == kEngineOk &&
+        ConfigureChannel(entry->clockRate, entry->latencyTimer, entry->options) != kEngineOk) {
+        return 0;  // nothing marked: the next attach opens and configures again
+    }
+    // A failed open is not fatal here: the transactions then fail with the engine's status.
+    if (!entry->attached) {
+        ++board.attachedCount;
+        entry->attached = 1;
+    }
+    return h;
+}
+
+int OpenSelectedDevice() {
+    BridgeState& s = Bridge();
+    DeviceEntry* entry = EntryOf(s.ActiveDevice);
+    if (!entry) {
+        s.BusStatus = kBusInvalidSelection;
+        return 0;
+    }
+    entry->attached = 1;
+    return entry->attached;
+}
+
+void BuildDeviceTable(uint32_t channelIndex) {
+    BridgeState& s = Bridge();
+    if (s.boardCount >= kMaxBoards || !s.boards[s.boardCount]) return;
+    BoardEntry& board = *s.boards[s.boardCount];
+    for (DeviceEntry* d : board.devices) {
+        if (d) d->present = 0;
+    }
+    uint32_t filled = 0;
+    for (const DeviceRow& row : kDeviceRows) {
+        DeviceEntry* entry = new (std::nothrow) DeviceEntry();
+        if (!entry) break;
+        CopyText(entry->name, sizeof(entry->name), row.name);
+        CopyText(entry->description, sizeof(entry->description), row.description);
+        entry->present = 1;
+        entry->attached = 0;
+        entry->channelIndex = channelIndex;
+        entry->kind = static_cast<uint32_t>(row.kind);
+        entry->clockRate = kDeviceClockRate;
+        entry->latencyTimer = kDeviceLatencyTimer;
+        entry->options = kDeviceOptions;
+        entry->address = row.address;
+        delete board.devices[filled];
+        board.devices[filled++] = entry;
+    }
+    board.deviceCount = filled;
+}
+
+uint32_t ReadRegisterChecked(uint8_t reg, uint32_t width) {
+    if (!IsValidHandle(Bridge().ActiveDevice)) return InvalidSelectionRead(width);
+    return ReadDeviceRegister(reg, width);
+}
+
+void WriteRegisterChecked(uint8_t reg, uint32_t value, uint32_t width) {
+    if (!IsValidHandle(Bridge().ActiveDevice)) {
+        Bridge().BusStatus = kBusInvalidSelection;
+        return;
+    }
+    WriteDeviceRegister(reg, value, width);
+}
+
+uint32_t ReadDeviceRegister(uint8_t reg, uint32_t width) {
+    BridgeState& s = Bridge();
+    // Callers test the selection first; an invalid one gets the checked form's answer rather
+    // than a transaction to nowhere.
+    if (!IsValidHandle(s.ActiveDevice) || !s.BusTarget) return InvalidSelectionRead(width);
+    const bool powerMonitor = DeviceOf(s.ActiveDevice) == kPowerMonitorDevice;
+    BusLock lock;
+    if (!lock.Usable()) {
+        s.BusStatus = kBusTransactionFailed;
+        return (powerMonitor ? 0xFFFF : 0) & MaskFor(width);
+    }
+    const uint32_t n = ByteCount(width);
+    const uint8_t address = s.BusTarget->address;
+    uint32_t value = powerMonitor ? ReadPowerMonitorRegister(address, reg, n)
+                                  : ReadRtcRegister(address, reg, n);
+    return value & MaskFor(width);
+}
+
+void WriteDeviceRegister(uint8_t reg, uint32_t value, uint32_t width) {
+    BridgeState& s = Bridge();
+    if (!IsValidHandle(s.ActiveDevice) || !s.BusTarget) {
+        s.BusStatus = kBusInvalidSelection;
+        return;
+    }
+    const uint32_t n = ByteCount(width);
+    uint8_t message[5] = {reg};
+    for (uint32_t i = 0; i < n; ++i) {
+        // The power monitor takes the most significant byte first, the RTC the least.
+        uint32_t shift = DeviceOf(s.ActiveDevice) == kPowerMonitorDevice ? 8 * (n - 1 - i) : 8 * i;
+        message[1 + i] = static_cast<uint8_t>(value >> shift);
+    }
+    BusLock lock;
+    if (!lock.Usable()) {
+        s.BusStatus = kBusTransactionFailed;
+        return;
+    }
+    uint32_t sent = 0;
+    uint32_t status = I2C_DeviceWrite(s.BusTarget->address, n + 1, message, &sent,
+                                      XFER_START | XFER_STOP | XFER_BURST);
+    if (status != kEngineOk || sent != n + 1) s.BusStatus = kBusTransactionFailed;
+}
+
+int SetBridgeOutputPin(uint32_t level) {
+    BridgeState& s = Bridge();
+    if (!s.ChannelHandle) {
+        s.BusStatus = kBusNoChannel;
+        return 0;
+    }
+    s.UpperPortValue = static_cast<uint8_t>((s.UpperPortValue & ~kUpperPortFoutGate) |
+                                            (level & kUpperPortFoutGate));
+    s.UpperPortDirection |= kUpperPortFoutGate;
+    const uint8_t command[3] = {engine::kSetHighPins, s.UpperPortValue, s.UpperPortDirection};
+    uint32_t written = 0;
+    return s.ft.Write(s.ChannelHandle, command, sizeof(command), &written) == kFtOk ? 1 : 0;
+}
+
+}  // namespace kalendo
