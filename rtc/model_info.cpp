@@ -1,0 +1,10 @@
+#include "rtc/model_info.h"
+
+namespace kalendo {
+
+ModelTableArray& ModelTable() {
+    static ModelTableArray table;
+    return table;
+}
+
+}  // namespace kalendo
