@@ -1,0 +1,436 @@
+#include "sim/simulated_library.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kalendo::sim {
+
+namespace {
+
+constexpr uint32_t kVendorId = 0x0403;
+
+// USB identifier (vendor << 16 | product) of each chip type.
+uint32_t UsbIdFor(uint32_t type) {
+    switch (type) {
+        case 8:
+            return kVendorId << 16 | 0x6014;  // FT232H
+        case 7:
+            return kVendorId << 16 | 0x6011;  // FT4232H
+        default:
+            return kVendorId << 16 | 0x6010;  // FT2232C/D and FT2232H
+    }
+}
+
+void CopyText(char* out, size_t capacity, const std::string& text) {
+    const size_t n = std::min(capacity - 1, text.size());
+    std::memcpy(out, text.data(), n);
+    std::memset(out + n, 0, capacity - n);
+}
+
+uint64_t P(const void* p) {
+    return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p));
+}
+
+}  // namespace
+
+std::vector<SimDeviceSpec> DefaultDeviceList() {
+    return {SimDeviceSpec{}};
+}
+
+struct SimulatedLibrary::Device {
+    SimDeviceSpec spec;
+    std::unique_ptr<I2cBus> ownBus;  // devices other than the board: an empty bus
+    std::unique_ptr<SerialEngine> engine;
+    bool plugged = true;
+    uint32_t generation = 0;
+    bool open = false;
+    uintptr_t handle = 0;
+    uint8_t bitMode = 0;
+    uint8_t latencyMs = 16;
+    uint32_t readTimeoutMs = 0;
+    uint32_t writeTimeoutMs = 0;
+};
+
+SimulatedLibrary::SimulatedLibrary() {
+    Reset();
+}
+
+SimulatedLibrary::~SimulatedLibrary() = default;
+
+SimulatedLibrary& Simulator() {
+    // Never destroyed: the DLL may still be called while the process tears down.
+    static SimulatedLibrary* instance = new SimulatedLibrary();
+    return *instance;
+}
+
+void SimulatedLibrary::Reset() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    for (I2cSlave* s : slaves_) boardBus_.DetachSlave(s);
+    slaves_.clear();
+    boardBus_.DetachAllSlaves();
+    for (int a = 0; a < 128; ++a) boardBus_.SetAddressAcknowledge(static_cast<uint8_t>(a), true);
+    boardBus_.ResetDecoder();
+    failOpen_ = failWrite_ = kFtOk;
+    engineEcho_ = true;
+    clock_.UseVirtual(false);
+    recording_ = false;
+    calls_.clear();
+    writes_.clear();
+    specs_ = DefaultDeviceList();
+    RebuildDevices();
+}
+
+void SimulatedLibrary::RebuildDevices() {
+    handles_.clear();
+    devices_.clear();
+    boardIndex_ = SIZE_MAX;
+    for (size_t i = 0; i < specs_.size(); ++i) {
+        auto d = std::make_unique<Device>();
+        d->spec = specs_[i];
+        const bool board = boardIndex_ == SIZE_MAX && d->spec.description == "UM232H";
+        if (board) {
+            boardIndex_ = i;
+            d->engine = std::make_unique<SerialEngine>(boardBus_);
+        } else {
+            d->ownBus = std::make_unique<I2cBus>();
+            d->engine = std::make_unique<SerialEngine>(*d->ownBus);
+        }
+        d->engine->SetAnswerInvalidOpcodes(engineEcho_);
+        devices_.push_back(std::move(d));
+    }
+    boardBus_.ResetDecoder();
+}
+
+void SimulatedLibrary::SetDeviceList(const std::vector<SimDeviceSpec>& devices) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    specs_ = devices;
+    RebuildDevices();
+}
+
+std::vector<SimDeviceSpec> SimulatedLibrary::DeviceList() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return specs_;
+}
+
+void SimulatedLibrary::Unplug() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (boardIndex_ == SIZE_MAX) return;
+    Device& d = *devices_[boardIndex_];
+    if (!d.plugged) return;
+    d.plugged = false;
+    d.open = false;
+    d.handle = 0;
+    ++d.generation;
+}
+
+void SimulatedLibrary::PlugBack() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (boardIndex_ == SIZE_MAX) return;
+    Device& d = *devices_[boardIndex_];
+    if (d.plugged) return;
+    // Powered up again: a fresh engine and an idle bus.
+    d.plugged = true;
+    d.bitMode = 0;
+    d.engine->Reset();
+    boardBus_.ResetDecoder();
+}
+
+bool SimulatedLibrary::Plugged() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return boardIndex_ != SIZE_MAX && devices_[boardIndex_]->plugged;
+}
+
+void SimulatedLibrary::AttachSlave(I2cSlave* slave) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (!slave || std::find(slaves_.begin(), slaves_.end(), slave) != slaves_.end()) return;
+    slaves_.push_back(slave);
+    boardBus_.AttachSlave(slave);
+}
+
+void SimulatedLibrary::DetachSlave(I2cSlave* slave) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    slaves_.erase(std::remove(slaves_.begin(), slaves_.end(), slave), slaves_.end());
+    boardBus_.DetachSlave(slave);
+}
+
+void SimulatedLibrary::SetAddressAcknowledge(uint8_t address, bool on) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    boardBus_.SetAddressAcknowledge(address, on);
+}
+
+void SimulatedLibrary::SetFailOpen(FtStatus status) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    failOpen_ = status;
+}
+
+void SimulatedLibrary::SetFailWrite(FtStatus status) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    failWrite_ = status;
+}
+
+void SimulatedLibrary::SetEngineEcho(bool on) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    engineEcho_ = on;
+    for (auto& d : devices_) d->engine->SetAnswerInvalidOpcodes(on);
+}
+
+void SimulatedLibrary::SetBeforeEachCall(std::function<void()> hook) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    beforeEachCall_ = std::move(hook);
+}
+
+SerialEngine* SimulatedLibrary::BoardEngine() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return boardIndex_ == SIZE_MAX ? nullptr : devices_[boardIndex_]->engine.get();
+}
+
+void SimulatedLibrary::WithLock(const std::function<void()>& f) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    f();
+}
+
+void SimulatedLibrary::SetRecording(bool on) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    recording_ = on;
+}
+
+std::vector<LibraryCall> SimulatedLibrary::Calls() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return calls_;
+}
+
+std::vector<std::vector<uint8_t>> SimulatedLibrary::Writes() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return writes_;
+}
+
+void SimulatedLibrary::ClearRecording() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    calls_.clear();
+    writes_.clear();
+}
+
+// Caller holds the lock.
+void SimulatedLibrary::BeginCall(const char* name, std::initializer_list<uint64_t> args) {
+    if (recording_) calls_.push_back(LibraryCall{name, std::vector<uint64_t>(args)});
+}
+
+std::vector<size_t> SimulatedLibrary::VisibleDevices() const {
+    std::vector<size_t> visible;
+    for (size_t i = 0; i < devices_.size(); ++i) {
+        if (devices_[i]->plugged) visible.push_back(i);
+    }
+    return visible;
+}
+
+FtStatus SimulatedLibrary::Lookup(FtHandle handle, Device** device) {
+    auto it = handles_.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == handles_.end()) return kFtInvalidHandle;
+    Device& d = *devices_[it->second.device];
+    if (!d.plugged || d.generation != it->second.generation) return kFtIoError;
+    *device = &d;
+    return kFtOk;
+}
+
+// Every entry point first runs the hook (outside the lock: it may call the control half).
+#define KALENDO_SIM_ENTER(name, ...)                    \
+    if (beforeEachCall_) beforeEachCall_();             \
+    std::lock_guard<std::recursive_mutex> lock(mutex_); \
+    BeginCall(name, {__VA_ARGS__})
+
+FtStatus SimulatedLibrary::GetLibraryVersion(uint32_t* version) {
+    KALENDO_SIM_ENTER("FT_GetLibraryVersion", P(version));
+    if (!version) return kFtInvalidParameter;
+    *version = kSimLibraryVersion;
+    return kFtOk;
+}
+
+FtStatus SimulatedLibrary::CreateDeviceInfoList(uint32_t* count) {
+    KALENDO_SIM_ENTER("FT_CreateDeviceInfoList", P(count));
+    if (!count) return kFtInvalidParameter;
+    *count = static_cast<uint32_t>(VisibleDevices().size());
+    return kFtOk;
+}
+
+// The count going in is the room in records; coming out, the number of records filled.
+FtStatus SimulatedLibrary::GetDeviceInfoList(FtDeviceListNode* records, uint32_t* count) {
+    KALENDO_SIM_ENTER("FT_GetDeviceInfoList", P(records), count ? *count : 0);
+    if (!count || (!records && *count)) return kFtInvalidParameter;
+    const std::vector<size_t> visible = VisibleDevices();
+    const uint32_t n = std::min<uint32_t>(*count, static_cast<uint32_t>(visible.size()));
+    for (uint32_t i = 0; i < n; ++i) {
+        const Device& d = *devices_[visible[i]];
+        FtDeviceListNode& r = records[i];
+        r.flags = d.open ? 1 : 0;
+        r.type = d.spec.type;
+        r.id = UsbIdFor(d.spec.type);
+        r.locationId = d.spec.locationId;
+        CopyText(r.serialNumber, sizeof r.serialNumber, d.spec.serial);
+        CopyText(r.description, sizeof r.description, d.spec.description);
+        r.handle = d.open ? reinterpret_cast<FtHandle>(d.handle) : nullptr;
+    }
+    *count = n;
+    return kFtOk;
+}
+
+FtStatus SimulatedLibrary::Open(int position, FtHandle* handle) {
+    KALENDO_SIM_ENTER("FT_Open", static_cast<uint64_t>(position), P(handle));
+    if (!handle) return kFtInvalidParameter;
+    *handle = nullptr;
+    if (failOpen_ != kFtOk) return failOpen_;
+    const std::vector<size_t> visible = VisibleDevices();
+    if (position < 0 || static_cast<size_t>(position) >= visible.size()) {
+        return kFtDeviceNotFound;
+    }
+    Device& d = *devices_[visible[static_cast<size_t>(position)]];
+    if (d.open) return kFtDeviceNotOpened;
+    d.open = true;
+    d.handle = nextHandle_++;
+    d.bitMode = 0;
+    d.engine->Reset();
+    handles_[d.handle] = OpenHandle{visible[static_cast<size_t>(position)], d.generation};
+    *handle = reinterpret_cast<FtHandle>(d.handle);
+    return kFtOk;
+}
+
+FtStatus SimulatedLibrary::Close(FtHandle handle) {
+    KALENDO_SIM_ENTER("FT_Close", P(handle));
+    auto it = handles_.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == handles_.end()) return kFtInvalidHandle;
+    Device& d = *devices_[it->second.device];
+    const bool stale = !d.plugged || d.generation != it->second.generation;
+    handles_.erase(it);
+    if (stale) return kFtIoError;
+    d.open = false;
+    d.handle = 0;
+    return kFtOk;
+}
+
+FtStatus SimulatedLibrary::ResetDevice(FtHandle handle) {
+    KALENDO_SIM_ENTER("FT_ResetDevice", P(handle));
+    Device* d = nullptr;
+    if (FtStatus s = Lookup(handle, &d)) return s;
+    d->engine->PurgeAnswers();
+    d->engine->PurgeCommands();
+    return kFtOk;
+}
+
+FtStatus SimulatedLibrary::Purge(FtHandle handle, uint32_t mask) {
+    KALENDO_SIM_ENTER("FT_Purge", P(handle), mask);
+    Device* d = nullptr;
+    if (FtStatus s = Lookup(handle, &d)) return s;
+    if (mask & kFtPurgeRx) d->engine->PurgeAnswers();
+    if (mask & kFtPurgeTx) d->engine->PurgeCommands();
+    return kFtOk;
+}
+
+FtStatus SimulatedLibrary::SetUsbParameters(FtHandle handle, uint32_t inSize, uint32_t outSize) {
+    KALENDO_SIM_ENTER("FT_SetUSBParameters", P(handle), inSize, outSize);
+    Device* d = nullptr;
+    return Lookup(handle, &d);
+}
+
+FtStatus SimulatedLibrary::SetChars(FtHandle handle, uint8_t eventChar, uint8_t eventEnable,
+                                    uint8_t errorChar, uint8_t errorEnable) {
+    KALENDO_SIM_ENTER("FT_SetChars", P(handle), eventChar, eventEnable, errorChar, errorEnable);
+    Device* d = nullptr;
+    return Lookup(handle, &d);
+}
+
+FtStatus SimulatedLibrary::SetTimeouts(FtHandle handle, uint32_t readMs, uint32_t writeMs) {
+    KALENDO_SIM_ENTER("FT_SetTimeouts", P(handle), readMs, writeMs);
+    Device* d = nullptr;
+    if (FtStatus s = Lookup(handle, &d)) return s;
+    d->readTimeoutMs = readMs;
+    d->writeTimeoutMs = writeMs;
+    return kFtOk;
+}
+
+FtStatus SimulatedLibrary::SetLatencyTimer(FtHandle handle, uint8_t ms) {
+    KALENDO_SIM_ENTER("FT_SetLatencyTimer", P(handle), ms);
+    Device* d = nullptr;
+    if (FtStatus s = Lookup(handle, &d)) return s;
+    d->latencyMs = ms;
+    return kFtOk;
+}
+
+// Mode 2 starts the serial engine afresh; any other mode stops it, and written bytes are then
+// not engine commands.
+FtStatus SimulatedLibrary::SetBitMode(FtHandle handle, uint8_t mask, uint8_t mode) {
+    KALENDO_SIM_ENTER("FT_SetBitMode", P(handle), mask, mode);
+    Device* d = nullptr;
+    if (FtStatus s = Lookup(handle, &d)) return s;
+    d->bitMode = mode;
+    d->engine->PurgeCommands();
+    if (mode == kFtBitModeSerialEngine) d->engine->Reset();
+    return kFtOk;
+}
+
+FtStatus SimulatedLibrary::GetQueueStatus(FtHandle handle, uint32_t* waiting) {
+    KALENDO_SIM_ENTER("FT_GetQueueStatus", P(handle), P(waiting));
+    if (!waiting) return kFtInvalidParameter;
+    *waiting = 0;
+    Device* d = nullptr;
+    if (FtStatus s = Lookup(handle, &d)) return s;
+    *waiting = static_cast<uint32_t>(d->engine->Pending());
+    return kFtOk;
+}
+
+FtStatus SimulatedLibrary::GetLatencyTimer(FtHandle handle, uint8_t* ms) {
+    KALENDO_SIM_ENTER("FT_GetLatencyTimer", P(handle), P(ms));
+    if (!ms) return kFtInvalidParameter;
+    Device* d = nullptr;
+    if (FtStatus s = Lookup(handle, &d)) return s;
+    *ms = d->latencyMs;
+    return kFtOk;
+}
+
+// Answers are ready as soon as the engine has produced them. A read asking for more than there
+// is returns what there is; on the virtual clock the read time-out has then passed. Nothing ever
+// blocks the caller for real time.
+FtStatus SimulatedLibrary::Read(FtHandle handle, void* buffer, uint32_t count, uint32_t* read) {
+    KALENDO_SIM_ENTER("FT_Read", P(handle), P(buffer), count, P(read));
+    if (!read || (!buffer && count)) return kFtInvalidParameter;
+    *read = 0;
+    Device* d = nullptr;
+    if (FtStatus s = Lookup(handle, &d)) return s;
+    *read = static_cast<uint32_t>(d->engine->Read(static_cast<uint8_t*>(buffer), count));
+    if (*read < count) clock_.AdvanceMs(d->readTimeoutMs);
+    return kFtOk;
+}
+
+FtStatus SimulatedLibrary::Write(FtHandle handle, const void* buffer, uint32_t count,
+                                 uint32_t* written) {
+    KALENDO_SIM_ENTER("FT_Write", P(handle), P(buffer), count, P(written));
+    if (!written || (!buffer && count)) return kFtInvalidParameter;
+    *written = 0;
+    Device* d = nullptr;
+    if (FtStatus s = Lookup(handle, &d)) return s;
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    if (recording_) writes_.emplace_back(bytes, bytes + count);
+    if (failWrite_ != kFtOk) return failWrite_;
+    if (d->bitMode == kFtBitModeSerialEngine) {
+        d->engine->CatchUpWireTime(clock_.NowPs());
+        d->engine->Write(bytes, count);
+        clock_.AdvanceToPs(d->engine->WireTimePs());
+    }
+    *written = count;
+    return kFtOk;
+}
+
+FtStatus SimulatedLibrary::GetDeviceInfo(FtHandle handle, uint32_t* type, uint32_t* id,
+                                         char* serial16, char* description64, void* reserved) {
+    KALENDO_SIM_ENTER("FT_GetDeviceInfo", P(handle), P(type), P(id), P(serial16), P(description64),
+                      P(reserved));
+    Device* d = nullptr;
+    if (FtStatus s = Lookup(handle, &d)) return s;
+    if (type) *type = d->spec.type;
+    if (id) *id = UsbIdFor(d->spec.type);
+    if (serial16) CopyText(serial16, 16, d->spec.serial);
+    if (description64) CopyText(description64, 64, d->spec.description);
+    return kFtOk;
+}
+
+#undef KALENDO_SIM_ENTER
+
+}  // namespace kalendo::sim

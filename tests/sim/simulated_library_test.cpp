@@ -1,0 +1,252 @@
+// The stand-in library's entry points, called the way the program binds them: by name.
+#include "sim/simulated_library.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include "sim/ft_entry_points.h"
+#include "sim/i2c_burst_builder.h"
+#include "sim/register_file_slave.h"
+
+namespace kalendo::sim {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// The entry points as the bridge layer sees them: looked up by name.
+FtLibrary Bind() {
+    FtLibrary ft{};
+    void** slots = reinterpret_cast<void**>(&ft);
+    const char* names[] = {"FT_GetLibraryVersion",
+                           "FT_CreateDeviceInfoList",
+                           "FT_GetDeviceInfoList",
+                           "FT_Open",
+                           "FT_Close",
+                           "FT_ResetDevice",
+                           "FT_Purge",
+                           "FT_SetUSBParameters",
+                           "FT_SetChars",
+                           "FT_SetTimeouts",
+                           "FT_SetLatencyTimer",
+                           "FT_SetBitMode",
+                           "FT_GetQueueStatus",
+                           "FT_GetLatencyTimer",
+                           "FT_Read",
+                           "FT_Write",
+                           "FT_GetDeviceInfo"};
+    static_assert(sizeof(FtLibrary) == sizeof(names) / sizeof(names[0]) * sizeof(void*));
+    for (size_t i = 0; i < sizeof(names) / sizeof(names[0]); ++i) {
+        slots[i] = FindEntryPoint(names[i]);
+        EXPECT_NE(slots[i], nullptr) << names[i];
+    }
+    return ft;
+}
+
+class SimulatedLibraryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Simulator().Reset();
+        Simulator().AttachSlave(&chip);
+        ft = Bind();
+    }
+    void TearDown() override { Simulator().Reset(); }
+
+    FtHandle OpenEngine(int position = 0) {
+        FtHandle h = nullptr;
+        EXPECT_EQ(ft.Open(position, &h), kFtOk);
+        EXPECT_EQ(ft.SetTimeouts(h, 5000, 5000), kFtOk);
+        EXPECT_EQ(ft.SetBitMode(h, 0, 0), kFtOk);
+        EXPECT_EQ(ft.SetBitMode(h, 0, 2), kFtOk);
+        return h;
+    }
+    FtStatus Send(FtHandle h, const Bytes& bytes) {
+        uint32_t written = 0;
+        return ft.Write(h, bytes.data(), static_cast<uint32_t>(bytes.size()), &written);
+    }
+    Bytes ReadAll(FtHandle h) {
+        uint32_t waiting = 0;
+        EXPECT_EQ(ft.GetQueueStatus(h, &waiting), kFtOk);
+        Bytes out(waiting);
+        uint32_t read = 0;
+        EXPECT_EQ(ft.Read(h, out.data(), waiting, &read), kFtOk);
+        out.resize(read);
+        return out;
+    }
+    std::vector<FtDeviceListNode> List() {
+        uint32_t n = 0;
+        EXPECT_EQ(ft.CreateDeviceInfoList(&n), kFtOk);
+        std::vector<FtDeviceListNode> records(n);
+        EXPECT_EQ(ft.GetDeviceInfoList(records.data(), &n), kFtOk);
+        records.resize(n);
+        return records;
+    }
+
+    FtLibrary ft{};
+    RegisterFileSlave chip{0x32, 32};
+};
+
+TEST_F(SimulatedLibraryTest, UnknownNamesAreNotExported) {
+    EXPECT_EQ(FindEntryPoint("FT_OpenEx"), nullptr);
+    EXPECT_EQ(FindEntryPoint(""), nullptr);
+    EXPECT_EQ(FindEntryPoint(nullptr), nullptr);
+}
+
+TEST_F(SimulatedLibraryTest, DefaultListIsOneUm232hThatOpensByPosition) {
+    const auto records = List();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].type, 8u);
+    EXPECT_EQ(records[0].locationId, 0x11u);
+    EXPECT_STREQ(records[0].description, "UM232H");
+    EXPECT_EQ(records[0].flags, 0u);
+
+    FtHandle h = nullptr;
+    EXPECT_EQ(ft.Open(1, &h), kFtDeviceNotFound);
+    EXPECT_EQ(ft.Open(-1, &h), kFtDeviceNotFound);
+    ASSERT_EQ(ft.Open(0, &h), kFtOk);
+    FtHandle second = nullptr;
+    EXPECT_EQ(ft.Open(0, &second), kFtDeviceNotOpened) << "already open";
+    EXPECT_EQ(List()[0].flags & 1, 1u);
+
+    uint32_t type = 0, id = 0;
+    char serial[16], description[64];
+    ASSERT_EQ(ft.GetDeviceInfo(h, &type, &id, serial, description, nullptr), kFtOk);
+    EXPECT_EQ(type, 8u);
+    EXPECT_STREQ(description, "UM232H");
+    EXPECT_EQ(ft.Close(h), kFtOk);
+    EXPECT_EQ(ft.Close(h), kFtInvalidHandle);
+    EXPECT_EQ(ft.Purge(h, 3), kFtInvalidHandle);
+}
+
+TEST_F(SimulatedLibraryTest, OtherDevicesOpenWithAnEmptyBus) {
+    Simulator().SetDeviceList({{6, 0x11, "Dual RS232-HS A", "A"},
+                               {6, 0x12, "Dual RS232-HS B", "B"},
+                               {8, 0x21, "UM232H", "C"}});
+    const auto records = List();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_STREQ(records[1].description, "Dual RS232-HS B");
+    EXPECT_EQ(records[2].locationId, 0x21u);
+
+    for (int position : {0, 2}) {
+        FtHandle h = OpenEngine(position);
+        Bytes b = burst::Setup(true);
+        const Bytes w = burst::RegisterWrite(0x32, 0x00, {0x5A});
+        b.insert(b.end(), w.begin(), w.end());
+        ASSERT_EQ(Send(h, b), kFtOk);
+        const uint8_t expectedAck = position == 2 ? 0 : 1;
+        EXPECT_EQ(ReadAll(h), (Bytes(3, expectedAck))) << "position " << position;
+        ft.Close(h);
+    }
+}
+
+TEST_F(SimulatedLibraryTest, EngineCommandsOnlyAfterSerialEngineMode) {
+    FtHandle h = nullptr;
+    ASSERT_EQ(ft.Open(0, &h), kFtOk);
+    ASSERT_EQ(Send(h, {0xAA}), kFtOk);
+    EXPECT_TRUE(ReadAll(h).empty());
+    ASSERT_EQ(ft.SetBitMode(h, 0, 2), kFtOk);
+    ASSERT_EQ(Send(h, {0xAA}), kFtOk);
+    EXPECT_EQ(ReadAll(h), (Bytes{0xFA, 0xAA}));
+
+    Simulator().SetEngineEcho(false);
+    ASSERT_EQ(Send(h, {0xAA, 0xAB}), kFtOk);
+    EXPECT_TRUE(ReadAll(h).empty());
+}
+
+TEST_F(SimulatedLibraryTest, UnplugFailsOpenHandlesUntilReopenedAfterPlugBack) {
+    FtHandle h = OpenEngine();
+    Simulator().Unplug();
+    uint32_t waiting = 0, written = 0;
+    EXPECT_EQ(ft.GetQueueStatus(h, &waiting), kFtIoError);
+    EXPECT_EQ(ft.Write(h, "\xAA", 1, &written), kFtIoError);
+    EXPECT_TRUE(List().empty());
+    FtHandle again = nullptr;
+    EXPECT_EQ(ft.Open(0, &again), kFtDeviceNotFound);
+
+    Simulator().PlugBack();
+    EXPECT_EQ(List().size(), 1u);
+    EXPECT_EQ(ft.GetQueueStatus(h, &waiting), kFtIoError) << "the old handle stays dead";
+    EXPECT_EQ(ft.Close(h), kFtIoError);
+    FtHandle fresh = OpenEngine();
+    ASSERT_EQ(Send(fresh, burst::Setup(true)), kFtOk);
+    ASSERT_EQ(Send(fresh, burst::RegisterWrite(0x32, 0x02, {0x77})), kFtOk);
+    EXPECT_EQ(ReadAll(fresh), (Bytes{0, 0, 0}));
+    EXPECT_EQ(chip.At(2), 0x77);
+}
+
+TEST_F(SimulatedLibraryTest, InjectedFaultsAndSilencedAddress) {
+    Simulator().SetFailOpen(kFtDeviceNotOpened);
+    FtHandle h = nullptr;
+    EXPECT_EQ(ft.Open(0, &h), kFtDeviceNotOpened);
+    Simulator().SetFailOpen(kFtOk);
+    h = OpenEngine();
+
+    Simulator().SetFailWrite(kFtIoError);
+    uint32_t written = 99;
+    const Bytes write = burst::RegisterWrite(0x32, 0x01, {0x42});
+    EXPECT_EQ(ft.Write(h, write.data(), static_cast<uint32_t>(write.size()), &written), kFtIoError);
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(chip.At(1), 0) << "nothing reached the bus";
+    Simulator().SetFailWrite(kFtOk);
+
+    Simulator().SetAddressAcknowledge(0x32, false);
+    ASSERT_EQ(Send(h, burst::Setup(true)), kFtOk);
+    ASSERT_EQ(Send(h, write), kFtOk);
+    EXPECT_EQ(ReadAll(h), (Bytes{1, 1, 1}));
+    Simulator().SetAddressAcknowledge(0x32, true);
+    ASSERT_EQ(Send(h, write), kFtOk);
+    EXPECT_EQ(ReadAll(h), (Bytes{0, 0, 0}));
+}
+
+TEST_F(SimulatedLibraryTest, RecorderKeepsCallsAndWrittenBytes) {
+    Simulator().SetRecording(true);
+    FtHandle h = OpenEngine();
+    const Bytes write = burst::RegisterWrite(0x32, 0x0F, {0x05});
+    ASSERT_EQ(Send(h, write), kFtOk);
+    ft.Purge(h, 3);
+
+    const auto calls = Simulator().Calls();
+    std::vector<std::string> names;
+    for (const auto& c : calls) names.push_back(c.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"FT_Open", "FT_SetTimeouts", "FT_SetBitMode",
+                                               "FT_SetBitMode", "FT_Write", "FT_Purge"}));
+    EXPECT_EQ(calls[3].args[2], 2u) << "mode of the second FT_SetBitMode";
+    EXPECT_EQ(calls[4].args[2], write.size());
+    EXPECT_EQ(calls[5].args[1], 3u);
+    ASSERT_EQ(Simulator().Writes().size(), 1u);
+    EXPECT_EQ(Simulator().Writes()[0], write);
+}
+
+// A read for more than the engine produced returns what there is at once; on the virtual
+// clock the read time-out has passed.
+TEST_F(SimulatedLibraryTest, ShortReadReturnsAtOnceAndSpendsTheTimeoutVirtually) {
+    FtHandle h = OpenEngine();
+    Simulator().Clock().UseVirtual(true);
+    const int64_t before = Simulator().Clock().NowMicros();
+    ASSERT_EQ(Send(h, {0xAA}), kFtOk);
+    uint8_t buffer[8] = {};
+    uint32_t read = 0;
+    const auto realStart = std::chrono::steady_clock::now();
+    ASSERT_EQ(ft.Read(h, buffer, sizeof buffer, &read), kFtOk);
+    EXPECT_LT(std::chrono::steady_clock::now() - realStart, std::chrono::seconds(1));
+    EXPECT_EQ(read, 2u);
+    EXPECT_EQ(buffer[0], 0xFA);
+    EXPECT_GE(Simulator().Clock().NowMicros() - before, 5'000'000);
+}
+
+TEST_F(SimulatedLibraryTest, BadArgumentsAreRefusedNotFollowed) {
+    FtHandle h = OpenEngine();
+    EXPECT_EQ(ft.CreateDeviceInfoList(nullptr), kFtInvalidParameter);
+    EXPECT_EQ(ft.Open(0, nullptr), kFtInvalidParameter);
+    EXPECT_EQ(ft.Read(h, nullptr, 4, nullptr), kFtInvalidParameter);
+    EXPECT_EQ(ft.Write(h, nullptr, 4, nullptr), kFtInvalidParameter);
+    uint32_t capacity = 0;
+    FtDeviceListNode none{};
+    EXPECT_EQ(ft.GetDeviceInfoList(&none, &capacity), kFtOk);
+    EXPECT_EQ(capacity, 0u) << "no room: nothing written";
+}
+
+}  // namespace
+}  // namespace kalendo::sim
