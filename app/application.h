@@ -1,0 +1,83 @@
+// The program: owns the main window, its tooltips and the tab pages; opens the bridge when it is
+// built and closes it when it is destroyed.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <array>
+#include <string>
+
+#include "app/page_set.h"
+#include "app/tooltip_set.h"
+#include "app/window_placement.h"
+
+namespace kalendo {
+
+constexpr UINT_PTR StatusTimer = 1025;
+constexpr UINT kStatusTimerPeriodMs = 1000;
+constexpr const char* kMainWindowClass = "KALENDO";
+constexpr const char* kTq5200ModelName = "Novar TQ5200";
+
+class Application {
+  public:
+    Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+    virtual ~Application();
+
+    // 1 when the main window cannot be created, otherwise the WM_QUIT code.
+    int Run(HINSTANCE instance, int showCommand);
+    bool CreateMainWindow(HINSTANCE instance, int showCommand);
+    // Polls until WM_QUIT and returns its wParam.
+    int RunMessageLoop();
+    static INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND MainWindow() const { return mainWindow_; }
+    PageSet& Pages() { return pages_; }
+    const TooltipSet& MainTooltips() const { return mainTooltips_; }
+    const WindowRectangle& Rectangle() const { return windowRect_; }
+    int32_t ModelCount() const { return modelCount_; }
+
+    // Connection and live status.
+    void ConnectBoard();
+    void ShowDisconnected();
+    void ListBoardDevices();
+    void StatusTick();
+    void RefreshTime();
+    void RefreshDate();
+    void RefreshTemperature();
+    void RefreshBatteryIndicator();
+    void RefreshFoutIndicator();
+    void CheckBoardPresent();
+
+  private:
+    INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnInitDialog();
+    INT_PTR OnCommand(WPARAM wParam);
+    INT_PTR OnNotify(NMHDR* header);
+    void OnClose();
+    void OnInitMenuPopup(HMENU popup, bool isWindowMenu);
+    void TrackNormalRectangle();
+    void ModelChosen();
+    void ShowModelChange();
+    void LoadModelNamesIntoBox();
+
+    // Sets a picture control's bitmap from the program's resources; a failed load shows
+    // "Can't load Bitmap" and leaves the control without a picture.
+    void SetLamp(HBITMAP* lastLoaded, int controlId, int bitmapId);
+
+    HWND mainWindow_ = nullptr;
+    TooltipSet mainTooltips_;
+    PageSet pages_;
+    WindowRectangle windowRect_;
+    std::array<std::string, 3> modelNames_;
+    int32_t modelCount_ = 0;
+    HINSTANCE instance_ = nullptr;
+};
+
+// The main window's tooltip rows.
+extern const TooltipRow kMainTooltips[];
+extern const int32_t kMainTooltipCount;
+
+}  // namespace kalendo

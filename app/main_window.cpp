@@ -1,0 +1,206 @@
+// The main window's message handling: set-up, commands, tab notifications, placement, closing.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "app/about_box.h"
+#include "app/application.h"
+#include "app/connection_state.h"
+#include "app/status_text.h"
+#include "rtc/model_file.h"
+#include "resources/resource_ids.h"
+
+namespace kalendo {
+
+const TooltipRow kMainTooltips[] = {
+    {IDC_MAIN_LOGO, "Novar - keeping time for you"},
+    {IDC_MAIN_MODEL, "Select the RTC device"},
+    {IDC_MAIN_CONNECT, "Connects the Kalendo Board"},
+    {IDC_MAIN_RTC_TIME, "Displays the current RTC Time"},
+    {IDC_MAIN_RTC_DATE, "Displays the current RTC Date"},
+    {IDC_MAIN_RTC_TEMP, "Displays the current RTC Temp, in degrees C"},
+    {IDC_MAIN_BOARD_LAMP, "Board Status: Green = Connected, Red = Disconnected"},
+    {IDC_MAIN_FOUT_LAMP, "FOUT State: Green = Enabled, Red = Disabled"},
+    {IDC_MAIN_BATTERY_LAMP, "Battery Usage: Green = Using Battery, Red = Not Using Battery"},
+    {IDC_MAIN_STATUS, "Program Status"},
+    {IDC_MAIN_INFO, "Program Information"},
+};
+const int32_t kMainTooltipCount = sizeof kMainTooltips / sizeof kMainTooltips[0];
+
+namespace {
+
+constexpr int kModelTextCapacity = 32;  // at most 31 characters of the model box
+constexpr const char* kProductName = "Kalendo Tool";
+
+}  // namespace
+
+INT_PTR Application::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            OnInitDialog();
+            return FALSE;
+        case WM_COMMAND:
+            return OnCommand(wParam);
+        case WM_NOTIFY:
+            return OnNotify(reinterpret_cast<NMHDR*>(lParam));
+        case WM_TIMER:
+            if (wParam == StatusTimer) {
+                StatusTick();
+            }
+            return FALSE;
+        case WM_MOVE:
+        case WM_SIZE:
+            TrackNormalRectangle();
+            return FALSE;
+        case WM_CLOSE:
+            OnClose();
+            return TRUE;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return TRUE;
+        case WM_ERASEBKGND:
+            return FALSE;
+        case WM_VSCROLL:
+            return TRUE;
+        case WM_INITMENUPOPUP:
+            OnInitMenuPopup(reinterpret_cast<HMENU>(wParam), HIWORD(lParam) != 0);
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+void Application::OnInitDialog() {
+    LoadModelNamesIntoBox();
+    RestorePlacement(mainWindow_);
+    SetWindowTextA(GetDlgItem(mainWindow_, IDC_MAIN_STATUS), "Information Tab");
+    ShowModelChange();
+    mainTooltips_.Build(kMainTooltips, mainWindow_, kMainTooltipCount);
+    pages_.CreatePageDialogs(GetDlgItem(mainWindow_, IDC_MAIN_TAB), mainWindow_);
+    DragAcceptFiles(mainWindow_, FALSE);
+    RefreshTime();
+    RefreshDate();
+    RefreshTemperature();
+    SetTimer(mainWindow_, StatusTimer, kStatusTimerPeriodMs, nullptr);
+}
+
+void Application::LoadModelNamesIntoBox() {
+    const ModelNamesResult result = LoadModelNames(modelNames_, modelCount_);
+    if (result.fileOpened) {
+        SetWindowTextFormat(GetDlgItem(mainWindow_, IDC_MAIN_INFO),
+                            "Reading information for %d models", result.declaredCount);
+    }
+    HWND box = GetDlgItem(mainWindow_, IDC_MAIN_MODEL);
+    for (int32_t i = 0; i < modelCount_; ++i) {
+        SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(modelNames_[i].c_str()));
+    }
+    SendMessageA(box, CB_SETCURSEL, 0, 0);
+}
+
+void Application::TrackNormalRectangle() {
+    if (!mainWindow_ || IsZoomed(mainWindow_) || IsIconic(mainWindow_)) {
+        return;
+    }
+    RECT rect = {};
+    GetWindowRect(mainWindow_, &rect);
+    windowRect_ = {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+void Application::ShowModelChange() {
+    char model[kModelTextCapacity] = {};
+    GetWindowTextA(GetDlgItem(mainWindow_, IDC_MAIN_MODEL), model, sizeof model);
+    SetWindowTextFormat(GetDlgItem(mainWindow_, IDC_MAIN_INFO), "RTC changed to %s", model);
+}
+
+INT_PTR Application::OnCommand(WPARAM wParam) {
+    const int id = LOWORD(wParam);
+    const int code = HIWORD(wParam);
+    switch (id) {
+        case IDC_MAIN_MODEL:
+            if (code == CBN_SELCHANGE) {
+                ModelChosen();
+            }
+            return TRUE;
+        case IDC_MAIN_CONNECT:
+            if (BoardConnected) {
+                ShowDisconnected();
+            } else {
+                ConnectBoard();
+            }
+            pages_.ResetAll();
+            return TRUE;
+        case IDM_FILE_EXIT:
+            PostMessageA(mainWindow_, WM_CLOSE, 0, 0);
+            return TRUE;
+        case IDM_HELP_QUICK:
+            ShellExecuteA(nullptr, "open", "KalendoQuickHelp.htm", nullptr, nullptr, SW_SHOWNORMAL);
+            return TRUE;
+        case IDM_HELP_LICENSE:
+            ShellExecuteA(nullptr, "open", "LICENSE-EULA.htm", nullptr, nullptr, SW_SHOWNORMAL);
+            return TRUE;
+        case IDM_HELP_ABOUT:
+            DialogBoxParamA(
+                reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow_, GWLP_HINSTANCE)),
+                MAKEINTRESOURCEA(IDD_ABOUT), mainWindow_, AboutProc, 0);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+void Application::ModelChosen() {
+    if (BoardConnected) {
+        ShowDisconnected();
+    }
+    ShowModelChange();
+    char model[kModelTextCapacity] = {};
+    GetWindowTextA(GetDlgItem(mainWindow_, IDC_MAIN_MODEL), model, sizeof model);
+    const bool tq5200 = std::strcmp(model, kTq5200ModelName) == 0;
+    const int show = tq5200 ? SW_HIDE : SW_SHOW;
+    ShowWindow(GetDlgItem(mainWindow_, IDC_MAIN_RTC_TEMP), show);
+    ShowWindow(GetDlgItem(mainWindow_, IDC_MAIN_TEMP_LABEL), show);
+    ShowWindow(GetDlgItem(mainWindow_, IDC_MAIN_TEMP_UNIT), show);
+    Tq5200Selected = tq5200 ? 1 : 0;
+    pages_.ResetAll();
+}
+
+INT_PTR Application::OnNotify(NMHDR* header) {
+    const bool handled = pages_.HandleNotify(header);
+    if (!header) {
+        return FALSE;
+    }
+    if (header->code == TCN_SELCHANGE && handled) {
+        SetWindowTextFormat(GetDlgItem(mainWindow_, IDC_MAIN_STATUS), "%s Tab",
+                            pages_.CurrentCaption());
+        SetWindowTextFormat(GetDlgItem(mainWindow_, IDC_MAIN_INFO), "%s", "");
+        return TRUE;
+    }
+    if (header->code == TTN_GETDISPINFOA && !handled) {
+        mainTooltips_.SupplyText(reinterpret_cast<NMTTDISPINFOA*>(header));
+        return TRUE;
+    }
+    return handled ? TRUE : FALSE;
+}
+
+void Application::OnInitMenuPopup(HMENU popup, bool isWindowMenu) {
+    if (isWindowMenu) {
+        return;
+    }
+    char text[64] = {};
+    wsprintfA(text, "&About %s...", kProductName);
+    // A popup without the About item (the File menu) is left unchanged.
+    ModifyMenuA(popup, IDM_HELP_ABOUT, MF_BYCOMMAND | MF_STRING, IDM_HELP_ABOUT, text);
+}
+
+void Application::OnClose() {
+    SavePlacement(windowRect_);
+    KillTimer(mainWindow_, StatusTimer);
+    mainTooltips_.Teardown();
+    pages_.CloseAll();
+    DestroyWindow(mainWindow_);
+}
+
+}  // namespace kalendo
