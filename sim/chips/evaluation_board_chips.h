@@ -44,6 +44,9 @@ public:
     double SupplyVoltage() const;   // volts on the RTC supply rail now
     bool RunningFromBattery() const;
     void SaveState();               // writes the state file now (no-op without one)
+    // What went wrong with the state file (unreadable at start, or not writable), for the
+    // user; empty when all went well.
+    std::string StateFileMessage() const;
 
 private:
     struct Impl;

@@ -1,0 +1,119 @@
+#include "sim/chips/evaluation_board_chips.h"
+
+#include <chrono>
+
+#include "sim/chips/board_conditions.h"
+#include "sim/chips/power_monitor.h"
+#include "sim/chips/rtc_state_file.h"
+#include "sim/chips/rtc_tq5100.h"
+#include "sim/chips/rtc_tq5200.h"
+
+namespace kalendo::sim {
+
+namespace {
+
+// Used when no clock is given, so that a forgotten clock cannot crash the board.
+class HostSteadyClock : public SimClock {
+  public:
+    int64_t NowMicros() const override {
+        using namespace std::chrono;
+        return duration_cast<microseconds>(steady_clock::now() - start_).count();
+    }
+
+  private:
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+std::unique_ptr<RtcChip> MakeRtc(RtcModel model, const SimClock& clock,
+                                 const BoardConditions& board) {
+    if (model == RtcModel::Tq5200) return std::make_unique<RtcTq5200>(clock, board);
+    return std::make_unique<RtcTq5100>(clock, board);
+}
+
+}  // namespace
+
+struct EvaluationBoardChips::Impl {
+    explicit Impl(const ChipsConfig& config)
+        : stateFile(config.stateFile),
+          clock(config.clock != nullptr ? *config.clock : fallbackClock),
+          powerMonitor(board, config.noiseSeed),
+          rtc(MakeRtc(config.model, clock, board)) {}
+
+    std::string stateFile;
+    HostSteadyClock fallbackClock;
+    const SimClock& clock;
+    BoardConditions board;
+    PowerMonitorChip powerMonitor;
+    std::unique_ptr<RtcChip> rtc;
+    std::string stateMessage;
+};
+
+EvaluationBoardChips::EvaluationBoardChips(const ChipsConfig& config)
+    : impl_(std::make_unique<Impl>(config)) {
+    if (impl_->stateFile.empty()) return;
+    const StateLoadResult loaded = LoadRtcState(impl_->stateFile, impl_->rtc->Model());
+    impl_->stateMessage = loaded.message;
+    if (loaded.outcome != StateLoadOutcome::Loaded) return;
+    impl_->rtc->Restore(loaded.state.snapshot);
+    // The battery kept the chip counting while the program was not running.
+    impl_->rtc->AdvanceBy(HostWallClockMicros() - loaded.state.savedAtHostMicros);
+}
+
+EvaluationBoardChips::~EvaluationBoardChips() {
+    SaveState();
+}
+
+I2cSlave& EvaluationBoardChips::Rtc() {
+    return *impl_->rtc;
+}
+I2cSlave& EvaluationBoardChips::PowerMonitor() {
+    return impl_->powerMonitor;
+}
+RtcModel EvaluationBoardChips::Model() const {
+    return impl_->rtc->Model();
+}
+
+void EvaluationBoardChips::SetBatteryVoltage(double volts) {
+    impl_->board.batteryVolts = volts;
+}
+void EvaluationBoardChips::SetBoardTemperature(double celsius) {
+    impl_->board.boardCelsius = celsius;
+}
+
+void EvaluationBoardChips::SetSupplyOverride(double volts) {
+    impl_->board.supplyOverridden = true;
+    impl_->board.supplyOverrideVolts = volts;
+}
+
+void EvaluationBoardChips::ClearSupplyOverride() {
+    impl_->board.supplyOverridden = false;
+}
+
+void EvaluationBoardChips::FireEventInput() {
+    impl_->rtc->FireEventInput();
+}
+
+double EvaluationBoardChips::SupplyVoltage() const {
+    return impl_->powerMonitor.SupplyVolts();
+}
+bool EvaluationBoardChips::RunningFromBattery() const {
+    return impl_->powerMonitor.RtcOnBattery();
+}
+
+void EvaluationBoardChips::SaveState() {
+    if (impl_->stateFile.empty()) return;
+    impl_->rtc->Sync();
+    StoredRtcState state;
+    state.snapshot = impl_->rtc->Snapshot();
+    state.savedAtHostMicros = HostWallClockMicros();
+    std::string message;
+    if (!SaveRtcState(impl_->stateFile, impl_->rtc->Model(), state, &message)) {
+        impl_->stateMessage = message;
+    }
+}
+
+std::string EvaluationBoardChips::StateFileMessage() const {
+    return impl_->stateMessage;
+}
+
+}  // namespace kalendo::sim

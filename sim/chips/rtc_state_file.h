@@ -1,0 +1,39 @@
+// The file that keeps the battery-backed RTC's state while the program is not running: one
+// section per model (a board may carry either chip), each with the registers, the running parts
+// of the clock and timer, and the host's wall-clock time at saving. The RTC's time is thus an
+// offset from the host's clock: at loading, the time that has passed since is counted on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "sim/chips/evaluation_board_chips.h"
+#include "sim/chips/rtc_chip.h"
+
+namespace kalendo::sim {
+
+struct StoredRtcState {
+    RtcSnapshot snapshot;
+    int64_t savedAtHostMicros = 0;  // host wall clock, microseconds since 1970 (UTC)
+};
+
+enum class StateLoadOutcome { Loaded, NoFile, NoSectionForModel, Unreadable };
+
+struct StateLoadResult {
+    StateLoadOutcome outcome = StateLoadOutcome::NoFile;
+    StoredRtcState state;
+    std::string message;  // what went wrong, for the user; empty when loaded or no file
+};
+
+// Reads the section of the model. An unreadable file is moved aside to "<path>.corrupt" so the
+// next save cannot overwrite what it held.
+StateLoadResult LoadRtcState(const std::string& path, RtcModel model);
+
+// Writes the section of the model and keeps the other model's section. False with a message
+// when the file cannot be written.
+bool SaveRtcState(const std::string& path, RtcModel model, const StoredRtcState& state,
+                  std::string* message);
+
+int64_t HostWallClockMicros();
+
+}  // namespace kalendo::sim

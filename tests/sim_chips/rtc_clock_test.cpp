@@ -1,0 +1,112 @@
+// The RTC's clock and calendar: counting, carries, leap years, week day, write guard.
+#include <gtest/gtest.h>
+
+#include "chip_test_support.h"
+
+namespace kalendo::sim::testing {
+namespace {
+
+constexpr uint8_t kSun = 0x01, kMon = 0x02, kTue = 0x04, kWed = 0x08, kThu = 0x10, kFri = 0x20,
+                  kSat = 0x40;
+
+class RtcClockTest : public ::testing::TestWithParam<RtcModel> {
+  protected:
+    RtcClockTest() : chips_(ChipsConfig{GetParam(), &clock_, 1, ""}) {}
+    I2cSlave& Rtc() { return chips_.Rtc(); }
+
+    VirtualClock clock_;
+    EvaluationBoardChips chips_;
+};
+
+TEST_P(RtcClockTest, FreshChipStartsAtPowerOnTime) {
+    EXPECT_EQ(ToText(ReadRtcTime(Rtc())), ToText({2000, 1, 1, 0, 0, 0, kSat}));
+    clock_.AdvanceMicros(999999);
+    EXPECT_EQ(ReadRtcTime(Rtc()).second, 0);
+    clock_.AdvanceMicros(1);
+    EXPECT_EQ(ReadRtcTime(Rtc()).second, 1);
+}
+
+TEST_P(RtcClockTest, CountsAcrossMinutesDaysMonthsAndYears) {
+    struct Case {
+        const char* what;
+        RtcTime start;
+        int64_t seconds;
+        RtcTime expected;
+    };
+    const Case cases[] = {
+        {"minute", {2023, 6, 14, 10, 4, 59, kWed}, 1, {2023, 6, 14, 10, 5, 0, kWed}},
+        {"hour", {2023, 6, 14, 10, 59, 59, kWed}, 1, {2023, 6, 14, 11, 0, 0, kWed}},
+        {"midnight", {2023, 6, 14, 23, 59, 59, kWed}, 1, {2023, 6, 15, 0, 0, 0, kThu}},
+        {"Saturday to Sunday", {2023, 6, 17, 23, 59, 59, kSat}, 1, {2023, 6, 18, 0, 0, 0, kSun}},
+        {"30-day month", {2023, 4, 30, 23, 59, 59, kSun}, 1, {2023, 5, 1, 0, 0, 0, kMon}},
+        {"31-day month", {2023, 1, 31, 23, 59, 59, kTue}, 1, {2023, 2, 1, 0, 0, 0, kWed}},
+        {"2024 has 29 February", {2024, 2, 28, 23, 59, 59, kWed}, 1, {2024, 2, 29, 0, 0, 0, kThu}},
+        {"29 February to March", {2024, 2, 29, 23, 59, 59, kThu}, 1, {2024, 3, 1, 0, 0, 0, kFri}},
+        {"2023 has no 29 February",
+         {2023, 2, 28, 23, 59, 59, kTue},
+         1,
+         {2023, 3, 1, 0, 0, 0, kWed}},
+        {"2000 has 29 February", {2000, 2, 28, 23, 59, 59, kMon}, 1, {2000, 2, 29, 0, 0, 0, kTue}},
+        {"new year", {2023, 12, 31, 23, 59, 59, kSun}, 1, {2024, 1, 1, 0, 0, 0, kMon}},
+        {"2099 wraps to 2000", {2099, 12, 31, 23, 59, 59, kThu}, 1, {2000, 1, 1, 0, 0, 0, kFri}},
+        {"one jump of a leap year and more",
+         {2024, 1, 1, 0, 0, 0, kMon},
+         366LL * 86400 + 3 * 3600 + 25 * 60 + 7,
+         {2025, 1, 1, 3, 25, 7, kWed}},
+        {"one jump of 100 days",
+         {2023, 11, 20, 12, 0, 0, kMon},
+         100LL * 86400,
+         {2024, 2, 28, 12, 0, 0, kWed}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetRtcTime(Rtc(), c.start);
+        clock_.AdvanceSeconds(c.seconds);
+        EXPECT_EQ(ToText(ReadRtcTime(Rtc())), ToText(c.expected));
+    }
+}
+
+TEST_P(RtcClockTest, WrittenOutOfRangeFieldsWrapAtTheirNextIncrement) {
+    // The Registers page can write anything; hour 24 and day 32 count on rather than stick.
+    SetRtcTime(Rtc(), {2023, 5, 31, 23, 59, 59, kWed});
+    WriteBytes(Rtc(), 0x02, {0x24});
+    clock_.AdvanceSeconds(1);
+    EXPECT_EQ(ToText(ReadRtcTime(Rtc())), ToText({2023, 6, 1, 0, 0, 0, kThu}));
+}
+
+TEST_P(RtcClockTest, WriteGuardHoldsTheClockAndItsSubSecondCount) {
+    SetRtcTime(Rtc(), {2024, 7, 1, 12, 0, 0, kMon});
+    clock_.AdvanceMicros(700000);
+    WriteBytes(Rtc(), 0x0F, {0x01});  // guard on at 12:00:00.700
+    clock_.AdvanceSeconds(30);
+    EXPECT_EQ(ToText(ReadRtcTime(Rtc())), ToText({2024, 7, 1, 12, 0, 0, kMon}));
+
+    // New time written under the guard starts at .000 when the guard is released.
+    WriteBytes(Rtc(), 0x00, {0x30, 0x15});
+    clock_.AdvanceSeconds(5);
+    WriteBytes(Rtc(), 0x0F, {0x00});
+    clock_.AdvanceMicros(999999);
+    EXPECT_EQ(ToText(ReadRtcTime(Rtc())), ToText({2024, 7, 1, 12, 15, 30, kMon}));
+    clock_.AdvanceMicros(1);
+    EXPECT_EQ(ReadRtcTime(Rtc()).second, 31);
+}
+
+TEST_P(RtcClockTest, BurstReadIsLatchedAtStart) {
+    SetRtcTime(Rtc(), {2024, 7, 1, 12, 59, 59, kMon});
+    Rtc().OnStart(false);
+    Rtc().OnWrite(0x00);
+    Rtc().OnStart(true);
+    const uint8_t seconds = Rtc().OnRead();
+    clock_.AdvanceSeconds(1);  // the clock ticks in the middle of the read
+    const uint8_t minutes = Rtc().OnRead();
+    Rtc().OnStop();
+    EXPECT_EQ(seconds, 0x59);
+    EXPECT_EQ(minutes, 0x59);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModels, RtcClockTest,
+                         ::testing::Values(RtcModel::Tq5100, RtcModel::Tq5200),
+                         [](const auto& info) { return std::string(ModelName(info.param)); });
+
+}  // namespace
+}  // namespace kalendo::sim::testing

@@ -1,0 +1,145 @@
+// The battery-backed RTC state across runs of the program.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "chip_test_support.h"
+
+namespace kalendo::sim::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RtcStateFileTest : public ::testing::Test {
+  protected:
+    RtcStateFileTest() {
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        directory_ = fs::temp_directory_path() /
+                     ("kalendo-chips-" +
+                      std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                      "-" + std::to_string(stamp));
+        fs::create_directories(directory_);
+        path_ = (directory_ / "rtc-state.txt").string();
+    }
+    ~RtcStateFileTest() override {
+        std::error_code ignored;
+        fs::remove_all(directory_, ignored);
+    }
+
+    ChipsConfig Config(RtcModel model) { return ChipsConfig{model, &clock_, 1, path_}; }
+
+    static std::string Contents(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    static void Replace(const std::string& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    }
+
+    VirtualClock clock_;
+    fs::path directory_;
+    std::string path_;
+};
+
+TEST_F(RtcStateFileTest, RegistersAndTimeSurviveARestart) {
+    {
+        EvaluationBoardChips chips(Config(RtcModel::Tq5100));
+        SetRtcTime(chips.Rtc(), {2024, 5, 6, 10, 20, 30, 0x02});
+        WriteBytes(chips.Rtc(), 0x07, {0x5A, 0x15, 0x08, 0x86});
+        WriteBytes(chips.Rtc(), 0x18, {0x01});
+    }
+    VirtualClock otherRun;  // a new program run starts its own clock at 0
+    EvaluationBoardChips chips(ChipsConfig{RtcModel::Tq5100, &otherRun, 1, path_});
+    EXPECT_EQ(chips.StateFileMessage(), "");
+    EXPECT_EQ(ReadBytes(chips.Rtc(), 0x07, 4), (std::vector<uint8_t>{0x5A, 0x15, 0x08, 0x86}));
+    EXPECT_EQ(ReadByte(chips.Rtc(), 0x18), 0x01);
+    const RtcTime now = ReadRtcTime(chips.Rtc());
+    EXPECT_EQ(ToText({now.year, now.month, now.day, now.hour, now.minute, 0, now.week}),
+              ToText({2024, 5, 6, 10, 20, 0, 0x02}));
+    EXPECT_GE(now.second, 30);
+    EXPECT_LE(now.second, 32);  // the host clock moved on a little between the two runs
+}
+
+TEST_F(RtcStateFileTest, ChipKeepsCountingWhileTheProgramIsNotRunning) {
+    {
+        EvaluationBoardChips chips(Config(RtcModel::Tq5200));
+        SetRtcTime(chips.Rtc(), {2024, 5, 6, 10, 20, 30, 0x02});
+        WriteBytes(chips.Rtc(), 0x08, {0x00, 0x11, 0x80});  // alarm at 11:00 any day
+        WriteBytes(chips.Rtc(), 0x0E, {0x00});
+    }
+    // Pretend the state was saved two hours earlier than it was.
+    std::string text = Contents(path_);
+    const std::string key = "tq5200.saved_at_host_us=";
+    const size_t at = text.find(key);
+    ASSERT_NE(at, std::string::npos);
+    const size_t end = text.find('\n', at);
+    const long long savedAt = std::stoll(text.substr(at + key.size(), end - at - key.size()));
+    text.replace(at + key.size(), end - at - key.size(), std::to_string(savedAt - 7200000000LL));
+    Replace(path_, text);
+
+    EvaluationBoardChips chips(Config(RtcModel::Tq5200));
+    const RtcTime now = ReadRtcTime(chips.Rtc());
+    EXPECT_EQ(now.hour, 12);
+    EXPECT_EQ(now.minute, 20);
+    EXPECT_EQ(ReadByte(chips.Rtc(), 0x0E) & 0x08, 0x08) << "the alarm matched meanwhile";
+}
+
+TEST_F(RtcStateFileTest, BothModelsKeepTheirOwnState) {
+    for (const RtcModel model : {RtcModel::Tq5100, RtcModel::Tq5200}) {
+        EvaluationBoardChips chips(Config(model));
+        WriteBytes(chips.Rtc(), 0x07, {static_cast<uint8_t>(model == RtcModel::Tq5100 ? 1 : 2)});
+    }
+    for (const RtcModel model : {RtcModel::Tq5100, RtcModel::Tq5200}) {
+        EvaluationBoardChips chips(Config(model));
+        EXPECT_EQ(ReadByte(chips.Rtc(), 0x07), model == RtcModel::Tq5100 ? 1 : 2);
+    }
+}
+
+TEST_F(RtcStateFileTest, UnreadableFileGivesAFreshChipAndIsKeptAside) {
+    const char* const cases[] = {
+        "not a state file at all\n",
+        "kalendo rtc state 1\ntq5100.registers=zz\n",
+        "kalendo rtc state 1\ntq5100.saved_at_host_us=12\n",  // section incomplete
+        "kalendo rtc state 1\nsomething=else\n",
+        "kalendo rtc state 1\nno equals sign here\n",
+        "\x01\x02\xff\xfe binary",
+        "",
+    };
+    for (const char* contents : cases) {
+        SCOPED_TRACE(contents);
+        Replace(path_, contents);
+        {
+            EvaluationBoardChips chips(Config(RtcModel::Tq5100));
+            EXPECT_NE(chips.StateFileMessage().find(path_), std::string::npos)
+                << chips.StateFileMessage();
+            EXPECT_EQ(ToText(ReadRtcTime(chips.Rtc())), ToText({2000, 1, 1, 0, 0, 0, 0x40}));
+            EXPECT_EQ(Contents(path_ + ".corrupt"), contents);
+            WriteBytes(chips.Rtc(), 0x07, {0x77});
+        }
+        EvaluationBoardChips next(Config(RtcModel::Tq5100));
+        EXPECT_EQ(next.StateFileMessage(), "");
+        EXPECT_EQ(ReadByte(next.Rtc(), 0x07), 0x77);
+        fs::remove(path_);
+    }
+}
+
+TEST_F(RtcStateFileTest, MissingFileGivesAFreshChipQuietly) {
+    EvaluationBoardChips chips(Config(RtcModel::Tq5100));
+    EXPECT_EQ(chips.StateFileMessage(), "");
+    EXPECT_EQ(ReadByte(chips.Rtc(), 0x04), 0x01);
+}
+
+TEST_F(RtcStateFileTest, UnwritableFileIsReportedNotFatal) {
+    path_ = (directory_ / "missing-folder" / "rtc-state.txt").string();
+    EvaluationBoardChips chips(Config(RtcModel::Tq5100));
+    chips.SaveState();
+    EXPECT_NE(chips.StateFileMessage().find("cannot be written"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalendo::sim::testing
