@@ -52,7 +52,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kalendo::ModelTableArray reference;
     std::istringstream probe(std::string(text, size));
     int64_t wide = 0;
-    if (!(probe >> wide) || wide > kLongestReferenceWalk || wide < INT32_MIN) return 0;
+    if (!(probe >> wide)) {
+        // 0 means no digits at all (an overflow gives the extreme values instead).
+        if (wide == 0 && (parsed.declaredCount != 0 || parsed.keptCount != 0)) std::abort();
+        return 0;
+    }
+    if (wide > kLongestReferenceWalk || wide < INT32_MIN) return 0;
     if (!ReferenceParse(std::string(text, size), count, reference)) std::abort();
     if (parsed.declaredCount != count) std::abort();
     for (int32_t r = 0; r < parsed.keptCount; ++r) {
