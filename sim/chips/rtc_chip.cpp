@@ -41,36 +41,6 @@ RtcChip::RtcChip(const SimClock& clock, const BoardConditions& board)
     PowerOnReset();
 }
 
-// --- bus callbacks -------------------------------------------------------------------------
-
-bool RtcChip::OnStart(bool read) {
-    Sync();  // a read returns the time latched at START, so a burst read is consistent
-    pointerExpected_ = !read;
-    return true;
-}
-
-bool RtcChip::OnWrite(uint8_t byte) {
-    Sync();
-    if (pointerExpected_) {
-        pointer_ = byte & kPointerMask;  // only the low five address bits are decoded
-        pointerExpected_ = false;
-        return true;
-    }
-    WriteRegister(pointer_, byte);  // read-only registers acknowledge and ignore the byte
-    pointer_ = (pointer_ + 1) & kPointerMask;
-    return true;
-}
-
-uint8_t RtcChip::OnRead() {
-    const uint8_t value = ReadRegister(pointer_);
-    pointer_ = (pointer_ + 1) & kPointerMask;
-    return value;
-}
-
-void RtcChip::OnStop() {
-    pointerExpected_ = false;
-}
-
 // --- registers -----------------------------------------------------------------------------
 
 uint8_t RtcChip::ReadRegister(uint8_t reg) {
@@ -267,6 +237,36 @@ void RtcChip::CountDownTimer(int64_t ticks) {
     ticks -= timerCount_;
     regs_[kFlag] |= FLAG_TIMER;  // reached zero: raise the flag and reload from the preset
     timerCount_ = preset - static_cast<uint32_t>(ticks % preset);
+}
+
+// --- bus callbacks -------------------------------------------------------------------------
+
+bool RtcChip::OnStart(bool read) {
+    Sync();  // a read returns the time latched at START, so a burst read is consistent
+    pointerExpected_ = !read;
+    return true;
+}
+
+bool RtcChip::OnWrite(uint8_t byte) {
+    Sync();
+    if (pointerExpected_) {
+        pointer_ = byte & kPointerMask;  // only the low five address bits are decoded
+        pointerExpected_ = false;
+        return true;
+    }
+    WriteRegister(pointer_, byte);  // read-only registers acknowledge and ignore the byte
+    pointer_ = (pointer_ + 1) & kPointerMask;
+    return true;
+}
+
+uint8_t RtcChip::OnRead() {
+    const uint8_t value = ReadRegister(pointer_);
+    pointer_ = (pointer_ + 1) & kPointerMask;
+    return value;
+}
+
+void RtcChip::OnStop() {
+    pointerExpected_ = false;
 }
 
 // --- reset and state -----------------------------------------------------------------------

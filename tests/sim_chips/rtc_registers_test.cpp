@@ -136,8 +136,9 @@ TEST(RtcRegistersTest, Tq5100TemperatureCodeFollowsTheBoard) {
         const uint8_t code = ReadByte(board.Rtc(), 0x17);
         EXPECT_EQ(code, c.code);
         const double shown = (2.0 * code - 187.19) / 3.218;  // what the program shows
-        if (c.code > 0 && c.code < 255)
+        if (c.code > 0 && c.code < 255) {
             EXPECT_NEAR(shown, c.celsius, 1.0 / 3.218 + 1e-9);  // half a code
+        }
     }
 }
 
