@@ -76,6 +76,9 @@ INT_PTR Application::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
 void Application::OnInitDialog() {
     LoadModelNamesIntoBox();
     RestorePlacement(mainWindow_);
+    // A position that did not change sends no WM_MOVE; without this a first start would save an
+    // empty rectangle.
+    TrackNormalRectangle();
     SetWindowTextA(GetDlgItem(mainWindow_, IDC_MAIN_STATUS), "Information Tab");
     ShowModelChange();
     mainTooltips_.Build(kMainTooltips, mainWindow_, kMainTooltipCount);
