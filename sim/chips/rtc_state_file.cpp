@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <sstream>
 
 namespace kalendo::sim {
 
@@ -20,6 +21,7 @@ constexpr size_t kKeysPerSection = 4;
 // A state file is a few hundred bytes; anything far longer is not one.
 constexpr size_t kMaxLines = 32;
 constexpr size_t kMaxLineLength = 256;
+constexpr std::streamsize kMaxFileBytes = 64 * 1024;
 
 using Entries = std::map<std::string, std::string>;
 
@@ -57,7 +59,8 @@ bool ParseRegisters(const std::string& text, std::array<uint8_t, rtc_reg::kCount
 
 // Reads "section.key=value" lines after the header; false with a reason when the file is not a
 // state file.
-bool ReadEntries(std::ifstream& in, Entries* entries, std::string* reason) {
+bool ReadEntries(const std::string& text, Entries* entries, std::string* reason) {
+    std::istringstream in(text);
     std::string line;
     if (!std::getline(in, line) || line != kHeader) {
         *reason = "it does not start with the state file header";
@@ -135,6 +138,17 @@ std::string FormatRegisters(const std::array<uint8_t, rtc_reg::kCount>& register
     return text;
 }
 
+// Reads at most one byte more than a state file may hold; false when there is no such file.
+bool ReadCapped(const std::string& path, std::string* text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string buffer(static_cast<size_t>(kMaxFileBytes) + 1, '\0');
+    in.read(&buffer[0], kMaxFileBytes + 1);
+    buffer.resize(static_cast<size_t>(in.gcount()));
+    *text = std::move(buffer);
+    return true;
+}
+
 }  // namespace
 
 int64_t HostWallClockMicros() {
@@ -142,53 +156,64 @@ int64_t HostWallClockMicros() {
     return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-StateLoadResult LoadRtcState(const std::string& path, RtcModel model) {
+StateLoadResult ParseRtcState(const std::string& text, RtcModel model) {
     StateLoadResult result;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return result;  // no file yet: a fresh chip, nothing to report
-
     Entries entries;
-    std::string reason;
     bool present = false;
-    if (ReadEntries(in, &entries, &reason) &&
-        ParseSection(entries, model, &present, &result.state, &reason)) {
+    if (ReadEntries(text, &entries, &result.message) &&
+        ParseSection(entries, model, &present, &result.state, &result.message)) {
         result.outcome = present ? StateLoadOutcome::Loaded : StateLoadOutcome::NoSectionForModel;
         return result;
     }
-    in.close();
-
     result.outcome = StateLoadOutcome::Unreadable;
+    return result;
+}
+
+std::string FormatRtcState(const std::string& previousText, RtcModel model,
+                           const StoredRtcState& state) {
+    Entries entries;
+    std::string reason;
+    if (!ReadEntries(previousText, &entries, &reason)) entries.clear();
+    const std::string prefix = SectionName(model) + ".";
+    entries[prefix + kSavedAtKey] = std::to_string(state.savedAtHostMicros);
+    entries[prefix + kSubsecondKey] = std::to_string(state.snapshot.subsecondMicros);
+    entries[prefix + kTimerCountKey] = std::to_string(state.snapshot.timerCount);
+    entries[prefix + kRegistersKey] = FormatRegisters(state.snapshot.registers);
+    std::string text = std::string(kHeader) + "\n";
+    for (const auto& entry : entries) {
+        if (KnownKey(entry.first)) text += entry.first + "=" + entry.second + "\n";
+    }
+    return text;
+}
+
+StateLoadResult LoadRtcState(const std::string& path, RtcModel model) {
+    std::string text;
+    if (!ReadCapped(path, &text)) return StateLoadResult{};  // no file yet: nothing to report
+    StateLoadResult result =
+        text.size() > static_cast<size_t>(kMaxFileBytes)
+            ? StateLoadResult{StateLoadOutcome::Unreadable, {}, "it is too long"}
+            : ParseRtcState(text, model);
+    if (result.outcome != StateLoadOutcome::Unreadable) return result;
+
     const std::string aside = path + ".corrupt";
     std::remove(aside.c_str());
     const bool moved = std::rename(path.c_str(), aside.c_str()) == 0;
-    result.message = "RTC state file " + path + " is unreadable (" + reason + "); " +
+    result.message = "RTC state file " + path + " is unreadable (" + result.message + "); " +
                      (moved ? "kept as " + aside : "left in place") + ", the RTC starts fresh";
     return result;
 }
 
 bool SaveRtcState(const std::string& path, RtcModel model, const StoredRtcState& state,
                   std::string* message) {
-    // Keep the other model's section when the file already holds one.
-    Entries entries;
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::string reason;
-        if (in && !ReadEntries(in, &entries, &reason)) entries.clear();
-    }
-    const std::string prefix = SectionName(model) + ".";
-    entries[prefix + kSavedAtKey] = std::to_string(state.savedAtHostMicros);
-    entries[prefix + kSubsecondKey] = std::to_string(state.snapshot.subsecondMicros);
-    entries[prefix + kTimerCountKey] = std::to_string(state.snapshot.timerCount);
-    entries[prefix + kRegistersKey] = FormatRegisters(state.snapshot.registers);
+    std::string previous;
+    ReadCapped(path, &previous);
+    const std::string text = FormatRtcState(previous, model, state);
 
     // Written beside the file and then moved over it, so a failed write leaves the old state.
     const std::string temporary = path + ".tmp";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << kHeader << '\n';
-        for (const auto& entry : entries) {
-            if (KnownKey(entry.first)) out << entry.first << '=' << entry.second << '\n';
-        }
+        out << text;
         out.flush();
         if (!out) {
             if (message) *message = "RTC state file " + temporary + " cannot be written";

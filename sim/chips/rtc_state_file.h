@@ -25,6 +25,12 @@ struct StateLoadResult {
     std::string message;  // what went wrong, for the user; empty when loaded or no file
 };
 
+// The text of a state file: its model's section parsed (Loaded, NoSectionForModel or Unreadable
+// with the reason as message), and the text with one model's section replaced, the other's kept.
+StateLoadResult ParseRtcState(const std::string& text, RtcModel model);
+std::string FormatRtcState(const std::string& previousText, RtcModel model,
+                           const StoredRtcState& state);
+
 // Reads the section of the model. An unreadable file is moved aside to "<path>.corrupt" so the
 // next save cannot overwrite what it held.
 StateLoadResult LoadRtcState(const std::string& path, RtcModel model);

@@ -1,0 +1,72 @@
+/* Control and observation of the simulated board, exported by the stand-in ftd2xx.dll under
+ * these plain names (C calling convention). A test in the program's process finds them with
+ * GetProcAddress on the loaded library; the typedefs below give the pointer types. Every
+ * function returns 1 when done and 0 when it could not be done (bad argument, or the board was
+ * built without the chip models), unless said otherwise. */
+#ifndef KALENDO_SIM_CONTROL_API_H
+#define KALENDO_SIM_CONTROL_API_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* USB: the board's module leaves the device list (open handles then fail with status 4, also
+ * after it comes back) and comes back. */
+int KalendoSim_Unplug(void);
+int KalendoSim_PlugBack(void);
+/* The chip at the 7-bit address stops (on = 0) or resumes answering. */
+int KalendoSim_SetAddressAck(unsigned address, int on);
+/* Library faults: FT_Open / FT_Write return this status from now on (0: normal again). */
+int KalendoSim_SetFailOpen(unsigned status);
+int KalendoSim_SetFailWrite(unsigned status);
+/* on = 0: the engine no longer answers invalid opcodes, so synchronisation never succeeds. */
+int KalendoSim_SetEngineEcho(int on);
+
+/* Time: switch to the virtual clock (it starts at the present time) and move it on. */
+int KalendoSim_UseVirtualClock(int on);
+int KalendoSim_AdvanceMs(unsigned ms);
+
+/* Board conditions (need the chip models). */
+int KalendoSim_FireEvent(void);
+int KalendoSim_SetBatteryVoltage(double volts);
+int KalendoSim_SetSupplyOverride(double volts);
+int KalendoSim_ClearSupplyOverride(void);
+int KalendoSim_SetBoardTemperature(double celsius);
+int KalendoSim_SaveState(void);
+/* Volts on the RTC supply rail; 0 when not available. */
+int KalendoSim_GetSupplyVoltage(double* volts);
+/* 1 when the RTC runs from its battery, 0 when not (or no chip models). */
+int KalendoSim_RunningFromBattery(void);
+
+/* Observation: the high port (bit 3 gates FOUT). */
+int KalendoSim_GetUpperPort(unsigned char* value, unsigned char* direction);
+/* Register writes seen on the bus. The latest write that started at reg: returns the number of
+ * value bytes (copying at most capacity of them), or -1 when there was none. */
+int KalendoSim_GetLastRegisterWrite(unsigned address, unsigned reg, unsigned char* values,
+                                    int capacity);
+/* Number of writes logged for the address (oldest first, at most 1000 kept). */
+int KalendoSim_GetRegisterWriteCount(unsigned address);
+/* The index-th logged write: its register and values as above; -1 when out of range. */
+int KalendoSim_GetRegisterWrite(unsigned address, int index, unsigned char* reg,
+                                unsigned char* values, int capacity);
+int KalendoSim_ClearRegisterWrites(void);
+
+/* One control command in the words of kalendo-sim-ctl (for example "ack 0x32 off"). */
+int KalendoSim_Execute(const char* command);
+
+typedef int (*KalendoSim_VoidFn)(void);
+typedef int (*KalendoSim_UnsignedFn)(unsigned);
+typedef int (*KalendoSim_IntFn)(int);
+typedef int (*KalendoSim_DoubleFn)(double);
+typedef int (*KalendoSim_SetAddressAckFn)(unsigned, int);
+typedef int (*KalendoSim_GetSupplyVoltageFn)(double*);
+typedef int (*KalendoSim_GetUpperPortFn)(unsigned char*, unsigned char*);
+typedef int (*KalendoSim_GetLastRegisterWriteFn)(unsigned, unsigned, unsigned char*, int);
+typedef int (*KalendoSim_GetRegisterWriteFn)(unsigned, int, unsigned char*, unsigned char*, int);
+typedef int (*KalendoSim_ExecuteFn)(const char*);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KALENDO_SIM_CONTROL_API_H */

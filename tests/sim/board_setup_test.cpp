@@ -1,0 +1,279 @@
+// Building the board from its settings, the control commands and files, and the board clock.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "sim/board_clock.h"
+#include "sim/control_command.h"
+#include "sim/control_file.h"
+#include "sim/device_list_text.h"
+#include "sim/evaluation_board.h"
+#include "sim/ft_entry_points.h"
+#include "sim/i2c_burst_builder.h"
+#include "sim/register_file_slave.h"
+#include "sim/sim_control_api.h"
+
+namespace kalendo::sim {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+TEST(DeviceListText, ParsesEntriesInOrder) {
+    std::vector<SimDeviceSpec> devices;
+    std::string error;
+    ASSERT_TRUE(ParseDeviceList("6:0x11:Dual RS232-HS A;6:0x12:Dual RS232-HS B; 8 :33:UM232H;",
+                                &devices, &error))
+        << error;
+    ASSERT_EQ(devices.size(), 3u);
+    EXPECT_EQ(devices[0].type, 6u);
+    EXPECT_EQ(devices[1].locationId, 0x12u);
+    EXPECT_EQ(devices[1].description, "Dual RS232-HS B");
+    EXPECT_EQ(devices[2].type, 8u);
+    EXPECT_EQ(devices[2].locationId, 33u);
+    EXPECT_EQ(devices[2].description, "UM232H");
+    EXPECT_NE(devices[0].serial, devices[1].serial);
+
+    ASSERT_TRUE(ParseDeviceList("none", &devices, &error));
+    EXPECT_TRUE(devices.empty());
+}
+
+TEST(DeviceListText, RefusesBadEntriesWithAMessageAndKeepsTheList) {
+    const char* bad[] = {"8:0x11",
+                         "x:0x11:UM232H",
+                         "8:0xZZ:UM232H",
+                         "8:-1:UM232H",
+                         "8:0x11:UM232H;6:1",
+                         "",
+                         ";",
+                         "8:1:0123456789012345678901234567890123456789012345678901234567890123"};
+    for (const char* text : bad) {
+        std::vector<SimDeviceSpec> devices = DefaultDeviceList();
+        std::string error;
+        EXPECT_FALSE(ParseDeviceList(text, &devices, &error)) << text;
+        EXPECT_FALSE(error.empty()) << text;
+        EXPECT_EQ(devices.size(), 1u) << text;
+    }
+}
+
+TEST(ControlCommandText, ParsesEachCommandAndRefusesTypos) {
+    using Kind = ControlCommand::Kind;
+    struct Good {
+        const char* line;
+        Kind kind;
+        uint32_t value;
+        double number;
+        bool on;
+    };
+    const Good good[] = {
+        {"unplug", Kind::Unplug, 0, 0, false},
+        {"plugback", Kind::PlugBack, 0, 0, false},
+        {"ack 0x32 off", Kind::AddressAck, 0x32, 0, false},
+        {"  ack 64 on ", Kind::AddressAck, 64, 0, true},
+        {"supply 1.8", Kind::Supply, 0, 1.8, false},
+        {"supply auto", Kind::SupplyAuto, 0, 0, false},
+        {"battery 2.5", Kind::Battery, 0, 2.5, false},
+        {"temperature -10", Kind::Temperature, 0, -10, false},
+        {"event", Kind::Event, 0, 0, false},
+        {"clock virtual", Kind::ClockVirtual, 0, 0, false},
+        {"advance 60000", Kind::Advance, 60000, 0, false},
+        {"fail-write 4", Kind::FailWrite, 4, 0, false},
+        {"echo off", Kind::Echo, 0, 0, false},
+    };
+    for (const Good& g : good) {
+        ControlCommand c;
+        std::string error;
+        ASSERT_TRUE(ParseControlCommand(g.line, &c, &error)) << g.line << ": " << error;
+        EXPECT_EQ(c.kind, g.kind) << g.line;
+        EXPECT_EQ(c.value, g.value) << g.line;
+        EXPECT_DOUBLE_EQ(c.number, g.number) << g.line;
+        EXPECT_EQ(c.on, g.on) << g.line;
+    }
+    const char* bad[] = {"unplug now", "ack 0x80 off", "ack 0x32",   "supply 9",   "supply x",
+                         "battery",    "advance -5",   "clock fast", "echo maybe", "reboot"};
+    for (const char* line : bad) {
+        ControlCommand c;
+        std::string error;
+        EXPECT_FALSE(ParseControlCommand(line, &c, &error)) << line;
+        EXPECT_FALSE(error.empty()) << line;
+    }
+    ControlCommand c;
+    std::string error;
+    EXPECT_FALSE(ParseControlCommand("# a comment", &c, &error));
+    EXPECT_TRUE(error.empty());
+}
+
+TEST(BoardClockTest, VirtualTimeMovesOnlyWhenAdvancedAndNeverGoesBack) {
+    BoardClock clock;
+    clock.UseVirtual(true);
+    const int64_t start = clock.NowMicros();
+    EXPECT_EQ(clock.NowMicros(), start);
+    clock.AdvanceMs(1500);
+    EXPECT_EQ(clock.NowMicros(), start + 1'500'000);
+    clock.AdvanceToPs(0);  // earlier: ignored
+    EXPECT_EQ(clock.NowMicros(), start + 1'500'000);
+    clock.UseVirtual(false);
+    EXPECT_GE(clock.NowMicros(), start + 1'500'000) << "real time resumes from the virtual";
+    const int64_t real = clock.NowMicros();
+    clock.AdvanceMs(10'000);  // no effect on real time
+    EXPECT_LT(clock.NowMicros() - real, 5'000'000);
+}
+
+class BoardTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Board().Shutdown();
+        Simulator().Reset();
+        dir = std::filesystem::temp_directory_path() /
+              ("kalendo-sim-test-" +
+               std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir);
+        ft.Open = reinterpret_cast<FtOpenFn>(FindEntryPoint("FT_Open"));
+    }
+    void TearDown() override {
+        Board().Shutdown();
+        Simulator().Reset();
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    BoardOptions Fresh() {
+        BoardOptions o;
+        o.state = "fresh";
+        o.controlFile = (dir / "control.txt").string();
+        return o;
+    }
+    FtHandle OpenEngine() {
+        FtHandle h = nullptr;
+        EXPECT_EQ(FT_Open(0, &h), kFtOk);
+        EXPECT_EQ(FT_SetBitMode(h, 0, 2), kFtOk);
+        return h;
+    }
+    Bytes Exchange(FtHandle h, const Bytes& b) {
+        uint32_t n = 0;
+        EXPECT_EQ(FT_Write(h, b.data(), static_cast<uint32_t>(b.size()), &n), kFtOk);
+        uint32_t waiting = 0;
+        FT_GetQueueStatus(h, &waiting);
+        Bytes out(waiting);
+        FT_Read(h, out.data(), waiting, &n);
+        out.resize(n);
+        return out;
+    }
+
+    std::filesystem::path dir;
+    FtLibrary ft{};
+};
+
+TEST_F(BoardTest, DeviceListFromSettingsAndBadSettingsFallBack) {
+    BoardOptions o = Fresh();
+    o.devices = "6:0x11:Dual RS232-HS A;6:0x12:Dual RS232-HS B;8:0x21:UM232H;8:0x31:UM232H";
+    std::vector<std::string> messages;
+    Board().Configure(o, &messages);
+    EXPECT_TRUE(messages.empty());
+    ASSERT_EQ(Simulator().DeviceList().size(), 4u);
+    EXPECT_EQ(Simulator().DeviceList()[2].locationId, 0x21u);
+
+    o.devices = "8;UM232H";
+    o.rtc = "TQ9999";
+    o.traceFile = (dir / "no-such-folder" / "trace.txt").string();
+    messages.clear();
+    Board().Configure(o, &messages);
+    ASSERT_EQ(Simulator().DeviceList().size(), 1u);
+    EXPECT_EQ(Simulator().DeviceList()[0].description, "UM232H");
+    std::string all;
+    for (const auto& m : messages) all += m + "\n";
+    EXPECT_NE(all.find("KALENDO_SIM_DEVICES"), std::string::npos) << all;
+    EXPECT_NE(all.find("trace file"), std::string::npos) << all;
+}
+
+TEST_F(BoardTest, ControlFileCommandsRunAtTheNextPollAndTheFileIsTaken) {
+    Board().Configure(Fresh(), nullptr);
+    RegisterFileSlave chip{0x32, 16};
+    Simulator().AttachSlave(&chip);
+    const std::string control = Fresh().controlFile;
+    std::string error;
+    ASSERT_TRUE(AppendControlCommand(control, "ack 0x32 off", &error)) << error;
+    ASSERT_TRUE(AppendControlCommand(control, "unplug", &error)) << error;
+    ASSERT_TRUE(AppendControlCommand(control, "bogus words", &error)) << error;
+    Board().PollControlFileNow();
+    EXPECT_FALSE(std::filesystem::exists(control));
+    EXPECT_FALSE(Simulator().Plugged());
+
+    ASSERT_TRUE(AppendControlCommand(control, "plugback", &error));
+    Board().PollControlFileNow();
+    EXPECT_TRUE(Simulator().Plugged());
+    FtHandle h = OpenEngine();
+    Exchange(h, burst::Setup(true));
+    EXPECT_EQ(Exchange(h, burst::RegisterWrite(0x32, 0x01, {0x09})), (Bytes{1, 1, 1}))
+        << "the address was silenced by the control file";
+    EXPECT_EQ(KalendoSim_Execute("ack 0x32 on"), 1);
+    EXPECT_EQ(Exchange(h, burst::RegisterWrite(0x32, 0x01, {0x09})), (Bytes{0, 0, 0}));
+    EXPECT_EQ(KalendoSim_Execute("ack 0x32"), 0);
+    Simulator().DetachSlave(&chip);
+}
+
+TEST_F(BoardTest, ControlApiObservesWritesAndUpperPortAndDrivesTheClock) {
+    Board().Configure(Fresh(), nullptr);
+    RegisterFileSlave chip{0x32, 16};
+    Simulator().AttachSlave(&chip);
+    FtHandle h = OpenEngine();
+    Exchange(h, burst::Setup(true));
+    Exchange(h, burst::RegisterWrite(0x32, 0x0F, {0x05, 0x06}));
+    Exchange(h, {0x82, 0x08, 0x0B});
+
+    unsigned char values[4] = {};
+    EXPECT_EQ(KalendoSim_GetLastRegisterWrite(0x32, 0x0F, values, 4), 2);
+    EXPECT_EQ(values[0], 0x05);
+    EXPECT_EQ(values[1], 0x06);
+    EXPECT_EQ(KalendoSim_GetLastRegisterWrite(0x32, 0x0E, values, 4), -1);
+    EXPECT_EQ(KalendoSim_GetRegisterWriteCount(0x32), 1);
+    unsigned char value = 0, direction = 0;
+    ASSERT_EQ(KalendoSim_GetUpperPort(&value, &direction), 1);
+    EXPECT_EQ(value, 0x08);
+    EXPECT_EQ(direction, 0x0B);
+
+    EXPECT_EQ(KalendoSim_AdvanceMs(10), 0) << "real clock: nothing to advance";
+    ASSERT_EQ(KalendoSim_UseVirtualClock(1), 1);
+    const int64_t before = Simulator().Clock().NowMicros();
+    EXPECT_EQ(KalendoSim_AdvanceMs(2500), 1);
+    EXPECT_EQ(Simulator().Clock().NowMicros() - before, 2'500'000);
+    // The engine's wire time moves the virtual clock too: a 330-byte write is about 300 us.
+    const int64_t beforeWrite = Simulator().Clock().NowMicros();
+    Exchange(h, burst::RegisterWrite(0x32, 0x0F, {0x05}));
+    const int64_t spent = Simulator().Clock().NowMicros() - beforeWrite;
+    EXPECT_GT(spent, 250);
+    EXPECT_LT(spent, 400);
+    Simulator().DetachSlave(&chip);
+}
+
+#if defined(KALENDO_SIM_HAVE_CHIPS)
+// The chips sit behind the first UM232H: the power monitor's identification block at 0xAD
+// starts with its length, 8.
+TEST_F(BoardTest, ChipsAnswerBehindTheFirstUm232hOnly) {
+    BoardOptions o = Fresh();
+    o.devices = "6:0x11:Dual RS232-HS A;8:0x21:UM232H";
+    Board().Configure(o, nullptr);
+    ASSERT_TRUE(Board().HasChips());
+    for (int position : {0, 1}) {
+        FtHandle h = nullptr;
+        ASSERT_EQ(FT_Open(position, &h), kFtOk);
+        ASSERT_EQ(FT_SetBitMode(h, 0, 2), kFtOk);
+        Exchange(h, burst::Setup(true));
+        const Bytes select = Exchange(h, burst::RegisterSelect(0x40, 0xAD));
+        const Bytes data = Exchange(h, burst::DataRead(0x40, 1));
+        ASSERT_EQ(data.size(), 2u);
+        if (position == 1) {
+            EXPECT_EQ(select, (Bytes{0, 0}));
+            EXPECT_EQ(data[1], 8);
+        } else {
+            EXPECT_EQ(select, (Bytes{1, 1})) << "empty bus";
+        }
+        FT_Close(h);
+    }
+}
+#endif
+
+}  // namespace
+}  // namespace kalendo::sim
