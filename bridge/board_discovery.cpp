@@ -60,8 +60,7 @@ void* CreateBusMutex() {
         digit = value[0];
     }
     char name[64];
-    std::snprintf(name, sizeof(name), "%s%s%sMutex%c",
-                  s.namePieceFirst ? s.namePieceFirst : "",
+    std::snprintf(name, sizeof(name), "%s%s%sMutex%c", s.namePieceFirst ? s.namePieceFirst : "",
                   s.namePieceSecond ? s.namePieceSecond : "", "BRIDGE", digit);
     return Os().CreateNamedMutex(name);
 }

@@ -4,7 +4,7 @@
 namespace kalendo {
 
 class BusLock {
-public:
+  public:
     BusLock();  // waits at most the library's time-out for another process to let go
     ~BusLock();
     BusLock(const BusLock&) = delete;
@@ -14,7 +14,7 @@ public:
     // creation failed) the bus is used unlocked, and this is true.
     bool Usable() const { return usable_; }
 
-private:
+  private:
     void* held_ = nullptr;
     bool usable_ = true;
 };

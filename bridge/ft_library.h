@@ -21,13 +21,13 @@ constexpr FtStatus kFtOk = 0;
 // One record of the library's device list. In a 32-bit build it is 100 bytes; in a 64-bit build
 // the trailing handle is pointer sized, so the compiler sizes the record.
 struct FtDeviceListNode {
-    uint32_t flags;          // bit 0: opened by some process
-    uint32_t type;           // chip type: 4 FT2232C/D, 6 FT2232H, 7 FT4232H, 8 FT232H
-    uint32_t id;             // USB vendor id << 16 | product id
-    uint32_t locationId;     // low 4 bits: channel of a multi-channel chip (1 = A, 2 = B, ...)
-    char serialNumber[16];   // zero-terminated
-    char description[64];    // zero-terminated, e.g. "UM232H"
-    FtHandle handle;         // the library's handle while the device is open
+    uint32_t flags;         // bit 0: opened by some process
+    uint32_t type;          // chip type: 4 FT2232C/D, 6 FT2232H, 7 FT4232H, 8 FT232H
+    uint32_t id;            // USB vendor id << 16 | product id
+    uint32_t locationId;    // low 4 bits: channel of a multi-channel chip (1 = A, 2 = B, ...)
+    char serialNumber[16];  // zero-terminated
+    char description[64];   // zero-terminated, e.g. "UM232H"
+    FtHandle handle;        // the library's handle while the device is open
 };
 
 using FtGetLibraryVersionFn = FtStatus(KALENDO_FTAPI*)(uint32_t* version);
@@ -38,23 +38,23 @@ using FtCloseFn = FtStatus(KALENDO_FTAPI*)(FtHandle handle);
 using FtResetDeviceFn = FtStatus(KALENDO_FTAPI*)(FtHandle handle);
 using FtPurgeFn = FtStatus(KALENDO_FTAPI*)(FtHandle handle, uint32_t mask);
 using FtSetUsbParametersFn = FtStatus(KALENDO_FTAPI*)(FtHandle handle, uint32_t inSize,
-                                                     uint32_t outSize);
+                                                      uint32_t outSize);
 using FtSetCharsFn = FtStatus(KALENDO_FTAPI*)(FtHandle handle, uint8_t eventChar,
-                                             uint8_t eventEnable, uint8_t errorChar,
-                                             uint8_t errorEnable);
+                                              uint8_t eventEnable, uint8_t errorChar,
+                                              uint8_t errorEnable);
 using FtSetTimeoutsFn = FtStatus(KALENDO_FTAPI*)(FtHandle handle, uint32_t readMs,
-                                                uint32_t writeMs);
+                                                 uint32_t writeMs);
 using FtSetLatencyTimerFn = FtStatus(KALENDO_FTAPI*)(FtHandle handle, uint8_t ms);
 using FtSetBitModeFn = FtStatus(KALENDO_FTAPI*)(FtHandle handle, uint8_t mask, uint8_t mode);
 using FtGetQueueStatusFn = FtStatus(KALENDO_FTAPI*)(FtHandle handle, uint32_t* waiting);
 using FtGetLatencyTimerFn = FtStatus(KALENDO_FTAPI*)(FtHandle handle, uint8_t* ms);
 using FtReadFn = FtStatus(KALENDO_FTAPI*)(FtHandle handle, void* buffer, uint32_t count,
-                                         uint32_t* read);
+                                          uint32_t* read);
 using FtWriteFn = FtStatus(KALENDO_FTAPI*)(FtHandle handle, const void* buffer, uint32_t count,
-                                          uint32_t* written);
+                                           uint32_t* written);
 using FtGetDeviceInfoFn = FtStatus(KALENDO_FTAPI*)(FtHandle handle, uint32_t* type, uint32_t* id,
-                                                  char* serial16, char* description64,
-                                                  void* reserved);
+                                                   char* serial16, char* description64,
+                                                   void* reserved);
 
 // The bound entry points, in binding order.
 struct FtLibrary {

@@ -43,7 +43,7 @@ struct OwnedBytes {
 
 // Appends to a command buffer that was sized exactly before filling.
 class Burst {
-public:
+  public:
     explicit Burst(uint8_t* out) : out_(out) {}
     uint32_t size() const { return used_; }
 
@@ -72,7 +72,7 @@ public:
         Pin(kSclLowSdaReleasedHigh);
     }
 
-private:
+  private:
     void Put2(uint8_t a, uint8_t b) {
         out_[used_++] = a;
         out_[used_++] = b;
@@ -85,7 +85,9 @@ private:
     uint32_t used_ = 0;
 };
 
-FtLibrary& Ft() { return Bridge().ft; }
+FtLibrary& Ft() {
+    return Bridge().ft;
+}
 
 uint32_t WriteToEngine(const uint8_t* bytes, uint32_t count) {
     uint32_t written = 0;
@@ -246,8 +248,8 @@ uint32_t ConfigureChannel(uint32_t clockRate, uint8_t latencyTimer, uint32_t opt
         if ((status = WriteToEngine({kDriveLowOnly, lowMask, 0x00})) != kFtOk) return status;
     }
     if ((status = WriteToEngine({kSetLowPins, kIdle.levels, kIdle.directions})) != kFtOk ||
-        (status = WriteToEngine({(options & kOptionThreePhaseOff) ? kThreePhaseOff
-                                                                  : kThreePhaseOn})) != kFtOk) {
+        (status = WriteToEngine(
+             {(options & kOptionThreePhaseOff) ? kThreePhaseOff : kThreePhaseOn})) != kFtOk) {
         return status;
     }
     StoreTimingRecord(h, clockRate);

@@ -13,9 +13,13 @@ namespace {
 OsSeam* installed = nullptr;
 }
 
-OsSeam& Os() { return installed ? *installed : DefaultOsSeam(); }
+OsSeam& Os() {
+    return installed ? *installed : DefaultOsSeam();
+}
 
-void InstallOsSeam(OsSeam* seam) { installed = seam; }
+void InstallOsSeam(OsSeam* seam) {
+    installed = seam;
+}
 
 #if !defined(_WIN32)
 namespace {
@@ -23,7 +27,7 @@ namespace {
 // A host without the bridge library: nothing loads and there are no named mutexes, so the
 // bridge layer stays unbound unless a test installs a seam of its own.
 class HostOsSeam final : public OsSeam {
-public:
+  public:
     void* OpenLibrary(const char*) override { return nullptr; }
     void* FindSymbol(void*, const char*) override { return nullptr; }
     void CloseLibrary(void*) override {}

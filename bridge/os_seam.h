@@ -15,9 +15,9 @@ enum class MutexWait {
 };
 
 class OsSeam {
-public:
+  public:
     virtual ~OsSeam() = default;
-    virtual void* OpenLibrary(const char* name) = 0;  // null when it cannot be loaded
+    virtual void* OpenLibrary(const char* name) = 0;                // null when it cannot be loaded
     virtual void* FindSymbol(void* library, const char* name) = 0;  // null when not exported
     virtual void CloseLibrary(void* library) = 0;
     virtual void* CreateNamedMutex(const char* name) = 0;  // opens an existing one; null on failure

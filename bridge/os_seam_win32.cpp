@@ -7,7 +7,7 @@ namespace kalendo {
 namespace {
 
 class Win32OsSeam final : public OsSeam {
-public:
+  public:
     void* OpenLibrary(const char* name) override {
         return reinterpret_cast<void*>(::LoadLibraryA(name));
     }

@@ -30,10 +30,16 @@ constexpr uint32_t kDeviceOptions = kOptionDriveLowOnly;
 
 constexpr uint8_t kUpperPortFoutGate = 0x08;
 
-uint8_t BoardOf(DeviceHandle h) { return static_cast<uint8_t>(h >> 8); }
-uint8_t DeviceOf(DeviceHandle h) { return static_cast<uint8_t>(h & 0xFF); }
+uint8_t BoardOf(DeviceHandle h) {
+    return static_cast<uint8_t>(h >> 8);
+}
+uint8_t DeviceOf(DeviceHandle h) {
+    return static_cast<uint8_t>(h & 0xFF);
+}
 
-uint32_t MaskFor(uint32_t width) { return Bridge().WidthMask[width <= 32 ? width : 32]; }
+uint32_t MaskFor(uint32_t width) {
+    return Bridge().WidthMask[width <= 32 ? width : 32];
+}
 
 // Bytes of a value of this width; the widths in use are whole bytes up to four.
 uint32_t ByteCount(uint32_t width) {
@@ -223,8 +229,8 @@ uint32_t ReadDeviceRegister(uint8_t reg, uint32_t width) {
     }
     const uint32_t n = ByteCount(width);
     const uint8_t address = s.BusTarget->address;
-    uint32_t value = powerMonitor ? ReadPowerMonitorRegister(address, reg, n)
-                                  : ReadRtcRegister(address, reg, n);
+    uint32_t value =
+        powerMonitor ? ReadPowerMonitorRegister(address, reg, n) : ReadRtcRegister(address, reg, n);
     return value & MaskFor(width);
 }
 

@@ -1,0 +1,69 @@
+// The ISL28023 power monitor as the Power and FOUT page uses it: one reading of the five
+// quantities, averaging into display units, and programming the RTC's supply voltage.
+#pragma once
+
+#include <cstdint>
+
+#include "bridge/bridge_state.h"
+
+namespace kalendo {
+
+enum MeasurementChannel : int {
+    kVddVoltage = 0,
+    kVddCurrent,
+    kBatteryVoltage,
+    kBatteryCurrent,
+    kTemperature,
+    kMeasurementChannels
+};
+
+// Command code of each channel, in channel order.
+extern const uint8_t kMeasurementCommands[kMeasurementChannels];
+
+// Averaged values in display units: volts, the page's current unit, degrees Celsius.
+struct PowerReadings {
+    float vddVoltage;
+    float vddCurrent;
+    float batteryVoltage;
+    float batteryCurrent;
+    float temperature;
+};
+
+// Configuration byte (command 0xE4) and level byte (command 0xE3) of one supply setting.
+struct SupplyLevel {
+    uint8_t configuration;
+    uint8_t level;
+};
+
+constexpr int kMinSupplyTenths = 1;
+constexpr int kMaxSupplyTenths = 40;
+// Indexed by the setting in tenths of a volt; row 0 is unused.
+extern const SupplyLevel SupplyLevelTable[kMaxSupplyTenths + 1];
+
+constexpr uint8_t kSupplyLevelCommand = 0xE3;
+constexpr uint8_t kSupplyConfigCommand = 0xE4;
+constexpr uint8_t kSupplyOutputEnable = 0x04;  // bit of the configuration byte
+
+// The battery counts as in use from this battery current on.
+constexpr float kBatteryInUseCurrent = 0.025f;
+
+// Every bus operation selects the power monitor first and the RTC again at the end, so the
+// other pages always find the RTC selected. The caller checks that a board is connected.
+class PowerMonitor {
+  public:
+    static constexpr uint32_t kSlots = 25;
+
+    uint32_t SampleSet[kMeasurementChannels][kSlots] = {};
+    uint32_t sampleCount = 10;  // readings per averaged value (the page uses 5 to 20)
+    uint32_t sampleIndex = 0;   // slot the next reading fills
+
+    // One reading of all five channels into slot sampleIndex (which it does not move).
+    void SampleChannels(DeviceHandle powerMonitor, DeviceHandle rtc);
+    // Means of slots 0..sampleCount-1 in display units. batteryInUse follows the battery
+    // current; a value that is not a number (no samples) leaves it as it was.
+    PowerReadings AverageChannels(bool& batteryInUse) const;
+    // Programs supply setting tenths (1..40); other values are ignored.
+    void ApplySupplyVoltage(int tenths, DeviceHandle powerMonitor, DeviceHandle rtc);
+};
+
+}  // namespace kalendo

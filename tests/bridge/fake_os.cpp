@@ -1,0 +1,58 @@
+#include "tests/bridge/fake_os.h"
+
+#include <cstring>
+
+#include "sim/ft_entry_points.h"
+
+namespace kalendo::testing {
+
+namespace {
+int libraryToken;
+}
+
+void* FakeOs::OpenLibrary(const char* name) {
+    if (!libraryPresent || std::strcmp(name, "ftd2xx.dll") != 0) return nullptr;
+    ++librariesOpen;
+    return &libraryToken;
+}
+
+void* FakeOs::FindSymbol(void* library, const char* name) {
+    if (library != &libraryToken || missingEntryPoints.count(name)) return nullptr;
+    return sim::FindEntryPoint(name);
+}
+
+void FakeOs::CloseLibrary(void* library) {
+    if (library == &libraryToken) --librariesOpen;
+}
+
+void* FakeOs::CreateNamedMutex(const char* name) {
+    mutexNames.push_back(name);
+    ++mutexesOpen;
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(++mutexToken_));
+}
+
+MutexWait FakeOs::WaitMutex(void*, uint32_t timeoutMs) {
+    waitTimeouts.push_back(timeoutMs);
+    if (waitAnswers.empty()) return MutexWait::Acquired;
+    MutexWait answer = waitAnswers.front();
+    waitAnswers.erase(waitAnswers.begin());
+    return answer;
+}
+
+void FakeOs::ReleaseMutex(void*) {
+    ++releases;
+}
+
+void FakeOs::CloseMutex(void*) {
+    --mutexesOpen;
+}
+
+bool FakeOs::GetEnv(const char* name, char* value, uint32_t capacity) {
+    auto it = environment.find(name);
+    if (it == environment.end() || capacity == 0) return false;
+    std::strncpy(value, it->second.c_str(), capacity - 1);
+    value[capacity - 1] = '\0';
+    return true;
+}
+
+}  // namespace kalendo::testing

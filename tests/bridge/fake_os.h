@@ -1,0 +1,44 @@
+// Kernel services for tests: hands out the simulated library's entry points by name, keeps the
+// bus mutex in memory and records what the bridge layer asked for.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "bridge/os_seam.h"
+
+namespace kalendo::testing {
+
+class FakeOs final : public OsSeam {
+  public:
+    // Library.
+    bool libraryPresent = true;
+    std::set<std::string> missingEntryPoints;
+    int librariesOpen = 0;
+    // Mutex: what each wait answers, in order (Acquired once the list runs out).
+    std::vector<MutexWait> waitAnswers;
+    std::vector<std::string> mutexNames;
+    std::vector<uint32_t> waitTimeouts;
+    int mutexesOpen = 0;
+    int releases = 0;
+    // Environment and time.
+    std::map<std::string, std::string> environment;
+    uint64_t sleptMs = 0;
+
+    void* OpenLibrary(const char* name) override;
+    void* FindSymbol(void* library, const char* name) override;
+    void CloseLibrary(void* library) override;
+    void* CreateNamedMutex(const char* name) override;
+    MutexWait WaitMutex(void* mutex, uint32_t timeoutMs) override;
+    void ReleaseMutex(void* mutex) override;
+    void CloseMutex(void* mutex) override;
+    void SleepMs(uint32_t ms) override { sleptMs += ms; }
+    bool GetEnv(const char* name, char* value, uint32_t capacity) override;
+
+  private:
+    int mutexToken_ = 0;
+};
+
+}  // namespace kalendo::testing
