@@ -153,6 +153,38 @@ TEST(PowerMonitorTest, MeasurementsScaleToPlausibleValues) {
     EXPECT_NEAR(board.chips.SupplyVoltage(), 3.3, 0.02);
 }
 
+TEST(PowerMonitorTest, ConditionsBeyondTheConverterRangeSaturate) {
+    struct Case {
+        const char* what;
+        double batteryVolts;
+        double celsius;
+        uint16_t batteryMin, batteryMax;
+        uint16_t temperatureMin, temperatureMax;
+        uint8_t rtcTemperatureCode;
+    };
+    const double nan = std::nan("");
+    const double inf = HUGE_VAL;
+    const Case cases[] = {
+        {"above full scale", 10.0, 2000.0, 65535, 65535, 65535, 65535, 255},
+        {"below zero", -1.0, -100.0, 0, 0, 0, 0, 0},
+        {"not a number", nan, nan, 0, 3, 0, 3, 0},
+        {"infinite", inf, -inf, 65535, 65535, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Board board;
+        board.chips.SetBatteryVoltage(c.batteryVolts);
+        board.chips.SetBoardTemperature(c.celsius);
+        const uint16_t battery = board.Read16(0xE1);
+        const uint16_t temperature = board.Read16(0x8D);
+        EXPECT_GE(battery, c.batteryMin);
+        EXPECT_LE(battery, c.batteryMax);
+        EXPECT_GE(temperature, c.temperatureMin);
+        EXPECT_LE(temperature, c.temperatureMax);
+        EXPECT_EQ(ReadByte(board.chips.Rtc(), 0x17), c.rtcTemperatureCode);
+    }
+}
+
 TEST(PowerMonitorTest, NoiseIsSmallAndRepeatableForASeed) {
     Board first(7), second(7), other(8);
     for (Board* board : {&first, &second, &other}) board->ApplySupply(35);
