@@ -25,7 +25,7 @@ constexpr double kSupplyLeakMicroamps = 0.010;   // VDD pin while the battery ca
 
 // Supply generator: 0xE4 bit 2 switches the output on, bit 4 picks the upper range; the level in
 // 0xE3 counts steps of the range (fitted so that every row of the program's supply table lands
-// within 10 mV of its nominal voltage).
+// within 15 mV of its nominal voltage).
 constexpr uint8_t kConfigOutputOn = 0x04;
 constexpr uint8_t kConfigUpperRange = 0x10;
 constexpr double kLowerRangeVoltsPerStep = 0.01385;
