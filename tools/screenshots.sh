@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Regenerates the screenshots of the six tabs in docs/screenshots/: builds the program, runs it
+# on the simulated board on a virtual display, connects, and photographs the main window on each
+# tab. KALENDO_BUILD_DIR builds elsewhere than the mingw64 preset's folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out="$root/docs/screenshots"
+mkdir -p "$out"
+
+build=${KALENDO_BUILD_DIR:-$root/build/mingw64}
+if [ -z "${KALENDO_BUILD_DIR:-}" ]; then
+    cmake --preset mingw64 >/dev/null
+else
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+fi
+cmake --build "$build" --target Kalendo kalendo_ftd2xx kalendo_remote -j2
+
+shots="$build/screenshots-run"
+mkdir -p "$shots"
+cp "$build/app/Kalendo.exe" "$build/sim/ftd2xx.dll" "$build/app/kalendo_remote.exe" "$shots/"
+cp resources/rtc_model_info.txt resources/KalendoQuickHelp.htm resources/LICENSE-EULA.htm "$shots/"
+
+unset DISPLAY  # always the virtual display: same size and look every time
+# shellcheck source=tools/wine-env.sh
+source tools/wine-env.sh
+kalendo_wine_up
+trap kalendo_wine_down EXIT
+cd "$shots"
+remote() { "$KALENDO_WINE" kalendo_remote.exe "$@" | tr -d '\r'; }
+
+"$KALENDO_WINE" Kalendo.exe &
+program=$!
+remote wait >/dev/null
+remote connect
+names=(information time-and-date alarm timer registers power-and-fout)
+for i in "${!names[@]}"; do
+    remote tab "$i" >/dev/null
+    sleep 1.2  # a status tick and the page's own first refresh
+    window=$(xwininfo -root -tree | awk '/"Novar Kalendo Tool"/ {print $1; exit}')
+    import -window "$window" "$out/tab-$i-${names[$i]}.png"
+    echo "docs/screenshots/tab-$i-${names[$i]}.png"
+done
+remote close >/dev/null
+wait "$program" || true
