@@ -11,6 +11,7 @@
 //   KALENDO_SIM_CONTROL  control file that other processes write commands to (default below)
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -73,7 +74,7 @@ class EvaluationBoard {
     std::FILE* vcdOut_ = nullptr;
     std::unique_ptr<VcdRecorder> vcd_;
     std::string controlFile_;
-    int64_t lastPollMicros_ = -1;
+    std::atomic<int64_t> lastPollMicros_{-1};
 };
 
 // The board of the process-wide library.

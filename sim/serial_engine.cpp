@@ -132,6 +132,16 @@ void SerialEngine::Execute(const uint8_t* p, size_t length) {
         ExecuteShift(p);
         return;
     }
+    // Clocks without data take the time of their bits, like the shifts.
+    if (op == kClockBitsNoData) {
+        ClockBits(p[1] + 1, false, 0, false, nullptr, 0);
+        return;
+    }
+    if (op == kClockBytesNoData) {
+        const int bytes = (p[1] | p[2] << 8) + 1;
+        for (int i = 0; i < bytes; ++i) ClockBits(8, false, 0, false, nullptr, 0);
+        return;
+    }
     wirePs_ += kCommandPs;
     switch (op) {
         case kSetLowPins:
@@ -189,16 +199,6 @@ void SerialEngine::Execute(const uint8_t* p, size_t length) {
         case kThreePhaseOff:
             threePhase_ = false;
             break;
-        case kClockBitsNoData:
-            wirePs_ -= kCommandPs;
-            ClockBits(p[1] + 1, false, 0, false, nullptr, 0);
-            break;
-        case kClockBytesNoData: {
-            wirePs_ -= kCommandPs;
-            const int bytes = (p[1] | p[2] << 8) + 1;
-            for (int i = 0; i < bytes; ++i) ClockBits(8, false, 0, false, nullptr, 0);
-            break;
-        }
         case kDriveLowOnly:
             lowDriveLowOnly_ = p[1];
             highDriveLowOnly_ = p[2];
