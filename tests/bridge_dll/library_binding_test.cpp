@@ -1,0 +1,102 @@
+// The bridge layer binding the stand-in ftd2xx.dll the way the program does on Windows:
+// LoadLibraryA by name, GetProcAddress of the 17 entry points, and the named bus mutex.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "bridge/board_discovery.h"
+#include "bridge/bridge_state.h"
+#include "bridge/register_access.h"
+
+namespace kalendo {
+namespace {
+
+constexpr DeviceHandle kPowerMonitor = 0x0101;
+constexpr DeviceHandle kRtc = 0x0102;
+
+// Each case runs in a process of its own (ctest), so the library it loads is the one it asked for.
+bool UseLibraryFolder(const char* folder) {
+    if (GetModuleHandleA("ftd2xx.dll")) return false;  // another case already loaded one
+    return SetDllDirectoryA(folder) != 0;
+}
+
+TEST(LibraryBinding, LibraryMissingAnEntryPointIsRefusedAndUnloaded) {
+    if (!UseLibraryFolder(KALENDO_BUILD_DIR "/sim-missing-entry")) GTEST_SKIP() << "run alone";
+    EXPECT_EQ(ConnectBridge(), 0);
+    EXPECT_EQ(Bridge().libraryHandle, nullptr);
+    EXPECT_EQ(GetModuleHandleA("ftd2xx.dll"), nullptr);
+    EXPECT_EQ(FirstDeviceOfBoard(0), 0);
+}
+
+TEST(LibraryBinding, SimulatedBoardAnswersThroughTheBoundLibrary) {
+    if (!UseLibraryFolder(KALENDO_BUILD_DIR "/sim")) GTEST_SKIP() << "run alone";
+    ASSERT_EQ(ConnectBridge(), 1);
+    ASSERT_EQ(FirstDeviceOfBoard(0), 0x0101);
+    SelectDevice(kPowerMonitor);
+    EXPECT_EQ(ReadDeviceRegister(0xAD, 32), 0x0849534Cu);
+    EXPECT_EQ(Bridge().BusStatus, 0);
+    // The bus mutex exists under its shared name while the program runs.
+    HANDLE shared = OpenMutexA(SYNCHRONIZE, FALSE, "RTCFTDIBRIDGEMutex0");
+    EXPECT_NE(shared, nullptr);
+    if (shared) CloseHandle(shared);
+    DisconnectBridge();
+}
+
+// Holds the bus mutex from another thread, as another process driving the board would.
+class MutexHolder {
+  public:
+    explicit MutexHolder(bool releaseOnExit) {
+        thread_ = std::thread([this, releaseOnExit] {
+            HANDLE m = CreateMutexA(nullptr, FALSE, "RTCFTDIBRIDGEMutex0");
+            WaitForSingleObject(m, INFINITE);
+            SetEvent(held_);
+            if (releaseOnExit) {
+                WaitForSingleObject(done_, INFINITE);
+                ReleaseMutex(m);
+            }
+            CloseHandle(m);  // without a release the mutex is abandoned when the thread ends
+        });
+        WaitForSingleObject(held_, INFINITE);
+    }
+    ~MutexHolder() {
+        SetEvent(done_);
+        thread_.join();
+        CloseHandle(held_);
+        CloseHandle(done_);
+    }
+
+  private:
+    HANDLE held_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread thread_;
+};
+
+TEST(LibraryBinding, BusHeldByAHungHolderFailsTheOperationAfterTheTimeOut) {
+    if (!UseLibraryFolder(KALENDO_BUILD_DIR "/sim")) GTEST_SKIP() << "run alone";
+    ASSERT_EQ(ConnectBridge(), 1);
+    SelectDevice(kRtc);
+    Bridge().BusStatus = 0;
+    {
+        MutexHolder hung(true);
+        DWORD start = GetTickCount();
+        EXPECT_EQ(ReadRegisterChecked(0x05, 8), 0u);
+        DWORD waited = GetTickCount() - start;
+        EXPECT_EQ(Bridge().BusStatus, kBusTransactionFailed);
+        EXPECT_GE(waited, 4500u);
+        EXPECT_LT(waited, 15000u);
+    }
+    Bridge().BusStatus = 0;
+    ReadRegisterChecked(0x05, 8);  // released: the bus is usable again
+    EXPECT_EQ(Bridge().BusStatus, 0);
+    {
+        MutexHolder dead(false);  // its thread ends holding it
+    }
+    ReadRegisterChecked(0x05, 8);
+    EXPECT_EQ(Bridge().BusStatus, 0) << "an abandoned bus mutex is taken over";
+    DisconnectBridge();
+}
+
+}  // namespace
+}  // namespace kalendo
