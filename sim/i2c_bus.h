@@ -19,7 +19,7 @@ class BusObserver {
     virtual ~BusObserver() = default;
     virtual void OnLevels(int64_t ps, bool scl, bool sda) { (void)ps, (void)scl, (void)sda; }
     virtual void OnStart(int64_t ps, bool repeated) { (void)ps, (void)repeated; }
-    // ack: the level the acknowledge clock sampled on SDA (low = acknowledged).
+    // ack: true when the acknowledge clock found SDA low (the byte was acknowledged).
     virtual void OnAddress(int64_t ps, uint8_t address, bool read, bool ack) {
         (void)ps, (void)address, (void)read, (void)ack;
     }
