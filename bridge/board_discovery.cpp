@@ -131,8 +131,8 @@ int ConnectBridge() {
                 record.description[sizeof(record.description) - 1] = '\0';
                 BoardEntry* board = s.boards[s.boardCount];
                 if (!board || std::strcmp(record.description, kBoardDescription) != 0) continue;
-                std::snprintf(board->description, sizeof(board->description), "%s",
-                              record.description);
+                // Only "UM232H" gets here, so it always fits.
+                std::memcpy(board->description, kBoardDescription, sizeof(kBoardDescription));
                 board->channelIndex = i;
                 BuildDeviceTable(i);
                 ++s.boardCount;
