@@ -1,21 +1,52 @@
-// The Alarm tab: sets, enables and disables the RTC alarm and watches it trigger.
-// For now it is the page's frame: its dialog, identity and tooltips.
+// The Alarm tab: shows the RTC's alarm time and day, writes new ones, enables and disables the
+// alarm, polls the chip's alarm flag once a second and animates the trigger until disabled.
 #pragma once
 
 #include "app/tab_page.h"
 
 namespace kalendo {
 
+constexpr UINT_PTR AlarmPollTimer = 1032;
+constexpr UINT kAlarmPollPeriodMs = 1000;
+constexpr UINT_PTR AlarmAnimationTimer = 1033;
+constexpr UINT kAlarmAnimationPeriodMs = 250;
+
 class AlarmPage : public TabPage {
   public:
     AlarmPage();
+    ~AlarmPage() override;
 
     void Reserved() override {}
+    void Reset() override;
+    void OnShow() override;
     int KindCode() const override { return 3; }
     int DialogId() const override;
     const char* Caption() const override { return "Alarm"; }
     const char* TabTip() const override { return "RTC Alarm Settings"; }
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Unconnected, the displays say so and, when announce is set, so does the status line.
+    void ShowAlarmTime(bool announce = true);
+    void ShowAlarmDate(bool announce = true);
+    void SetAlarmTime();
+    void SetAlarmDate();
+    void ToggleAlarm();
+    void PollAlarm();
+    void AnimateTrigger();
+
+    bool AlarmEnabled() const { return alarmEnabled_; }
+    int TriggerFrame() const { return triggerFrame_; }
+
+  private:
+    // Frees the bitmap this source loaded last, then shows the new one in the alarm picture.
+    void ShowPicture(HBITMAP* lastLoaded, int bitmapId);
+    void ShowDisabledTexts();
+
+    bool alarmEnabled_ = false;
+    int triggerFrame_ = 0;
+    HBITMAP statePicture_ = nullptr;      // enabled / disabled
+    HBITMAP triggeredPicture_ = nullptr;  // the trigger announcement
+    HBITMAP framePicture_ = nullptr;      // the animation's current frame
 };
 
 }  // namespace kalendo

@@ -1,6 +1,19 @@
 #include "pages/time_date_page.h"
 
+#include <commctrl.h>
+
+#include "app/bus_action_report.h"
+#include "app/connection_state.h"
+#include "pages/pc_clock.h"
 #include "resources/resource_ids.h"
+#include "rtc/bcd_codec.h"
+#include "rtc/date_text.h"
+#include "rtc/guarded_time_write.h"
+#include "rtc/picker_formats.h"
+#include "rtc/register_bus.h"
+#include "rtc/time_text.h"
+#include "rtc/twelve_hour_display.h"
+#include "rtc/weekday.h"
 
 namespace kalendo {
 
@@ -18,6 +31,14 @@ const TooltipRow kTooltips[] = {
     {IDC_TD_SYNC, "Click to synchronize RTC to current system time/date"},
 };
 
+uint8_t ReadRtc(uint8_t reg) {
+    return static_cast<uint8_t>(BridgeRegisterBus().Read(reg, kRtcRegisterWidth));
+}
+
+bool YearFitsRtc(WORD year) {
+    return year >= kFirstRtcYear && year <= kLastRtcYear;
+}
+
 }  // namespace
 
 TimeDatePage::TimeDatePage() : TabPage(kTooltips, sizeof kTooltips / sizeof kTooltips[0]) {}
@@ -26,9 +47,200 @@ int TimeDatePage::DialogId() const {
     return IDD_PAGE_TIME_DATE;
 }
 
+void TimeDatePage::Reset() {
+    HWND dialog = Dialog();
+    SendDlgItemMessageA(dialog, IDC_TD_TIME_PICKER, DTM_SETFORMATA, 0,
+                        reinterpret_cast<LPARAM>(kTimePickerFormat12Hour));
+    SendDlgItemMessageA(dialog, IDC_TD_DATE_PICKER, DTM_SETFORMATA, 0,
+                        reinterpret_cast<LPARAM>(kDatePickerFormat));
+    // A year outside these cannot be written to the chip (2100 would become the code 0xA0).
+    SYSTEMTIME range[2] = {};
+    range[0].wYear = kFirstRtcYear;
+    range[0].wMonth = 1;
+    range[0].wDay = 1;
+    range[1].wYear = kLastRtcYear;
+    range[1].wMonth = 12;
+    range[1].wDay = 31;
+    range[1].wHour = 23;
+    range[1].wMinute = 59;
+    range[1].wSecond = 59;
+    SendDlgItemMessageA(dialog, IDC_TD_DATE_PICKER, DTM_SETRANGE, GDTR_MIN | GDTR_MAX,
+                        reinterpret_cast<LPARAM>(range));
+    LoadRtcTime();
+    LoadRtcDate();
+}
+
+void TimeDatePage::OnShow() {
+    LoadRtcTime();
+    LoadRtcDate();
+    ShowPcTime();
+    ShowPcDate();
+    SetTimer(Dialog(), PcClockTimer, kPcClockTimerPeriodMs, nullptr);
+    SetFocus(GetDlgItem(Dialog(), IDC_TD_TIME_GROUP));
+}
+
+void TimeDatePage::OnHide() {
+    KillTimer(Dialog(), PcClockTimer);
+}
+
+void TimeDatePage::SetPickerTime(int pickerId, const SYSTEMTIME& time) {
+    // The picker refuses a value it cannot represent (an invalid register) and keeps its own.
+    SendDlgItemMessageA(Dialog(), pickerId, DTM_SETSYSTEMTIME, GDT_VALID,
+                        reinterpret_cast<LPARAM>(&time));
+}
+
+void TimeDatePage::LoadRtcTime() {
+    SYSTEMTIME now = {};
+    PcLocalTime(&now);
+    if (BoardConnected) {
+        now.wSecond = static_cast<WORD>(FromBcd(ReadRtc(kRegSeconds)));
+        now.wMinute = static_cast<WORD>(FromBcd(ReadRtc(kRegMinutes)));
+        now.wHour = static_cast<WORD>(FromBcd(ReadRtc(kRegHours)));
+    }
+    SetPickerTime(IDC_TD_TIME_PICKER, now);
+}
+
+void TimeDatePage::LoadRtcDate() {
+    SYSTEMTIME now = {};
+    PcLocalTime(&now);
+    if (BoardConnected) {
+        now.wDay = static_cast<WORD>(FromBcd(ReadRtc(kRegDay)));
+        now.wMonth = static_cast<WORD>(FromBcd(ReadRtc(kRegMonth)));
+        now.wYear = static_cast<WORD>(YearFromRegister(ReadRtc(kRegYear)));
+    }
+    SetPickerTime(IDC_TD_DATE_PICKER, now);
+}
+
+void TimeDatePage::ShowPcTime() {
+    SYSTEMTIME now = {};
+    PcLocalTime(&now);
+    SetDlgItemTextA(Dialog(), IDC_TD_PC_TIME,
+                    FormatTimeText(now.wHour, now.wMinute, now.wSecond).c_str());
+}
+
+void TimeDatePage::ShowPcDate() {
+    SYSTEMTIME now = {};
+    PcLocalTime(&now);
+    const char* weekday = WeekdayName(WeekdayBit(now.wDayOfWeek));
+    SetDlgItemTextA(Dialog(), IDC_TD_PC_DATE,
+                    FormatPcDateText(weekday, now.wDay, now.wMonth, now.wYear).c_str());
+}
+
+void TimeDatePage::SetRtcTime() {
+    if (!BoardConnected) {
+        ShowInformation("WARNING: Time not set, RTC not connected");
+        return;
+    }
+    SYSTEMTIME time = {};
+    SendDlgItemMessageA(Dialog(), IDC_TD_TIME_PICKER, DTM_GETSYSTEMTIME, 0,
+                        reinterpret_cast<LPARAM>(&time));
+    BusActionReport report;
+    const FieldWrite writes[] = {
+        {kRegSeconds, ToBcd(time.wSecond)},
+        {kRegMinutes, ToBcd(time.wMinute)},
+        {kRegHours, ToBcd(time.wHour)},
+    };
+    GuardedTimeWrite(BridgeRegisterBus(), writes);
+    report.Report(Owner(), "RTC Time Updated", "RTC Time not updated, bus error");
+}
+
+void TimeDatePage::SetRtcDate() {
+    if (!BoardConnected) {
+        ShowInformation("WARNING: Date not set, RTC not connected");
+        return;
+    }
+    SYSTEMTIME date = {};
+    SendDlgItemMessageA(Dialog(), IDC_TD_DATE_PICKER, DTM_GETSYSTEMTIME, 0,
+                        reinterpret_cast<LPARAM>(&date));
+    // The picker is limited to these years; this only guards against a picker that is not.
+    if (!YearFitsRtc(date.wYear)) {
+        ShowInformation("ERROR: Date not set, the RTC holds only the years 2000 to 2099");
+        return;
+    }
+    BusActionReport report;
+    const FieldWrite writes[] = {
+        {kRegDay, ToBcd(date.wDay)},
+        {kRegMonth, ToBcd(date.wMonth)},
+        {kRegYear, YearToRegister(date.wYear)},
+        {kRegWeek, WeekdayBit(date.wDayOfWeek)},
+    };
+    GuardedTimeWrite(BridgeRegisterBus(), writes);
+    report.Report(Owner(), "RTC Date Updated", "RTC Date not updated, bus error");
+}
+
+void TimeDatePage::SyncRtcToPc() {
+    if (!BoardConnected) {
+        ShowInformation("WARNING: Time not set, RTC not connected");
+        return;
+    }
+    SYSTEMTIME now = {};
+    PcLocalTime(&now);
+    if (!YearFitsRtc(now.wYear)) {
+        ShowInformation("ERROR: Time not set, the RTC holds only the years 2000 to 2099");
+        return;
+    }
+    BusActionReport report;
+    const FieldWrite writes[] = {
+        {kRegSeconds, ToBcd(now.wSecond)},      {kRegMinutes, ToBcd(now.wMinute)},
+        {kRegHours, ToBcd(now.wHour)},          {kRegDay, ToBcd(now.wDay)},
+        {kRegMonth, ToBcd(now.wMonth)},         {kRegYear, YearToRegister(now.wYear)},
+        {kRegWeek, WeekdayBit(now.wDayOfWeek)},
+    };
+    GuardedTimeWrite(BridgeRegisterBus(), writes);
+    report.Report(Owner(), "RTC time Synchronized to system time",
+                  "RTC time not synchronized, bus error");
+}
+
+void TimeDatePage::ChooseTimeDisplay(bool twelveHour) {
+    TwelveHourDisplay = twelveHour ? 1 : 0;
+    SendDlgItemMessageA(
+        Dialog(), IDC_TD_TIME_PICKER, DTM_SETFORMATA, 0,
+        reinterpret_cast<LPARAM>(twelveHour ? kTimePickerFormat12Hour : kTimePickerFormat24Hour));
+    LoadRtcTime();
+    ShowInformation(twelveHour ? "Time format changed to AM/PM" : "Time format changed to 24hr");
+}
+
 INT_PTR TimeDatePage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     HandleCommonMessage(message, wParam, lParam);
-    return message == WM_INITDIALOG ? TRUE : FALSE;
+    switch (message) {
+        case WM_INITDIALOG:
+            CheckDlgButton(Dialog(), IDC_TD_AMPM, BST_CHECKED);
+            Reset();
+            return TRUE;
+        case WM_EDITCOMMIT:
+            return TRUE;
+        case WM_COMMAND:
+            if (HIWORD(wParam) != 0) {
+                return FALSE;
+            }
+            switch (LOWORD(wParam)) {
+                case IDC_TD_AMPM:
+                    ChooseTimeDisplay(true);
+                    break;
+                case IDC_TD_24HR:
+                    ChooseTimeDisplay(false);
+                    break;
+                case IDC_TD_SET_TIME:
+                    SetRtcTime();
+                    break;
+                case IDC_TD_SET_DATE:
+                    SetRtcDate();
+                    break;
+                case IDC_TD_SYNC:
+                    SyncRtcToPc();
+                    break;
+                default:
+                    break;
+            }
+            return FALSE;
+        case WM_TIMER:
+            if (wParam == PcClockTimer) {
+                ShowPcTime();
+            }
+            return FALSE;
+        default:
+            return FALSE;
+    }
 }
 
 }  // namespace kalendo
