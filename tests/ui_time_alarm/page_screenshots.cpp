@@ -1,0 +1,150 @@
+// Photographs the main window on the Time and Date tab and on the Alarm tab (disabled, armed,
+// triggered) on the simulated board, as BMP files in the folder given as the first argument.
+// tests/ui_time_alarm/screenshots.sh builds it and runs it on a virtual display.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/connection_state.h"
+#include "pages/alarm_page.h"
+#include "resources/resource_ids.h"
+#include "rtc/bcd_codec.h"
+#include "rtc/register_bus.h"
+#include "rtc/rtc_registers.h"
+#include "tests/ui/sim_board.h"
+
+namespace {
+
+using namespace kalendo;
+
+void Pump(DWORD ms) {
+    const DWORD end = GetTickCount() + ms;
+    MSG msg;
+    do {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(10);
+    } while (static_cast<LONG>(end - GetTickCount()) > 0);
+}
+
+bool SaveWindow(HWND window, const std::string& path) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump(300);
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    const DWORD stride = ((width * 3) + 3) & ~3u;
+    std::vector<unsigned char> pixels(static_cast<size_t>(stride) * height);
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
+              DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) {
+        return false;
+    }
+    const bool ok = std::fwrite(&file, sizeof file, 1, out) == 1 &&
+                    std::fwrite(&header, sizeof header, 1, out) == 1 &&
+                    std::fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
+    std::fclose(out);
+    std::printf("%s\n", path.c_str());
+    return ok;
+}
+
+void WriteRtc(uint8_t reg, uint8_t value) {
+    BridgeRegisterBus().Write(reg, value, kRtcRegisterWidth);
+}
+
+void SetPicker(HWND page, int id, WORD hour, WORD minute, WORD day) {
+    SYSTEMTIME t = {};
+    GetLocalTime(&t);
+    t.wHour = hour;
+    t.wMinute = minute;
+    t.wDay = day;
+    SendDlgItemMessageA(page, id, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
+}
+
+void ClickPage(HWND page, int id) {
+    SendMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string folder = argc > 1 ? argv[1] : ".";
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES};
+    InitCommonControlsEx(&controls);
+    SimBoard sim;
+    if (!sim.Load()) {
+        std::fprintf(stderr, "the simulated ftd2xx.dll was not found\n");
+        return 1;
+    }
+    sim.UseVirtualClock(true);
+    Application app;
+    if (!app.CreateMainWindow(GetModuleHandleA(nullptr), SW_SHOWNORMAL)) {
+        return 1;
+    }
+    HWND main = app.MainWindow();
+    SendMessageA(GetDlgItem(main, IDC_MAIN_CONNECT), BM_CLICK, 0, 0);
+    if (!BoardConnected) {
+        std::fprintf(stderr, "not connected\n");
+        return 1;
+    }
+    // 12 December 2026, 10:58:30, under the write guard.
+    WriteRtc(kRegControl, 0x41);
+    const uint8_t clock[][2] = {{kRegSeconds, 0x30}, {kRegMinutes, 0x58}, {kRegHours, 0x10},
+                                {kRegDay, 0x12},     {kRegMonth, 0x12},   {kRegYear, 0x26},
+                                {kRegWeek, 0x40}};
+    for (const auto& field : clock) {
+        WriteRtc(field[0], field[1]);
+    }
+    WriteRtc(kRegControl, 0x40);
+    HWND tab = GetDlgItem(main, IDC_MAIN_TAB);
+    SendMessageA(tab, TCM_SETCURFOCUS, 1, 0);
+    SendMessageA(main, WM_TIMER, StatusTimer, 0);
+    bool ok = SaveWindow(main, folder + "\\time-and-date.bmp");
+
+    HWND alarm = app.Pages().Page(2)->Dialog();
+    SendMessageA(tab, TCM_SETCURFOCUS, 2, 0);
+    SetPicker(alarm, IDC_ALARM_TIME_PICKER, 10, 59, 12);
+    ClickPage(alarm, IDC_ALARM_SET_TIME);
+    SetPicker(alarm, IDC_ALARM_DAY_PICKER, 0, 0, 12);
+    ClickPage(alarm, IDC_ALARM_SET_DATE);
+    SendMessageA(main, WM_TIMER, StatusTimer, 0);
+    ok = SaveWindow(main, folder + "\\alarm-disabled.bmp") && ok;
+    ClickPage(alarm, IDC_ALARM_TOGGLE);
+    ok = SaveWindow(main, folder + "\\alarm-armed.bmp") && ok;
+    sim.AdvanceMs(31000);
+    SendMessageA(main, WM_TIMER, StatusTimer, 0);
+    SendMessageA(alarm, WM_TIMER, AlarmPollTimer, 0);
+    ok = SaveWindow(main, folder + "\\alarm-triggered.bmp") && ok;
+    SendMessageA(main, WM_CLOSE, 0, 0);
+    app.RunMessageLoop();
+    return ok ? 0 : 1;
+}
