@@ -76,6 +76,7 @@ TEST_F(AlarmPageTest, AlarmRegistersWithBitSevenSetAreShownWithoutItInEitherTime
     ShowTab(0);
     ShowTab(kTab);
     EXPECT_EQ(PageText(kTab, IDC_ALARM_TIME_TEXT), "05:59 AM");
+    EXPECT_EQ(PageText(kTab, IDC_ALARM_TIME_PICKER), "5:59 AM");
     EXPECT_EQ(Picker(kTab, IDC_ALARM_TIME_PICKER).wHour, 5);
     EXPECT_EQ(Picker(kTab, IDC_ALARM_TIME_PICKER).wMinute, 59);
     EXPECT_EQ(Picker(kTab, IDC_ALARM_DAY_PICKER).wDay, 15);
@@ -88,6 +89,7 @@ TEST_F(AlarmPageTest, AlarmRegistersWithBitSevenSetAreShownWithoutItInEitherTime
     WriteRtc(kRegHourAlarm, 0x97);  // 17 with bit 7
     ShowTab(kTab);
     EXPECT_EQ(PageText(kTab, IDC_ALARM_TIME_TEXT), "17:59");
+    EXPECT_EQ(PageText(kTab, IDC_ALARM_TIME_PICKER), "17:59");
 }
 
 TEST_F(AlarmPageTest, ArmedAlarmTriggersOnTheBoardClockAnimatesAndIsDisabled) {
@@ -125,6 +127,14 @@ TEST_F(AlarmPageTest, ArmedAlarmTriggersOnTheBoardClockAnimatesAndIsDisabled) {
     const uint8_t flagTriggered = ReadRtc(kRegFlag);
     EXPECT_NE(flagTriggered & FLAG_ALARM, 0);  // left set until disabled
 
+    // Each frame frees the one before it.
+    TickPage(kTab, AlarmAnimationTimer);
+    const HBITMAP firstFrame = ShownBitmap(kTab, IDC_ALARM_PICTURE);
+    ASSERT_EQ(GetObjectType(firstFrame), static_cast<DWORD>(OBJ_BITMAP));
+    TickPage(kTab, AlarmAnimationTimer);
+    EXPECT_EQ(GetObjectType(firstFrame), 0u);
+    TickPage(kTab, AlarmAnimationTimer);
+    TickPage(kTab, AlarmAnimationTimer);  // back at the start of the cycle
     const int cycle[] = {IDB_ALARM_FRAME_1,   IDB_ALARM_FRAME_2, IDB_ALARM_FRAME_3,
                          IDB_ALARM_TRIGGERED, IDB_ALARM_FRAME_1, IDB_ALARM_FRAME_2};
     for (int frame : cycle) {

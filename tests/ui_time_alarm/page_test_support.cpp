@@ -133,9 +133,13 @@ SYSTEMTIME RtcPageTest::Picker(int tab, int id) const {
     return value;
 }
 
+HBITMAP RtcPageTest::ShownBitmap(int tab, int id) const {
+    return reinterpret_cast<HBITMAP>(
+        SendMessageA(PageItem(tab, id), STM_GETIMAGE, IMAGE_BITMAP, 0));
+}
+
 bool RtcPageTest::ShowsBitmap(int tab, int id, int bitmapId) const {
-    auto shown =
-        reinterpret_cast<HBITMAP>(SendMessageA(PageItem(tab, id), STM_GETIMAGE, IMAGE_BITMAP, 0));
+    HBITMAP shown = ShownBitmap(tab, id);
     HBITMAP expected = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId));
     const std::vector<unsigned char> want = Pixels(expected);
     DeleteObject(expected);

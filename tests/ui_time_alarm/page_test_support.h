@@ -35,6 +35,7 @@ class RtcPageTest : public MainWindowTest {
     void TickPage(int tab, UINT_PTR timerId) const;
     bool SetPicker(int tab, int id, const SYSTEMTIME& value) const;
     SYSTEMTIME Picker(int tab, int id) const;
+    HBITMAP ShownBitmap(int tab, int id) const;
     // True when the picture control shows the program's bitmap resource bitmapId, pixel for pixel.
     bool ShowsBitmap(int tab, int id, int bitmapId) const;
     // Whether the page's window timer runs; it goes on running afterwards with the given period.
