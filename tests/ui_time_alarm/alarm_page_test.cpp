@@ -179,6 +179,32 @@ TEST_F(AlarmPageTest, SetAlarmTimeWhileArmedShowsDisabledButTheChipStillAnnounce
     EXPECT_TRUE(PollRunning());
 }
 
+TEST_F(AlarmPageTest, DisconnectKeepsThePageStateAndTheAnimationWhileThePollRestsIdle) {
+    SetUpAlarmAt1059();
+    ClickPage(kTab, IDC_ALARM_TOGGLE);
+    Click(IDC_MAIN_CONNECT);  // disconnect while armed
+    ASSERT_FALSE(BoardConnected);
+    ExpectStatus("Enabled", "Disable Alarm", "Not Triggered");
+    EXPECT_EQ(PageText(kTab, IDC_ALARM_TIME_TEXT), "Unconnected");
+    EXPECT_TRUE(PollRunning());
+    sim_.AdvanceMs(31000);  // the chip's alarm matches meanwhile
+    TickPage(kTab, AlarmPollTimer);
+    EXPECT_EQ(PageText(kTab, IDC_ALARM_TRIGGERED_TEXT), "Not Triggered");
+
+    // Connecting again clears the chip's flags; the page stays armed and catches the next match.
+    Connect();
+    ExpectStatus("Enabled", "Disable Alarm", "Not Triggered");
+    SetRtcClock(MakeTime(2026, 12, 12, 10, 58, 30));
+    sim_.AdvanceMs(31000);
+    TickPage(kTab, AlarmPollTimer);
+    EXPECT_EQ(PageText(kTab, IDC_ALARM_TRIGGERED_TEXT), "Triggered");
+    Click(IDC_MAIN_CONNECT);
+    ExpectStatus("Enabled", "Disable Alarm", "Triggered");
+    TickPage(kTab, AlarmAnimationTimer);
+    EXPECT_TRUE(ShowsBitmap(kTab, IDC_ALARM_PICTURE, IDB_ALARM_FRAME_1));
+    EXPECT_TRUE(AnimationRunning());
+}
+
 TEST_F(AlarmPageTest, ActionsWarnAndTouchNothingWhileNotConnected) {
     const struct {
         int button;
