@@ -1,6 +1,17 @@
 #include "pages/timer_page.h"
 
+#include <commctrl.h>
+
+#include <string>
+
+#include "app/bus_action_report.h"
+#include "app/connection_state.h"
+#include "bridge/register_access.h"
+#include "pages/timer_interval.h"
 #include "resources/resource_ids.h"
+#include "rtc/bcd_codec.h"
+#include "rtc/register_bus.h"
+#include "rtc/rtc_registers.h"
 
 namespace kalendo {
 
@@ -18,17 +29,609 @@ const TooltipRow kTooltips[] = {
     {IDC_TIMER_PICTURE, "Indicates whether the Timer is running"},
 };
 
+const SpinGroup kCounterGroup = {IDC_TIMER_COUNTER_EDIT, IDC_TIMER_COUNTER_UPDOWN,
+                                 IDC_TIMER_COUNTER_TRACKBAR};
+
+constexpr int kAnimationFrames = 6;  // bitmaps 558 to 563
+constexpr DWORD kPeriodicTriggerPauseMs = 100;
+constexpr int kCountdownControls[] = {IDC_TIMER_COUNTDOWN_LABEL, IDC_TIMER_COUNTDOWN,
+                                      IDC_TIMER_REFRESH_COUNTDOWN};
+
+uint8_t ReadRtc(uint8_t reg) {
+    return static_cast<uint8_t>(BridgeRegisterBus().Read(reg, kRtcRegisterWidth));
+}
+
+void WriteRtc(uint8_t reg, uint8_t value) {
+    BridgeRegisterBus().Write(reg, value, kRtcRegisterWidth);
+}
+
+// Read-modify-write that keeps the register's other bits.
+void UpdateRtc(uint8_t reg, uint8_t andMask, uint8_t orMask) {
+    WriteRtc(reg, static_cast<uint8_t>((ReadRtc(reg) & andMask) | orMask));
+}
+
+// Every action begins with a BusActionReport, which clears the status: non-zero now means a
+// transfer of this action failed.
+bool BusFailedInAction() {
+    return Bridge().BusStatus != kBusOk;
+}
+
+bool Tq5200() {
+    return Tq5200Selected != 0;
+}
+
 }  // namespace
 
 TimerPage::TimerPage() : TabPage(kTooltips, sizeof kTooltips / sizeof kTooltips[0]) {}
+
+TimerPage::~TimerPage() {
+    for (HBITMAP* picture : {&picture_, &lamp_}) {
+        if (*picture) {
+            DeleteObject(*picture);
+            *picture = nullptr;
+        }
+    }
+}
 
 int TimerPage::DialogId() const {
     return IDD_PAGE_TIMER;
 }
 
+// --- framework slots ----------------------------------------------------------------------------
+
+void TimerPage::Reset() {
+    // A reset follows connect, disconnect and model change; their own message on the status line
+    // stays readable. While connected it follows the connect set-up, which has just stopped the
+    // chip's timer and cleared its interrupt enable and flag: the page only matches its controls
+    // to that and reads the source clock and counter, and writes nothing.
+    announce_ = false;
+    CounterValue[0] = 0;
+    ShowCounter(0, true, true, true);
+    ApplyModelLimits();
+    InterruptEnabled = false;
+    SetDlgItemTextA(Dialog(), IDC_TIMER_INT_TOGGLE, "Enable Interrupt");
+    ShowIntWaiting();
+    KillTimer(Dialog(), TimerAnimationTimer);
+    TimerRunning = false;
+    SetDlgItemTextA(Dialog(), IDC_TIMER_SINGLE, "Start Single Timer");
+    SetDlgItemTextA(Dialog(), IDC_TIMER_PERIODIC, "Start Periodic Timer");
+    // A pending settle would write a counter the reset has replaced.
+    KillTimer(Dialog(), CounterSettleTimer);
+    Scrolling = false;
+    ScrollSnapshot = -1;
+    ShowIdlePicture();
+    ReadSourceClock();
+    ReadCounter(false);
+    UpdateTriggerText();
+    announce_ = true;
+}
+
+void TimerPage::OnShow() {
+    RunAction(
+        [](TimerPage* page) {
+            page->ReadSourceClock();
+            page->ReadCounter(true);
+        },
+        "Timer settings not read, bus error");
+    SetFocus(GetDlgItem(Dialog(), IDC_TIMER_INT_GROUP));
+}
+
 INT_PTR TimerPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     HandleCommonMessage(message, wParam, lParam);
-    return message == WM_INITDIALOG ? TRUE : FALSE;
+    switch (message) {
+        case WM_INITDIALOG: {
+            for (const char* name : kTimerClockNames) {
+                SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_ADDSTRING, 0,
+                                    reinterpret_cast<LPARAM>(name));
+            }
+            SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_SETCURSEL, 0, 0);
+            SendDlgItemMessageA(Dialog(), IDC_TIMER_COUNTER_EDIT, EM_LIMITTEXT, 4, 0);
+            SendDlgItemMessageA(Dialog(), IDC_TIMER_COUNTER_UPDOWN, UDM_SETRANGE32, 0,
+                                kTq5200TimerCounterMax);
+            SendDlgItemMessageA(Dialog(), IDC_TIMER_COUNTER_TRACKBAR, TBM_SETRANGEMIN, FALSE, 0);
+            SendDlgItemMessageA(Dialog(), IDC_TIMER_COUNTER_TRACKBAR, TBM_SETRANGEMAX, TRUE,
+                                kTq5200TimerCounterMax);
+            SetDlgItemTextA(Dialog(), IDC_TIMER_TRIGGER_TEXT,
+                            "Counter is 0, Timer will not trigger");
+            Reset();
+            return TRUE;
+        }
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return FALSE;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header && header->idFrom == IDC_TIMER_COUNTER_UPDOWN &&
+                header->code == UDN_DELTAPOS) {
+                // The up-down control now sets its buddy's text itself; that change notice is a
+                // step of a scroll, which writes the counter once it settles, not an edit.
+                upDownStep_ = true;
+            }
+            return FALSE;
+        }
+        case WM_TIMER:
+            if (wParam == CounterSettleTimer) {
+                SettleCounter();
+            } else if (wParam == TimerAnimationTimer) {
+                RunAction([](TimerPage* page) { page->AnimateTimer(); },
+                          "RTC Timer flag not read, bus error");
+            }
+            return FALSE;
+        case WM_VSCROLL:
+            UpDownScrolled();
+            return TRUE;
+        case WM_HSCROLL:
+            TrackbarScrolled();
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+void TimerPage::OnCommand(int id, int code) {
+    if (id == IDC_TIMER_COUNTER_EDIT && code == EN_CHANGE) {
+        if (settingCounter_ || upDownStep_) {
+            return;  // the page's own text, or an up-down step: UpDownScrolled takes it
+        }
+        RunAction([](TimerPage* page) { page->CounterEdited(); },
+                  "Timer Counter not set, bus error");
+        return;
+    }
+    if (id == IDC_TIMER_SOURCE && code == CBN_SELCHANGE) {
+        RunAction([](TimerPage* page) { page->SourceClockChanged(); },
+                  "Timer Source Clock not set, bus error");
+        return;
+    }
+    if (code != 0) {
+        return;
+    }
+    switch (id) {
+        case IDC_TIMER_SINGLE:
+            PeriodicMode = false;
+            RunAction([](TimerPage* page) { page->StartStopSingle(); },
+                      TimerRunning ? "RTC Timer not stopped, bus error"
+                                   : "RTC Timer not started, bus error");
+            break;
+        case IDC_TIMER_PERIODIC:
+            PeriodicMode = true;
+            RunAction([](TimerPage* page) { page->StartStopPeriodic(); },
+                      TimerRunning ? "RTC Timer not stopped, bus error"
+                                   : "RTC Timer not started, bus error");
+            break;
+        case IDC_TIMER_INT_TOGGLE:
+            RunAction([](TimerPage* page) { page->ToggleInterrupt(); },
+                      InterruptEnabled ? "RTC Timer Interrupt not disabled, bus error"
+                                       : "RTC Timer Interrupt not enabled, bus error");
+            break;
+        case IDC_TIMER_REFRESH_COUNTDOWN:
+            RunAction([](TimerPage* page) { page->RefreshCountdown(); },
+                      "Timer Countdown not read, bus error");
+            break;
+        default:
+            break;
+    }
+}
+
+void TimerPage::RunAction(void (*action)(TimerPage*), const char* failureText) {
+    BusActionReport report;
+    action(this);
+    if (report.Failed()) {
+        report.Report(Owner(), "", failureText);
+    }
+}
+
+void TimerPage::Announce(const char* text) const {
+    if (announce_) {
+        ShowInformation(text);
+    }
+}
+
+// --- interrupt and runs -------------------------------------------------------------------------
+
+void TimerPage::ToggleInterrupt() {
+    if (!BoardConnected) {
+        Announce("WARNING: Timer Interrupt not set, RTC not connected");
+        return;
+    }
+    if (InterruptEnabled) {
+        UpdateRtc(kRegControl, TIMER_INT_CLEAR_MASK, 0);
+        UpdateRtc(kRegFlag, TIMER_INT_CLEAR_MASK, 0);
+        SetDlgItemTextA(Dialog(), IDC_TIMER_INT_TOGGLE, "Enable Interrupt");
+        StopIfRunning();  // while still enabled, so that a running timer really stops
+        InterruptEnabled = false;
+        Announce("RTC Timer Interrupt Disabled");
+        return;
+    }
+    UpdateRtc(kRegFlag, TIMER_INT_CLEAR_MASK, 0);  // a pending flag would end the next run at once
+    UpdateRtc(kRegControl, 0xFF, CTRL_TIMER_INT);
+    if (BusFailedInAction()) {
+        return;  // the button keeps offering the enable
+    }
+    SetDlgItemTextA(Dialog(), IDC_TIMER_INT_TOGGLE, "Disable Interrupt");
+    InterruptEnabled = true;
+    Announce("RTC Timer Interrupt Enabled");
+}
+
+void TimerPage::StartStopSingle() {
+    if (!BoardConnected) {
+        Announce("WARNING: Timer not started, RTC not connected");
+        return;
+    }
+    if (!InterruptEnabled) {
+        Announce("WARNING: Timer not started, Timer Interrupt Not Enabled!");
+        return;
+    }
+    if (TimerRunning) {
+        StopRun();
+        return;
+    }
+    StartTimer(false);
+}
+
+void TimerPage::StartStopPeriodic() {
+    if (!BoardConnected) {
+        Announce("WARNING: Timer not started, RTC not connected");
+        return;
+    }
+    if (!InterruptEnabled) {
+        Announce("WARNING: Timer not started, Timer Interrupt Not Enabled!");
+        return;
+    }
+    if (TimerRunning) {
+        StopRun();
+        // A periodic run also ends with the interrupt off.
+        StopTimerBits();
+        DisableTimerInterrupt();
+        return;
+    }
+    StartTimer(true);
+}
+
+void TimerPage::StopRun() {
+    UpdateRtc(kRegExtension, TIMER_STOP_MASK, 0);
+    KillTimer(Dialog(), TimerAnimationTimer);
+    ShowIdlePicture();
+    TimerRunning = false;
+    // Both buttons offer a start again, whichever of them started the run.
+    SetDlgItemTextA(Dialog(), IDC_TIMER_SINGLE, "Start Single Timer");
+    SetDlgItemTextA(Dialog(), IDC_TIMER_PERIODIC, "Start Periodic Timer");
+    Announce("RTC Timer stopped");
+}
+
+void TimerPage::StartTimer(bool periodic) {
+    UpdateRtc(kRegExtension, 0xFF, EXT_TIMER_ENABLE);
+    if (BusFailedInAction()) {
+        return;  // nothing runs: the page stays idle
+    }
+    // The periodic run shows its progress on the INT status only.
+    ShowWindow(GetDlgItem(Dialog(), IDC_TIMER_PICTURE), periodic ? SW_HIDE : SW_SHOW);
+    ShowIdlePicture();
+    ShowIntWaiting();
+    // In minute-update mode the first minute update comes at the next full minute, however
+    // early: the trigger counts only once the seconds are back where the run started. A gate of
+    // an earlier run must not hold up a run in another mode.
+    SecondsGate = 0;
+    if ((ReadRtc(kRegExtension) & EXT_TIMER_CLOCK) == kTimerClockMinute) {
+        SecondsGate = FromBcd(ReadRtc(kRegSeconds));
+    }
+    StartAnimation();
+    TimerRunning = true;
+    SetDlgItemTextA(Dialog(), periodic ? IDC_TIMER_PERIODIC : IDC_TIMER_SINGLE,
+                    periodic ? "Stop Periodic Timer" : "Stop Single Timer");
+    Announce("RTC Timer started");
+}
+
+void TimerPage::StopIfRunning() {
+    if (!TimerRunning) {
+        return;
+    }
+    if (PeriodicMode) {
+        StartStopPeriodic();
+    } else {
+        StartStopSingle();
+    }
+}
+
+void TimerPage::AnimateTimer() {
+    if (!BoardConnected) {
+        ShowIdlePicture();
+        return;
+    }
+    ShowPicture(&picture_, IDC_TIMER_PICTURE, IDB_TIMER_FRAME_0 + FrameIndex);
+    FrameIndex = FrameIndex < kAnimationFrames - 1 ? FrameIndex + 1 : 0;
+    const bool flag = (ReadRtc(kRegFlag) & FLAG_TIMER) != 0;
+    if (BusFailedInAction() || flag == IntBlink) {
+        return;  // an unread flag is no trigger
+    }
+    if (PeriodicMode) {
+        ToggleIntText();
+        ShowPicture(&lamp_, IDC_TIMER_INT_LAMP, IDB_LAMP_GREEN);
+        UpdateWindow(GetDlgItem(Dialog(), IDC_TIMER_INT_TEXT));
+        UpdateWindow(GetDlgItem(Dialog(), IDC_TIMER_INT_LAMP));
+        Sleep(kPeriodicTriggerPauseMs);  // long enough to see the trigger
+        UpdateRtc(kRegFlag, TIMER_INT_CLEAR_MASK, 0);
+        ShowIntWaiting();
+        return;
+    }
+    if (SecondsGate != 0 && FromBcd(ReadRtc(kRegSeconds)) < SecondsGate) {
+        return;  // looked at again on the next tick
+    }
+    KillTimer(Dialog(), TimerAnimationTimer);
+    ToggleIntText();
+    StopTimerBits();
+    DisableTimerInterrupt();
+    ShowPicture(&lamp_, IDC_TIMER_INT_LAMP, IDB_LAMP_GREEN);
+    IntBlink = false;
+    SecondsGate = 0;
+}
+
+void TimerPage::DisableTimerInterrupt() {
+    if (BoardConnected) {
+        UpdateRtc(kRegControl, TIMER_INT_CLEAR_MASK, 0);
+        UpdateRtc(kRegFlag, TIMER_INT_CLEAR_MASK, 0);
+    }
+    InterruptEnabled = false;
+    SetDlgItemTextA(Dialog(), IDC_TIMER_INT_TOGGLE, "Enable Interrupt");
+}
+
+void TimerPage::StopTimerBits() {
+    if (BoardConnected) {
+        UpdateRtc(kRegExtension, TIMER_STOP_MASK, 0);
+    }
+    TimerRunning = false;
+    SetDlgItemTextA(Dialog(), IDC_TIMER_SINGLE, "Start Single Timer");
+    SetDlgItemTextA(Dialog(), IDC_TIMER_PERIODIC, "Start Periodic Timer");
+}
+
+void TimerPage::ShowIntWaiting() {
+    SetDlgItemTextA(Dialog(), IDC_TIMER_INT_TEXT, "Waiting");
+    ShowPicture(&lamp_, IDC_TIMER_INT_LAMP, IDB_INT_LAMP_WAITING);
+    IntBlink = false;
+}
+
+void TimerPage::ToggleIntText() {
+    if (!BoardConnected) {
+        return;
+    }
+    SetDlgItemTextA(Dialog(), IDC_TIMER_INT_TEXT, IntBlink ? " " : "Triggered");
+    IntBlink = !IntBlink;
+}
+
+void TimerPage::ShowIdlePicture() {
+    ShowPicture(&picture_, IDC_TIMER_PICTURE, IDB_TIMER_FRAME_0);
+    FrameIndex = 0;
+}
+
+void TimerPage::StartAnimation() {
+    SetTimer(Dialog(), TimerAnimationTimer, kTimerAnimationPeriodMs, nullptr);
+    ShowPicture(&picture_, IDC_TIMER_PICTURE, IDB_TIMER_FRAME_0);
+    FrameIndex = 1;
+}
+
+void TimerPage::ShowPicture(HBITMAP* lastLoaded, int controlId, int bitmapId) {
+    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(Dialog(), GWLP_HINSTANCE));
+    HBITMAP loaded =
+        LoadBitmapA(instance ? instance : GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId));
+    if (!loaded) {
+        ShowInformation("Can't load Bitmap");
+    }
+    SendDlgItemMessageA(Dialog(), controlId, STM_SETIMAGE, IMAGE_BITMAP,
+                        reinterpret_cast<LPARAM>(loaded));
+    // Freed only now: the control showed it until the line above.
+    if (*lastLoaded) {
+        DeleteObject(*lastLoaded);
+    }
+    *lastLoaded = loaded;
+}
+
+// --- source clock and counter -------------------------------------------------------------------
+
+void TimerPage::SourceClockChanged() {
+    StopIfRunning();
+    DisableTimerInterrupt();
+    ShowIntWaiting();
+    WriteSourceClock();
+    UpdateTriggerText();
+}
+
+void TimerPage::ReadSourceClock() {
+    if (!BoardConnected) {
+        SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_SETCURSEL, kTimerClockSecond, 0);
+        return;
+    }
+    const uint8_t source = ReadRtc(kRegExtension) & EXT_TIMER_CLOCK;
+    SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_SETCURSEL, source, 0);
+    Announce("Timer Source Clock updated");
+}
+
+void TimerPage::WriteSourceClock() {
+    if (!BoardConnected) {
+        Announce("WARNING: Timer Source Clock not set, RTC not connected");
+        return;
+    }
+    const auto selection = static_cast<uint8_t>(
+        SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_GETCURSEL, 0, 0) & EXT_TIMER_CLOCK);
+    UpdateRtc(kRegExtension, static_cast<uint8_t>(~EXT_TIMER_CLOCK), selection);
+    Announce("Timer Source Clock updated");
+}
+
+void TimerPage::ReadCounter(bool commit) {
+    if (!BoardConnected) {
+        ZeroCounter();
+        if (commit) {
+            ApplyCounterChange();
+        }
+        return;
+    }
+    TimerCounterBytes bytes = {};
+    bytes.counter0 = ReadRtc(kRegTimerCounter0);
+    bytes.counter1 = ReadRtc(kRegTimerCounter1);
+    if (Tq5200()) {
+        bytes.preset2 = ReadRtc(kRegTimer2Preset);
+    }
+    const bool readFailed = BusFailedInAction();
+    const uint32_t value = TimerCounterFromRegisters(bytes, Tq5200());
+    CounterValue[0] = static_cast<int32_t>(value);
+    ShowCounter(value, true, true, true);
+    // A counter that could not be read is shown as the bus gave it but never written back.
+    if (commit && !readFailed) {
+        ApplyCounterChange();
+    }
+    Announce("Timer Source Clock updated");
+}
+
+void TimerPage::WriteCounter() {
+    if (!BoardConnected) {
+        Announce("WARNING: Timer Counter not set, RTC not connected");
+        return;
+    }
+    const TimerCounterBytes bytes =
+        TimerCounterToRegisters(static_cast<uint32_t>(CounterValue[0]), Tq5200());
+    WriteRtc(kRegTimerCounter0, bytes.counter0);
+    WriteRtc(kRegTimerCounter1, bytes.counter1);
+    if (Tq5200()) {
+        WriteRtc(kRegTimer2Preset, bytes.preset2);
+    }
+    Announce("Timer Counter updated");
+}
+
+void TimerPage::ZeroCounter() {
+    CounterValue[0] = 0;
+    ShowCounter(0, true, true, true);
+}
+
+void TimerPage::ShowCounter(uint32_t value, bool upDown, bool trackbar, bool edit) {
+    const bool outer = settingCounter_;
+    settingCounter_ = true;
+    if (upDown) {
+        SendDlgItemMessageA(Dialog(), IDC_TIMER_COUNTER_UPDOWN, UDM_SETPOS32, 0,
+                            static_cast<LPARAM>(value));
+    }
+    if (trackbar) {
+        SendDlgItemMessageA(Dialog(), IDC_TIMER_COUNTER_TRACKBAR, TBM_SETPOS, TRUE,
+                            static_cast<LPARAM>(value));
+    }
+    if (edit) {
+        SetDlgItemTextA(Dialog(), IDC_TIMER_COUNTER_EDIT, std::to_string(value).c_str());
+    }
+    settingCounter_ = outer;
+}
+
+void TimerPage::CounterEdited() {
+    HWND edit = GetDlgItem(Dialog(), IDC_TIMER_COUNTER_EDIT);
+    BOOL isNumber = FALSE;
+    uint32_t value = GetDlgItemInt(Dialog(), IDC_TIMER_COUNTER_EDIT, &isNumber, FALSE);
+    const uint32_t max = TimerCounterMax(Tq5200());
+    // The edit box takes more digits than the chip's counter holds: what is shown is what the
+    // chip gets, never a number it would truncate.
+    const bool clamped = value > max;
+    if (clamped) {
+        value = max;
+    }
+    if (clamped || (!isNumber && GetWindowTextLengthA(edit) > 0)) {
+        ShowCounter(value, false, false, true);
+        const auto end = static_cast<WPARAM>(GetWindowTextLengthA(edit));
+        SendMessageA(edit, EM_SETSEL, end, static_cast<LPARAM>(end));
+    }
+    CounterValue[0] = static_cast<int32_t>(value);
+    ShowCounter(value, false, true, false);
+    ApplyCounterChange();
+}
+
+void TimerPage::ApplyCounterChange() {
+    UpdateTriggerText();
+    WriteCounter();
+    StopIfRunning();
+    DisableTimerInterrupt();
+    ShowIntWaiting();
+    Announce(BoardConnected ? "Timer Counter value changed"
+                            : "WARNING: Timer Counter not set, RTC not connected");
+}
+
+void TimerPage::UpdateTriggerText() {
+    const int source =
+        static_cast<int>(SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_GETCURSEL, 0, 0));
+    std::string text;
+    if (TimerTriggerText(BoardConnected, static_cast<uint32_t>(CounterValue[0]), source, &text)) {
+        SetDlgItemTextA(Dialog(), IDC_TIMER_TRIGGER_TEXT, text.c_str());
+    }
+}
+
+void TimerPage::RefreshCountdown() {
+    if (!BoardConnected) {
+        return;
+    }
+    const uint32_t count = ReadRtc(kRegTimer0Monitor) | (ReadRtc(kRegTimer1Monitor) << 8) |
+                           (ReadRtc(kRegTimer2Monitor) << 16);
+    SetDlgItemTextA(Dialog(), IDC_TIMER_COUNTDOWN, std::to_string(count).c_str());
+}
+
+void TimerPage::ApplyModelLimits() {
+    const uint32_t max = TimerCounterMax(Tq5200());
+    SendDlgItemMessageA(Dialog(), IDC_TIMER_COUNTER_EDIT, EM_LIMITTEXT,
+                        TimerCounterDigits(Tq5200()), 0);
+    SendDlgItemMessageA(Dialog(), IDC_TIMER_COUNTER_UPDOWN, UDM_SETRANGE32, 0, max);
+    SendDlgItemMessageA(Dialog(), IDC_TIMER_COUNTER_TRACKBAR, TBM_SETRANGEMIN, FALSE, 0);
+    SendDlgItemMessageA(Dialog(), IDC_TIMER_COUNTER_TRACKBAR, TBM_SETRANGEMAX, TRUE, max);
+    for (int id : kCountdownControls) {
+        ShowWindow(GetDlgItem(Dialog(), id), Tq5200() ? SW_SHOW : SW_HIDE);
+    }
+}
+
+// --- scrolling ----------------------------------------------------------------------------------
+
+void TimerPage::UpDownScrolled() {
+    const int32_t before = CounterValue[0];
+    int32_t position = 0;
+    const bool moved = TrackUpDown(kCounterGroup, &position);
+    upDownStep_ = false;  // every step ends with a scroll report, moved or not
+    if (!moved) {
+        return;
+    }
+    CounterValue[0] = position;
+    ShowCounter(static_cast<uint32_t>(position), false, true, true);
+    UpdateTriggerText();
+    if (position != before) {
+        BeginSettle();
+    }
+}
+
+void TimerPage::TrackbarScrolled() {
+    const int32_t before = CounterValue[0];
+    int32_t position = 0;
+    settingCounter_ = true;  // TrackTrackbar writes the edit box
+    const bool moved = TrackTrackbar(kCounterGroup, &position);
+    settingCounter_ = false;
+    if (!moved) {
+        return;
+    }
+    CounterValue[0] = position;
+    ShowCounter(static_cast<uint32_t>(position), true, false, true);
+    UpdateTriggerText();
+    if (position != before) {
+        BeginSettle();
+    }
+}
+
+void TimerPage::BeginSettle() {
+    if (Scrolling) {
+        return;
+    }
+    Scrolling = true;
+    ScrollSnapshot = CounterValue[0];
+    SetTimer(Dialog(), CounterSettleTimer, kCounterSettlePeriodMs, nullptr);
+}
+
+void TimerPage::SettleCounter() {
+    if (CounterValue[0] != ScrollSnapshot) {
+        ScrollSnapshot = CounterValue[0];
+        return;
+    }
+    KillTimer(Dialog(), CounterSettleTimer);
+    Scrolling = false;
+    ScrollSnapshot = -1;
+    RunAction([](TimerPage* page) { page->ApplyCounterChange(); },
+              "Timer Counter not set, bus error");
 }
 
 }  // namespace kalendo
