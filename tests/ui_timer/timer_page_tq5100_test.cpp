@@ -1,0 +1,271 @@
+// The Timer page with a TQ5100 on the simulated board: runs in every source clock on the chip's
+// own timer, the periodic mode, the minute-update gate, the counter's controls and the writes
+// each user action causes, the not-connected and failed-bus paths.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "app/connection_state.h"
+#include "resources/resource_ids.h"
+#include "rtc/rtc_registers.h"
+#include "tests/ui_timer/timer_page_test_support.h"
+
+namespace kalendo {
+namespace {
+
+TEST_F(TimerPageTest, SingleRunInEachSourceClockEndsByItselfAtTheFirstFlag) {
+    // Counter, time that must pass without a trigger, time after which it must have come.
+    const struct {
+        int source;
+        const char* counter;
+        unsigned quietMs;
+        unsigned triggerMs;
+    } cases[] = {
+        {kTimerClock4096Hz, "2048", 450, 100},  // 0.5 s
+        {kTimerClock64Hz, "96", 1450, 100},     // 1.5 s
+        {kTimerClockSecond, "3", 1900, 1200},   // 3 second updates, phase unknown
+        {kTimerClockMinute, "1", 59000, 1500},  // the next minute update from hh:mm:00
+    };
+    StartConnected();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        SetRtcClock(MakeTime(2026, 12, 10, 9, 15, 0));
+        StartRun(c.source, c.counter, IDC_TIMER_SINGLE);
+        EXPECT_EQ(PageText(IDC_TIMER_SINGLE), "Stop Single Timer");
+        EXPECT_NE(ReadRtc(kRegExtension) & EXT_TIMER_ENABLE, 0);
+        sim_.AdvanceMs(c.quietMs);
+        TickAnimation();
+        EXPECT_EQ(PageText(IDC_TIMER_INT_TEXT), "Waiting");
+        EXPECT_TRUE(Page().Running());
+        sim_.AdvanceMs(c.triggerMs);
+        TickAnimation();
+        ExpectTriggeredAndIdle();
+    }
+}
+
+TEST_F(TimerPageTest, MinuteUpdateRunStartedAtSecondFortyTriggersOnlyAtSecondForty) {
+    StartConnected();
+    SetRtcClock(MakeTime(2026, 12, 10, 9, 15, 40));
+    StartRun(kTimerClockMinute, "1", IDC_TIMER_SINGLE);
+    EXPECT_EQ(Page().Gate(), 40);
+    sim_.AdvanceMs(21000);  // 9:16:01: the minute update has raised the flag
+    ASSERT_NE(ReadRtc(kRegFlag) & FLAG_TIMER, 0);
+    TickAnimation();
+    EXPECT_EQ(PageText(IDC_TIMER_INT_TEXT), "Waiting");
+    EXPECT_TRUE(AnimationRunning());
+    sim_.AdvanceMs(38000);  // 9:16:39
+    TickAnimation();
+    EXPECT_TRUE(Page().Running());
+    sim_.AdvanceMs(1000);  // 9:16:40
+    TickAnimation();
+    ExpectTriggeredAndIdle();
+    EXPECT_EQ(Page().Gate(), 0);
+}
+
+TEST_F(TimerPageTest, PeriodicRunClearsEachFlagAndRunsOnUntilStopped) {
+    StartConnected();
+    StartRun(kTimerClockSecond, "1", IDC_TIMER_PERIODIC);
+    EXPECT_EQ(PageText(IDC_TIMER_PERIODIC), "Stop Periodic Timer");
+    EXPECT_FALSE(IsWindowVisible(PageItem(kTimerTab, IDC_TIMER_PICTURE)));
+    for (int run = 0; run < 3; ++run) {
+        sim_.AdvanceMs(1100);
+        ASSERT_NE(ReadRtc(kRegFlag) & FLAG_TIMER, 0);
+        const uint8_t flag = ReadRtc(kRegFlag);
+        sim_.ClearRegisterWrites();
+        TickAnimation();
+        const std::vector<BusWrite> clearFlag = {
+            {kRegFlag, {static_cast<uint8_t>(flag & TIMER_INT_CLEAR_MASK)}}};
+        EXPECT_EQ(sim_.ValueWrites(kRtcAddress), clearFlag);
+        EXPECT_EQ(PageText(IDC_TIMER_INT_TEXT), "Waiting");
+        EXPECT_TRUE(AnimationRunning());
+        EXPECT_TRUE(Page().InterruptOn());
+        EXPECT_NE(ReadRtc(kRegExtension) & EXT_TIMER_ENABLE, 0);
+    }
+    ClickPage(IDC_TIMER_PERIODIC);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "RTC Timer stopped");
+    EXPECT_EQ(PageText(IDC_TIMER_PERIODIC), "Start Periodic Timer");
+    EXPECT_EQ(PageText(IDC_TIMER_INT_TOGGLE), "Enable Interrupt");  // periodic stop: interrupt off
+    EXPECT_FALSE(AnimationRunning());
+    EXPECT_EQ(ReadRtc(kRegExtension) & EXT_TIMER_ENABLE, 0);
+    EXPECT_EQ(ReadRtc(kRegControl) & CTRL_TIMER_INT, 0);
+}
+
+TEST_F(TimerPageTest, SingleStopKeepsTheInterruptAndAStaleMinuteGateHoldsNoLaterRun) {
+    StartConnected();
+    SetRtcClock(MakeTime(2026, 12, 10, 9, 15, 40));
+    StartRun(kTimerClockMinute, "5", IDC_TIMER_PERIODIC);
+    ASSERT_EQ(Page().Gate(), 40);
+    ClickPage(IDC_TIMER_SINGLE);  // stops the periodic run the single way
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "RTC Timer stopped");
+    EXPECT_TRUE(Page().InterruptOn());
+    EXPECT_EQ(PageText(IDC_TIMER_PERIODIC), "Start Periodic Timer");
+    EXPECT_EQ(ReadRtc(kRegExtension) & EXT_TIMER_ENABLE, 0);
+
+    // A run in seconds at 9:15:41 triggers at once, not when the seconds reach 40 again.
+    ChooseSource(kTimerClockSecond);
+    TypeCounter("1");
+    ClickPage(IDC_TIMER_INT_TOGGLE);
+    ClickPage(IDC_TIMER_SINGLE);
+    EXPECT_EQ(Page().Gate(), 0);
+    sim_.AdvanceMs(1100);
+    TickAnimation();
+    ExpectTriggeredAndIdle();
+}
+
+TEST_F(TimerPageTest, StartIsRefusedWithoutTheInterruptAndEveryActionWarnsWhileNotConnected) {
+    StartConnected();
+    sim_.ClearRegisterWrites();
+    for (int button : {IDC_TIMER_SINGLE, IDC_TIMER_PERIODIC}) {
+        ClickPage(button);
+        EXPECT_EQ(Text(IDC_MAIN_INFO), "WARNING: Timer not started, Timer Interrupt Not Enabled!");
+    }
+    EXPECT_TRUE(sim_.ValueWrites(kRtcAddress).empty());
+    EXPECT_FALSE(AnimationRunning());
+
+    Click(IDC_MAIN_CONNECT);  // disconnect
+    ASSERT_FALSE(BoardConnected);
+    EXPECT_EQ(PageText(IDC_TIMER_TRIGGER_TEXT), "RTC is not connected, Timer will not trigger");
+    EXPECT_EQ(PageText(IDC_TIMER_SOURCE), "Second Update");
+    EXPECT_EQ(PageText(IDC_TIMER_COUNTER_EDIT), "0");
+    const struct {
+        int button;
+        const char* warning;
+    } cases[] = {
+        {IDC_TIMER_INT_TOGGLE, "WARNING: Timer Interrupt not set, RTC not connected"},
+        {IDC_TIMER_SINGLE, "WARNING: Timer not started, RTC not connected"},
+        {IDC_TIMER_PERIODIC, "WARNING: Timer not started, RTC not connected"},
+    };
+    sim_.ClearRegisterWrites();
+    for (const auto& c : cases) {
+        ClickPage(c.button);
+        EXPECT_EQ(Text(IDC_MAIN_INFO), c.warning);
+    }
+    ChooseSource(kTimerClock64Hz);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "WARNING: Timer Source Clock not set, RTC not connected");
+    TypeCounter("12");
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "WARNING: Timer Counter not set, RTC not connected");
+    EXPECT_EQ(PageText(IDC_TIMER_TRIGGER_TEXT), "RTC is not connected, Timer will not trigger");
+    EXPECT_TRUE(sim_.ValueWrites(kRtcAddress).empty());
+}
+
+TEST_F(TimerPageTest, TriggerTextAtTheUnitBoundariesOfTheFastClocks) {
+    const struct {
+        int source;
+        const char* counter;
+        const char* text;
+    } cases[] = {
+        {kTimerClock4096Hz, "4", "Counter will trigger after 976.56 \xB5s"},
+        {kTimerClock4096Hz, "5", "Counter will trigger after 1.221 ms"},
+        {kTimerClock64Hz, "63", "Counter will trigger after 984.375 ms"},
+        {kTimerClock64Hz, "64", "Counter will trigger after 1.00 seconds"},
+        {kTimerClockMinute, "0", "Counter is 0, Timer will not trigger"},
+    };
+    StartConnected();
+    for (const auto& c : cases) {
+        ChooseSource(c.source);
+        TypeCounter(c.counter);
+        EXPECT_EQ(PageText(IDC_TIMER_TRIGGER_TEXT), c.text) << c.counter;
+        EXPECT_EQ(Text(IDC_MAIN_INFO), "Timer Counter value changed");
+    }
+}
+
+TEST_F(TimerPageTest, TypingWritesEachKeyAndAValueBeyondTwelveBitsIsClampedWhereItIsShown) {
+    StartConnected();
+    ChooseSource(kTimerClockSecond);
+    sim_.ClearRegisterWrites();
+    TypeCounter("5000");
+    const std::vector<BusWrite> expected = {
+        {kRegTimerCounter0, {5}},    {kRegTimerCounter1, {0}},     // "5"
+        {kRegTimerCounter0, {50}},   {kRegTimerCounter1, {0}},     // "50"
+        {kRegTimerCounter0, {0xF4}}, {kRegTimerCounter1, {0x01}},  // "500"
+        {kRegTimerCounter0, {0xFF}}, {kRegTimerCounter1, {0x0F}},  // "5000" held as 4095
+    };
+    EXPECT_EQ(CounterWrites(), expected);
+    EXPECT_EQ(PageText(IDC_TIMER_COUNTER_EDIT), "4095");
+    EXPECT_EQ(Page().Counter(), 4095u);
+    EXPECT_EQ(PageText(IDC_TIMER_TRIGGER_TEXT), "Counter will trigger after 4095 seconds");
+    EXPECT_EQ(SendMessageA(PageItem(kTimerTab, IDC_TIMER_COUNTER_TRACKBAR), TBM_GETPOS, 0, 0),
+              4095);
+    EXPECT_EQ(SendMessageA(PageItem(kTimerTab, IDC_TIMER_COUNTER_UPDOWN), UDM_GETPOS32, 0, 0),
+              4095);
+    EXPECT_FALSE(IsWindowVisible(PageItem(kTimerTab, IDC_TIMER_COUNTDOWN)));
+    EXPECT_FALSE(IsWindowVisible(PageItem(kTimerTab, IDC_TIMER_REFRESH_COUNTDOWN)));
+}
+
+TEST_F(TimerPageTest, ArrowKeyAndTrackbarScrollsSettleIntoExactlyOneCounterWrite) {
+    StartConnected();
+    ChooseSource(kTimerClockSecond);
+    TypeCounter("10");
+    ClickPage(IDC_TIMER_INT_TOGGLE);
+    ClickPage(IDC_TIMER_SINGLE);
+    ASSERT_TRUE(Page().Running());
+    sim_.ClearRegisterWrites();
+
+    for (int step = 0; step < 3; ++step) {
+        PressKey(IDC_TIMER_COUNTER_EDIT, VK_UP);  // the up-down control's arrow keys
+    }
+    EXPECT_EQ(PageText(IDC_TIMER_COUNTER_EDIT), "13");
+    EXPECT_EQ(SendMessageA(PageItem(kTimerTab, IDC_TIMER_COUNTER_TRACKBAR), TBM_GETPOS, 0, 0), 13);
+    EXPECT_EQ(PageText(IDC_TIMER_TRIGGER_TEXT), "Counter will trigger after 13 seconds");
+    EXPECT_TRUE(sim_.ValueWrites(kRtcAddress).empty());  // nothing until the scroll settles
+    EXPECT_TRUE(SettleRunning());
+    EXPECT_TRUE(Page().Running());
+
+    TickSettle();  // the value moved since the scroll began: wait on
+    PressKey(IDC_TIMER_COUNTER_TRACKBAR, VK_RIGHT);
+    EXPECT_EQ(PageText(IDC_TIMER_COUNTER_EDIT), "14");
+    EXPECT_TRUE(CounterWrites().empty());
+    TickSettle();
+    EXPECT_TRUE(CounterWrites().empty());
+    TickSettle();  // unchanged for a whole period: written once
+    const std::vector<BusWrite> once = {{kRegTimerCounter0, {14}}, {kRegTimerCounter1, {0}}};
+    EXPECT_EQ(CounterWrites(), once);
+    EXPECT_FALSE(SettleRunning());
+    EXPECT_FALSE(Page().Running());  // a new counter ends the run
+    EXPECT_FALSE(Page().InterruptOn());
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "Timer Counter value changed");
+    EXPECT_EQ(ReadRtc(kRegTimerCounter0), 14);
+}
+
+TEST_F(TimerPageTest, SwitchingToTheTabWhileATimerRunsStopsItAndWritesTheCounterBackOnce) {
+    StartConnected();
+    StartRun(kTimerClockSecond, "300", IDC_TIMER_SINGLE);
+    ShowTab(0);
+    EXPECT_TRUE(Page().Running());  // the run goes on behind another tab
+    sim_.ClearRegisterWrites();
+    ShowTab(kTimerTab);
+    const std::vector<BusWrite> once = {{kRegTimerCounter0, {0x2C}}, {kRegTimerCounter1, {0x01}}};
+    EXPECT_EQ(CounterWrites(), once);
+    EXPECT_FALSE(Page().Running());
+    EXPECT_FALSE(Page().InterruptOn());
+    EXPECT_FALSE(AnimationRunning());
+    EXPECT_EQ(ReadRtc(kRegExtension) & EXT_TIMER_ENABLE, 0);
+    EXPECT_EQ(ReadRtc(kRegControl) & CTRL_TIMER_INT, 0);
+    EXPECT_EQ(PageText(IDC_TIMER_COUNTER_EDIT), "300");
+}
+
+TEST_F(TimerPageTest, FailedWritesReportAnErrorAndLeaveThePageAsItWas) {
+    StartConnected();
+    sim_.SetAddressAck(kRtcAddress, false);
+    ClickPage(IDC_TIMER_INT_TOGGLE);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: RTC Timer Interrupt not enabled, bus error");
+    EXPECT_EQ(PageText(IDC_TIMER_INT_TOGGLE), "Enable Interrupt");
+    EXPECT_FALSE(Page().InterruptOn());
+    TypeCounter("7");
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: Timer Counter not set, bus error");
+    ChooseSource(kTimerClock64Hz);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: Timer Source Clock not set, bus error");
+
+    sim_.SetAddressAck(kRtcAddress, true);
+    ClickPage(IDC_TIMER_INT_TOGGLE);
+    ASSERT_TRUE(Page().InterruptOn());
+    sim_.SetAddressAck(kRtcAddress, false);
+    ClickPage(IDC_TIMER_SINGLE);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: RTC Timer not started, bus error");
+    EXPECT_FALSE(Page().Running());
+    EXPECT_FALSE(AnimationRunning());
+    EXPECT_EQ(PageText(IDC_TIMER_SINGLE), "Start Single Timer");
+}
+
+}  // namespace
+}  // namespace kalendo
