@@ -112,6 +112,36 @@ TEST_F(TimerPageTest, SingleStopKeepsTheInterruptAndAStaleMinuteGateHoldsNoLater
     ExpectTriggeredAndIdle();
 }
 
+TEST_F(TimerPageTest, RunningAnimationCyclesTheSixFramesAndFreesEachOneBefore) {
+    StartConnected();
+    StartRun(kTimerClockMinute, "100", IDC_TIMER_SINGLE);
+    EXPECT_TRUE(ShowsBitmap(IDC_TIMER_PICTURE, IDB_TIMER_FRAME_0));
+    EXPECT_TRUE(ShowsBitmap(IDC_TIMER_INT_LAMP, IDB_INT_LAMP_WAITING));
+    const int frames[] = {IDB_TIMER_FRAME_1, IDB_TIMER_FRAME_2, IDB_TIMER_FRAME_3,
+                          IDB_TIMER_FRAME_4, IDB_TIMER_FRAME_5, IDB_TIMER_FRAME_0,
+                          IDB_TIMER_FRAME_1};
+    for (int frame : frames) {
+        TickAnimation();
+        EXPECT_TRUE(ShowsBitmap(IDC_TIMER_PICTURE, frame)) << frame;
+    }
+    // Each frame's bitmap is deleted once the next one is shown, never while it is shown.
+    const auto shown = [this] {
+        return reinterpret_cast<HBITMAP>(
+            SendMessageA(PageItem(kTimerTab, IDC_TIMER_PICTURE), STM_GETIMAGE, IMAGE_BITMAP, 0));
+    };
+    for (int i = 0; i < 12; ++i) {
+        HBITMAP before = shown();
+        ASSERT_EQ(GetObjectType(before), static_cast<DWORD>(OBJ_BITMAP));
+        TickAnimation();
+        EXPECT_EQ(GetObjectType(before), 0u) << "frame bitmap left undeleted";
+    }
+    EXPECT_TRUE(ShowsBitmap(IDC_TIMER_INT_LAMP, IDB_INT_LAMP_WAITING));  // the lamp stays drawn
+
+    ClickPage(IDC_TIMER_SINGLE);
+    EXPECT_TRUE(ShowsBitmap(IDC_TIMER_PICTURE, IDB_TIMER_FRAME_0));
+    EXPECT_FALSE(AnimationRunning());
+}
+
 TEST_F(TimerPageTest, StartIsRefusedWithoutTheInterruptAndEveryActionWarnsWhileNotConnected) {
     StartConnected();
     sim_.ClearRegisterWrites();
