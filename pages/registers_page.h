@@ -1,21 +1,44 @@
-// The Registers tab: lists the chosen model's registers and writes hand-entered register values.
-// For now it is the page's frame: its dialog, identity and tooltips.
+// The Registers tab: lists the chosen model's registers with their values and writes
+// hand-entered register/value pairs, one row at a time or all rows in order.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "app/tab_page.h"
+#include "rtc/register_tables.h"
 
 namespace kalendo {
+
+constexpr int kCommandRows = 10;
 
 class RegistersPage : public TabPage {
   public:
     RegistersPage();
 
     void Reserved() override {}
+    void Reset() override;
+    void OnShow() override;
     int KindCode() const override { return 5; }
     int DialogId() const override;
     const char* Caption() const override { return "Registers"; }
     const char* TabTip() const override { return "RTC Registers"; }
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Send button id of command row 1..10 (row 1 stands apart from the others).
+    static int SendButtonId(int row);
+
+  private:
+    void InitDialog();
+    void RebuildRegisterList();
+    void ReadReadableRows();
+    void RefreshRegisterValues();
+    void SendSingleCommand(int row);
+    void SendCommandSequence();
+    void ClearCommands();
+    std::string BoxText(int id) const;
+
+    std::vector<RegisterInfo> rows;
 };
 
 }  // namespace kalendo
