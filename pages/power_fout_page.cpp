@@ -1,5 +1,13 @@
 #include "pages/power_fout_page.h"
 
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/bus_action_report.h"
+#include "app/connection_state.h"
+#include "bridge/register_access.h"
 #include "resources/resource_ids.h"
 
 namespace kalendo {
@@ -22,6 +30,53 @@ const TooltipRow kTooltips[] = {
     {IDC_POWER_FOUT_TOGGLE, "Enable/disable the FOUT output"},
 };
 
+const SpinGroup kSupplyGroup = {IDC_POWER_SUPPLY_EDIT, IDC_POWER_SUPPLY_UPDOWN,
+                                IDC_POWER_SUPPLY_TRACKBAR};
+
+constexpr UINT_PTR kMeasureTimer = 1028;
+constexpr UINT kMeasureMs = 100;
+constexpr UINT_PTR kSettleTimer = 1031;
+constexpr UINT kSettleMs = 500;
+constexpr int32_t kDefaultTenths = 35;
+
+struct AveragingChoice {
+    const char* text;
+    uint32_t sampleCount;
+};
+const AveragingChoice kAveraging[] = {
+    {"0.5 seconds", 5}, {"1.0 seconds", 10}, {"1.5 seconds", 15}, {"2.0 seconds", 20}};
+constexpr int kDefaultAveraging = 1;
+constexpr uint32_t kDefaultSampleCount = 10;
+
+// Index i selects bits 3..2 of register 0x0D = i.
+const char* const kFoutFrequencies[] = {"32.768KHz", "1024Hz", "1Hz"};
+constexpr uint8_t kFoutRegister = 0x0D;
+constexpr uint32_t kFoutMask = 0x0C;
+
+constexpr int kMeasuredValues[] = {IDC_POWER_VDD_VOLTAGE, IDC_POWER_VDD_CURRENT,
+                                   IDC_POWER_BATTERY_CURRENT, IDC_POWER_TEMPERATURE};
+constexpr int kBatteryRows[] = {IDC_POWER_BATTERY_VOLTAGE_LABEL, IDC_POWER_BATTERY_VOLTAGE,
+                                IDC_POWER_BATTERY_CURRENT_LABEL, IDC_POWER_BATTERY_CURRENT};
+
+void SetFormatted(HWND dialog, int id, const char* format, double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, value);
+    SetDlgItemTextA(dialog, id, text);
+}
+
+// The first seven characters of a value field, as the log file takes them.
+std::string FieldText(HWND dialog, int id) {
+    char text[kLogFieldWidth + 1] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+LocalTime Now() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
 }  // namespace
 
 PowerFoutPage::PowerFoutPage() : TabPage(kTooltips, sizeof kTooltips / sizeof kTooltips[0]) {}
@@ -30,9 +85,280 @@ int PowerFoutPage::DialogId() const {
     return IDD_PAGE_POWER_FOUT;
 }
 
+void PowerFoutPage::InitDialog() {
+    HWND dialog = Dialog();
+    SendDlgItemMessageA(dialog, IDC_POWER_SUPPLY_EDIT, EM_SETLIMITTEXT, 4, 0);
+    SendDlgItemMessageA(dialog, IDC_POWER_SUPPLY_UPDOWN, UDM_SETRANGE32, kMinSupplyTenths,
+                        kMaxSupplyTenths);
+    SendDlgItemMessageA(dialog, IDC_POWER_SUPPLY_TRACKBAR, TBM_SETRANGE, TRUE,
+                        MAKELPARAM(kMinSupplyTenths, kMaxSupplyTenths));
+    for (const AveragingChoice& choice : kAveraging) {
+        SendDlgItemMessageA(dialog, IDC_POWER_AVERAGING, CB_ADDSTRING, 0,
+                            reinterpret_cast<LPARAM>(choice.text));
+    }
+    for (const char* frequency : kFoutFrequencies) {
+        SendDlgItemMessageA(dialog, IDC_POWER_FOUT_FREQ, CB_ADDSTRING, 0,
+                            reinterpret_cast<LPARAM>(frequency));
+    }
+    Reset();
+    SetTimer(dialog, kMeasureTimer, kMeasureMs, nullptr);
+}
+
+void PowerFoutPage::Reset() {
+    HWND dialog = Dialog();
+    logger_.Reset();
+    SetDlgItemTextA(dialog, IDC_POWER_LOGGING, "Start Logging");
+
+    supplyTenths_[0] = kDefaultTenths;
+    SendDlgItemMessageA(dialog, IDC_POWER_SUPPLY_UPDOWN, UDM_SETPOS32, 0, kDefaultTenths);
+    SendDlgItemMessageA(dialog, IDC_POWER_SUPPLY_TRACKBAR, TBM_SETPOS, TRUE, kDefaultTenths);
+    ShowSupplySetting();
+
+    SendDlgItemMessageA(dialog, IDC_POWER_AVERAGING, CB_SETCURSEL, kDefaultAveraging, 0);
+    monitor_.sampleCount = kDefaultSampleCount;
+
+    for (int id : kMeasuredValues) {
+        SetDlgItemTextA(dialog, id, "Unconnected");
+    }
+    ShowBatteryRows();
+
+    FoutEnabled = false;
+    SetDlgItemTextA(dialog, IDC_POWER_FOUT_TOGGLE, "Enable FOUT");
+    SendDlgItemMessageA(dialog, IDC_POWER_FOUT_FREQ, CB_SETCURSEL, 0, 0);
+}
+
+void PowerFoutPage::OnShow() {
+    pageVisible_ = true;
+    monitor_.sampleIndex = 0;
+    SetFocus(GetDlgItem(Dialog(), IDC_POWER_SUPPLY_EDIT));
+    ShowBatteryRows();
+}
+
+void PowerFoutPage::ShowBatteryRows() {
+    const int show = Tq5200Selected == 1 ? SW_HIDE : SW_SHOW;
+    for (int id : kBatteryRows) {
+        ShowWindow(GetDlgItem(Dialog(), id), show);
+    }
+}
+
+void PowerFoutPage::ShowSupplySetting() {
+    SetFormatted(Dialog(), IDC_POWER_SUPPLY_EDIT, "%.1f", supplyTenths_[0] / 10.0);
+}
+
 INT_PTR PowerFoutPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     HandleCommonMessage(message, wParam, lParam);
-    return message == WM_INITDIALOG ? TRUE : FALSE;
+    switch (message) {
+        case WM_INITDIALOG:
+            InitDialog();
+            return TRUE;
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            const int code = HIWORD(wParam);
+            if (id == IDC_POWER_LOGGING && code == BN_CLICKED) {
+                ToggleLogging();
+            } else if (id == IDC_POWER_FOUT_FREQ && code == CBN_SELCHANGE) {
+                SetFoutFrequency();
+            } else if (id == IDC_POWER_FOUT_TOGGLE && code == BN_CLICKED) {
+                ToggleFout();
+            } else if (id == IDC_POWER_AVERAGING && code == CBN_SELCHANGE) {
+                SetAveraging();
+            }
+            return FALSE;
+        }
+        case WM_TIMER:
+            if (wParam == kMeasureTimer) {
+                MeasureTick();
+            } else if (wParam == kSettleTimer) {
+                SettleTick();
+            }
+            return FALSE;
+        case WM_HSCROLL:
+            if (TrackTrackbar(kSupplyGroup, supplyTenths_)) {
+                SendDlgItemMessageA(Dialog(), IDC_POWER_SUPPLY_UPDOWN, UDM_SETPOS32, 0,
+                                    supplyTenths_[0]);
+                ShowSupplySetting();
+                StartSettling();
+            }
+            return TRUE;
+        case WM_VSCROLL:
+            if (TrackUpDown(kSupplyGroup, supplyTenths_)) {
+                ShowSupplySetting();
+                StartSettling();
+            }
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+// --- measurements -------------------------------------------------------------------------------
+
+void PowerFoutPage::SetAveraging() {
+    const auto index =
+        static_cast<int>(SendDlgItemMessageA(Dialog(), IDC_POWER_AVERAGING, CB_GETCURSEL, 0, 0));
+    const int choices = static_cast<int>(sizeof kAveraging / sizeof kAveraging[0]);
+    monitor_.sampleCount =
+        index >= 0 && index < choices ? kAveraging[index].sampleCount : kDefaultSampleCount;
+    // A shorter cycle must not average slots beyond its end.
+    if (monitor_.sampleIndex > monitor_.sampleCount) {
+        monitor_.sampleIndex = 0;
+    }
+}
+
+void PowerFoutPage::MeasureTick() {
+    HWND dialog = Dialog();
+    if (!BoardConnected) {
+        for (int id : kMeasuredValues) {
+            SetDlgItemTextA(dialog, id, "Unconnected");
+        }
+        SetDlgItemTextA(dialog, IDC_POWER_BATTERY_VOLTAGE, "Unconnected");
+        return;
+    }
+    if (!pageVisible_ && !logger_.logging()) {
+        return;
+    }
+    monitor_.SampleChannels(PowerMonitorHandle, RtcHandle);
+    if (monitor_.sampleIndex < monitor_.sampleCount) {
+        ++monitor_.sampleIndex;
+        return;
+    }
+    const PowerReadings readings = monitor_.AverageChannels(BatteryInUse);
+    SetFormatted(dialog, IDC_POWER_VDD_VOLTAGE, "%2.1f", readings.vddVoltage);
+    SetFormatted(dialog, IDC_POWER_VDD_CURRENT, "%2.3f", readings.vddCurrent);
+    SetFormatted(dialog, IDC_POWER_BATTERY_VOLTAGE, "%2.1f", readings.batteryVoltage);
+    SetFormatted(dialog, IDC_POWER_BATTERY_CURRENT, "%2.3f", readings.batteryCurrent);
+    SetFormatted(dialog, IDC_POWER_TEMPERATURE, "%2.1f", readings.temperature);
+    if (logger_.logging()) {
+        const LogWriteResult result = logger_.AppendLogRecord(ShownRecord());
+        if (result != LogWriteResult::Written) {
+            ReportLogFailure(result, logger_.logFileName());  // the next cycle tries again
+        }
+    }
+    monitor_.sampleIndex = 0;
+}
+
+// --- supply setting -----------------------------------------------------------------------------
+
+void PowerFoutPage::StartSettling() {
+    if (settlePending_) {
+        return;
+    }
+    settlePending_ = true;
+    lastSeenTenths_ = supplyTenths_[0];
+    SetTimer(Dialog(), kSettleTimer, kSettleMs, nullptr);
+    ShowInformation("");
+}
+
+void PowerFoutPage::SettleTick() {
+    if (supplyTenths_[0] != lastSeenTenths_) {
+        lastSeenTenths_ = supplyTenths_[0];
+        return;
+    }
+    ApplySetting();
+    KillTimer(Dialog(), kSettleTimer);
+    settlePending_ = false;
+    lastSeenTenths_ = -1;
+}
+
+void PowerFoutPage::ApplySetting() {
+    if (!BoardConnected) {
+        ShowInformation("WARNING: Voltage not changed, RTC not connected");
+        return;
+    }
+    char success[48];
+    std::snprintf(success, sizeof success, "Voltage changed to %02.1f", supplyTenths_[0] / 10.0);
+    BusActionReport report;
+    monitor_.ApplySupplyVoltage(supplyTenths_[0], PowerMonitorHandle, RtcHandle);
+    if (report.Report(Owner(), success, "Voltage not changed")) {
+        char text[8];
+        GetDlgItemTextA(Dialog(), IDC_POWER_SUPPLY_EDIT, text, sizeof text);
+        SetDlgItemTextA(Dialog(), IDC_POWER_VDD_VOLTAGE, text);
+    }
+}
+
+// --- FOUT
+// -----------------------------------------------------------------------------------------
+
+void PowerFoutPage::SetFoutFrequency() {
+    if (!BoardConnected) {
+        ShowInformation("WARNING: FOUT Frequency Clock not set, RTC not connected");
+        return;
+    }
+    const auto index = static_cast<uint32_t>(
+        SendDlgItemMessageA(Dialog(), IDC_POWER_FOUT_FREQ, CB_GETCURSEL, 0, 0));
+    BusActionReport report;
+    const uint32_t current = ReadRegisterChecked(kFoutRegister, 8);
+    if (report.Failed()) {
+        // Writing back a fallback byte would change the register's other bits.
+        report.Report(Owner(), "", "FOUT Frequency Clock not set, register 0x0D not read");
+        return;
+    }
+    WriteRegisterChecked(kFoutRegister, (current & ~kFoutMask) | ((index * 4) & kFoutMask), 8);
+    report.Report(Owner(), "FOUT Frequency updated", "FOUT Frequency Clock not set");
+}
+
+void PowerFoutPage::ToggleFout() {
+    if (!BoardConnected) {
+        ShowInformation("WARNING: RTC not connected");
+        return;
+    }
+    const bool enable = !FoutEnabled;
+    BusActionReport report;
+    SetBridgeOutputPin(enable ? 0xFF : 0);
+    // The lamp and the button follow the pin: when it was not set, both keep the old state.
+    if (!report.Report(Owner(), enable ? "FOUT Enabled" : "FOUT Disabled",
+                       enable ? "FOUT not enabled" : "FOUT not disabled")) {
+        return;
+    }
+    FoutEnabled = enable;
+    SetDlgItemTextA(Dialog(), IDC_POWER_FOUT_TOGGLE, enable ? "Disable FOUT" : "Enable FOUT");
+    FoutIndicatorStale = true;
+}
+
+// --- data logging -------------------------------------------------------------------------------
+
+DataLogRecord PowerFoutPage::ShownRecord() const {
+    HWND dialog = Dialog();
+    return {FieldText(dialog, IDC_POWER_VDD_VOLTAGE), FieldText(dialog, IDC_POWER_VDD_CURRENT),
+            FieldText(dialog, IDC_POWER_BATTERY_VOLTAGE),
+            FieldText(dialog, IDC_POWER_BATTERY_CURRENT), FieldText(dialog, IDC_POWER_TEMPERATURE)};
+}
+
+void PowerFoutPage::ReportLogFailure(LogWriteResult result, const std::string& fileName) {
+    const char* what = "cannot write to ";
+    if (result == LogWriteResult::CannotCreate) {
+        what = "cannot create ";
+    } else if (result == LogWriteResult::CannotOpen) {
+        what = "cannot open ";
+    }
+    const std::string text = std::string("ERROR: ") + what + fileName;
+    ShowInformation(text.c_str());
+}
+
+void PowerFoutPage::ToggleLogging() {
+    if (!BoardConnected) {
+        ShowInformation("WARNING: Logging not possible, RTC not connected");
+        return;
+    }
+    if (!logger_.logging()) {
+        const LocalTime start = Now();
+        const LogWriteResult result =
+            logger_.StartLogging(start, Tq5200Selected == 1, ShownRecord());
+        if (result != LogWriteResult::Written) {
+            ReportLogFailure(result, DataLogFileName(start));
+            return;
+        }
+        SetDlgItemTextA(Dialog(), IDC_POWER_LOGGING, "Stop Logging");
+        ShowInformation("Data Logging started");
+        return;
+    }
+    const LogWriteResult result = logger_.StopLogging(ShownRecord());
+    SetDlgItemTextA(Dialog(), IDC_POWER_LOGGING, "Start Logging");
+    if (result != LogWriteResult::Written) {
+        ReportLogFailure(result, logger_.logFileName());
+        return;
+    }
+    ShowInformation("Data Logging stopped");
 }
 
 }  // namespace kalendo
