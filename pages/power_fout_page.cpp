@@ -8,6 +8,7 @@
 #include "app/bus_action_report.h"
 #include "app/connection_state.h"
 #include "bridge/register_access.h"
+#include "pages/pc_clock.h"
 #include "resources/resource_ids.h"
 
 namespace kalendo {
@@ -73,7 +74,7 @@ std::string FieldText(HWND dialog, int id) {
 
 LocalTime Now() {
     SYSTEMTIME now;
-    GetLocalTime(&now);
+    PcLocalTime(&now);
     return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
@@ -303,11 +304,16 @@ void PowerFoutPage::ToggleFout() {
         return;
     }
     const bool enable = !FoutEnabled;
+    const char* failure = enable ? "FOUT not enabled" : "FOUT not disabled";
     BusActionReport report;
-    SetBridgeOutputPin(enable ? 0xFF : 0);
-    // The lamp and the button follow the pin: when it was not set, both keep the old state.
-    if (!report.Report(Owner(), enable ? "FOUT Enabled" : "FOUT Disabled",
-                       enable ? "FOUT not enabled" : "FOUT not disabled")) {
+    // The lamp and the button follow the pin: when it was not set, both keep the old state. A
+    // failed write to an open channel returns 0 without touching BusStatus.
+    if (!SetBridgeOutputPin(enable ? 0xFF : 0)) {
+        const std::string text = std::string("ERROR: ") + failure;
+        ShowInformation(text.c_str());
+        return;
+    }
+    if (!report.Report(Owner(), enable ? "FOUT Enabled" : "FOUT Disabled", failure)) {
         return;
     }
     FoutEnabled = enable;
