@@ -1,125 +1,11 @@
 // The Power and FOUT tab on the simulated board: the measurement cycle, the supply setting, the
 // FOUT controls and data logging, each checked at the chip, the bridge pin or the log file.
-#include <windows.h>
-#include <commctrl.h>
-
-#include <gtest/gtest.h>
-
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
 
-#include "app/connection_state.h"
-#include "pages/power_fout_page.h"
-#include "resources/resource_ids.h"
-#include "sim/sim_control_api.h"
-#include "tests/ui_time_alarm/page_test_support.h"
+#include "tests/ui_power/power_fout_page_fixture.h"
 
 namespace kalendo {
 namespace {
-
-constexpr int kPowerTab = 5;
-constexpr int kRegistersTab = 4;
-constexpr UINT_PTR kMeasureTimer = 1028;
-constexpr UINT_PTR kSettleTimer = 1031;
-
-template <typename Fn>
-Fn SimFunction(const char* name) {
-    return reinterpret_cast<Fn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ftd2xx.dll"), name)));
-}
-
-class PowerFoutPageTest : public RtcPageTest {
-  protected:
-    void SetUp() override {
-        RtcPageTest::SetUp();
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        char dir[MAX_PATH];
-        std::snprintf(dir, sizeof dir, "%skalendo_power_%lu", temp, GetCurrentProcessId());
-        CreateDirectoryA(dir, nullptr);
-        GetCurrentDirectoryA(sizeof savedDir_, savedDir_);
-        ASSERT_TRUE(SetCurrentDirectoryA(dir));
-    }
-    void TearDown() override {
-        RtcPageTest::TearDown();
-        SetCurrentDirectoryA(savedDir_);
-    }
-
-    void StartConnected() {
-        StartOnTab(kPowerTab);
-        Connect();
-        sim_.ClearRegisterWrites();
-    }
-    PowerFoutPage& Page() const {
-        return *static_cast<PowerFoutPage*>(app_->Pages().Page(kPowerTab));
-    }
-    std::string PageText(int id) const { return RtcPageTest::PageText(kPowerTab, id); }
-    void ClickPage(int id) const { RtcPageTest::ClickPage(kPowerTab, id); }
-    void MeasureTicks(int count) const {
-        for (int i = 0; i < count; ++i) {
-            TickPage(kPowerTab, kMeasureTimer);
-        }
-    }
-    void Choose(int box, int index) const {
-        HWND combo = PageItem(kPowerTab, box);
-        SendMessageA(combo, CB_SETCURSEL, index, 0);
-        SendMessageA(PageDialog(kPowerTab), WM_COMMAND, MAKEWPARAM(box, CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(combo));
-    }
-    // The user drags the trackbar to tenths.
-    void DragTo(int tenths) const {
-        HWND trackbar = PageItem(kPowerTab, IDC_POWER_SUPPLY_TRACKBAR);
-        SendMessageA(trackbar, TBM_SETPOS, TRUE, tenths);
-        SendMessageA(PageDialog(kPowerTab), WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, tenths),
-                     reinterpret_cast<LPARAM>(trackbar));
-    }
-    std::vector<BusWrite> SupplyLevelWrites() const {
-        std::vector<BusWrite> writes;
-        for (const BusWrite& write : sim_.ValueWrites(kPowerMonitorAddress)) {
-            if (write.reg == kSupplyLevelCommand) {
-                writes.push_back(write);
-            }
-        }
-        return writes;
-    }
-    double SimSupplyVolts() const {
-        double volts = 0;
-        SimFunction<KalendoSim_GetSupplyVoltageFn>("KalendoSim_GetSupplyVoltage")(&volts);
-        return volts;
-    }
-    bool FoutPinHigh() const {
-        unsigned char value = 0;
-        unsigned char direction = 0;
-        SimFunction<KalendoSim_GetUpperPortFn>("KalendoSim_GetUpperPort")(&value, &direction);
-        return (value & 0x08) != 0;
-    }
-    static std::vector<std::string> FileLines(const std::string& name) {
-        std::ifstream file(name, std::ios::binary);
-        std::stringstream content;
-        content << file.rdbuf();
-        std::vector<std::string> lines;
-        std::string text = content.str();
-        size_t start = 0;
-        for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-            lines.push_back(text.substr(start, end - start));
-        }
-        EXPECT_EQ(start, text.size()) << "text after the last line end";
-        return lines;
-    }
-    std::string ShownRecordLine() const {
-        return PageText(IDC_POWER_VDD_VOLTAGE).substr(0, 7) + "," +
-               PageText(IDC_POWER_VDD_CURRENT).substr(0, 7) + "," +
-               PageText(IDC_POWER_BATTERY_VOLTAGE).substr(0, 7) + "," +
-               PageText(IDC_POWER_BATTERY_CURRENT).substr(0, 7) + "," +
-               PageText(IDC_POWER_TEMPERATURE).substr(0, 7) + ",";
-    }
-
-    char savedDir_[MAX_PATH] = {};
-};
 
 TEST_F(PowerFoutPageTest, CycleShowsAveragesAfterSampleCountPlusOneTicks) {
     SimFunction<KalendoSim_DoubleFn>("KalendoSim_SetBoardTemperature")(31.4);
@@ -306,6 +192,23 @@ TEST_F(PowerFoutPageTest, UnplugWhileLoggingKeepsTheRecordsWrittenAndWritesNoMor
     EXPECT_EQ(PageText(IDC_POWER_VDD_VOLTAGE), "Unconnected");
     ClickPage(IDC_POWER_LOGGING);
     EXPECT_EQ(Text(IDC_MAIN_INFO), "WARNING: Logging not possible, RTC not connected");
+    EXPECT_EQ(FileLines(name), before);
+    DeleteFileA(name.c_str());
+}
+
+TEST_F(PowerFoutPageTest, DisconnectEndsLoggingWithoutWritingAndPutsControlsBack) {
+    StartConnected();
+    ClickPage(IDC_POWER_FOUT_TOGGLE);
+    DragTo(20);
+    ClickPage(IDC_POWER_LOGGING);
+    const std::string name = Page().Logger().logFileName();
+    const std::vector<std::string> before = FileLines(name);
+    Click(IDC_MAIN_CONNECT);  // disconnect: every page is reset
+    ASSERT_FALSE(BoardConnected);
+    EXPECT_FALSE(Page().Logger().logging());
+    EXPECT_EQ(PageText(IDC_POWER_LOGGING), "Start Logging");
+    EXPECT_EQ(PageText(IDC_POWER_FOUT_TOGGLE), "Enable FOUT");
+    EXPECT_EQ(PageText(IDC_POWER_SUPPLY_EDIT), "3.5");
     EXPECT_EQ(FileLines(name), before);
     DeleteFileA(name.c_str());
 }
