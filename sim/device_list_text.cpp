@@ -28,9 +28,9 @@ bool ParseNumber(const std::string& text, uint32_t* value) {
 
 }  // namespace
 
-bool ParseDeviceList(const std::string& text, std::vector<SimDeviceSpec>* devices,
+bool ParseDeviceList(const std::string& text, std::vector<UsbDeviceEntry>* devices,
                      std::string* error) {
-    std::vector<SimDeviceSpec> parsed;
+    std::vector<UsbDeviceEntry> parsed;
     if (Trim(text) == "none") {
         *devices = parsed;
         return true;
@@ -49,7 +49,7 @@ bool ParseDeviceList(const std::string& text, std::vector<SimDeviceSpec>* device
         }
         const size_t c1 = entry.find(':');
         const size_t c2 = c1 == std::string::npos ? c1 : entry.find(':', c1 + 1);
-        SimDeviceSpec spec;
+        UsbDeviceEntry listing;
         const auto fail = [&](const char* why) {
             if (error) {
                 *error = "KALENDO_SIM_DEVICES entry " + std::to_string(index) + " \"" + entry +
@@ -58,16 +58,16 @@ bool ParseDeviceList(const std::string& text, std::vector<SimDeviceSpec>* device
             return false;
         };
         if (c2 == std::string::npos) return fail("missing ':'");
-        if (!ParseNumber(entry.substr(0, c1), &spec.type)) return fail("bad type");
-        if (!ParseNumber(entry.substr(c1 + 1, c2 - c1 - 1), &spec.locationId)) {
+        if (!ParseNumber(entry.substr(0, c1), &listing.type)) return fail("bad type");
+        if (!ParseNumber(entry.substr(c1 + 1, c2 - c1 - 1), &listing.locationId)) {
             return fail("bad location");
         }
-        spec.description = entry.substr(c2 + 1);
-        if (spec.description.size() > 63) return fail("description longer than 63 characters");
+        listing.description = entry.substr(c2 + 1);
+        if (listing.description.size() > 63) return fail("description longer than 63 characters");
         char serial[16];
         std::snprintf(serial, sizeof serial, "KS%06d", index);
-        spec.serial = serial;
-        parsed.push_back(spec);
+        listing.serial = serial;
+        parsed.push_back(listing);
         if (end == text.size()) break;
     }
     if (parsed.empty()) {

@@ -13,7 +13,7 @@
 namespace kalendo::sim {
 
 // False with a message naming the bad entry; *devices is then left unchanged.
-bool ParseDeviceList(const std::string& text, std::vector<SimDeviceSpec>* devices,
+bool ParseDeviceList(const std::string& text, std::vector<UsbDeviceEntry>* devices,
                      std::string* error);
 
 }  // namespace kalendo::sim

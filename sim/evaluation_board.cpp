@@ -74,7 +74,7 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
         if (messages) messages->push_back(m);
     };
 
-    std::vector<SimDeviceSpec> devices = DefaultDeviceList();
+    std::vector<UsbDeviceEntry> devices = DefaultDeviceList();
     std::string error;
     if (!options.devices.empty() && !ParseDeviceList(options.devices, &devices, &error)) {
         report(error + "; using the default list (one UM232H)");

@@ -33,12 +33,12 @@ uint64_t P(const void* p) {
 
 }  // namespace
 
-std::vector<SimDeviceSpec> DefaultDeviceList() {
-    return {SimDeviceSpec{}};
+std::vector<UsbDeviceEntry> DefaultDeviceList() {
+    return {UsbDeviceEntry{}};
 }
 
 struct SimulatedLibrary::Device {
-    SimDeviceSpec spec;
+    UsbDeviceEntry listing;
     std::unique_ptr<I2cBus> ownBus;  // devices other than the board: an empty bus
     std::unique_ptr<SerialEngine> engine;
     bool plugged = true;
@@ -76,7 +76,7 @@ void SimulatedLibrary::Reset() {
     recording_ = false;
     calls_.clear();
     writes_.clear();
-    specs_ = DefaultDeviceList();
+    listed_ = DefaultDeviceList();
     RebuildDevices();
 }
 
@@ -84,10 +84,10 @@ void SimulatedLibrary::RebuildDevices() {
     handles_.clear();
     devices_.clear();
     boardIndex_ = SIZE_MAX;
-    for (size_t i = 0; i < specs_.size(); ++i) {
+    for (size_t i = 0; i < listed_.size(); ++i) {
         auto d = std::make_unique<Device>();
-        d->spec = specs_[i];
-        const bool board = boardIndex_ == SIZE_MAX && d->spec.description == "UM232H";
+        d->listing = listed_[i];
+        const bool board = boardIndex_ == SIZE_MAX && d->listing.description == "UM232H";
         if (board) {
             boardIndex_ = i;
             d->engine = std::make_unique<SerialEngine>(boardBus_);
@@ -101,15 +101,15 @@ void SimulatedLibrary::RebuildDevices() {
     boardBus_.ResetDecoder();
 }
 
-void SimulatedLibrary::SetDeviceList(const std::vector<SimDeviceSpec>& devices) {
+void SimulatedLibrary::SetDeviceList(const std::vector<UsbDeviceEntry>& devices) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    specs_ = devices;
+    listed_ = devices;
     RebuildDevices();
 }
 
-std::vector<SimDeviceSpec> SimulatedLibrary::DeviceList() const {
+std::vector<UsbDeviceEntry> SimulatedLibrary::DeviceList() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return specs_;
+    return listed_;
 }
 
 void SimulatedLibrary::Unplug() {
@@ -262,11 +262,11 @@ FtStatus SimulatedLibrary::GetDeviceInfoList(FtDeviceListNode* records, uint32_t
         const Device& d = *devices_[visible[i]];
         FtDeviceListNode& r = records[i];
         r.flags = d.open ? 1 : 0;
-        r.type = d.spec.type;
-        r.id = UsbIdFor(d.spec.type);
-        r.locationId = d.spec.locationId;
-        CopyText(r.serialNumber, sizeof r.serialNumber, d.spec.serial);
-        CopyText(r.description, sizeof r.description, d.spec.description);
+        r.type = d.listing.type;
+        r.id = UsbIdFor(d.listing.type);
+        r.locationId = d.listing.locationId;
+        CopyText(r.serialNumber, sizeof r.serialNumber, d.listing.serial);
+        CopyText(r.description, sizeof r.description, d.listing.description);
         r.handle = d.open ? reinterpret_cast<FtHandle>(d.handle) : nullptr;
     }
     *count = n;
@@ -424,10 +424,10 @@ FtStatus SimulatedLibrary::GetDeviceInfo(FtHandle handle, uint32_t* type, uint32
                       P(reserved));
     Device* d = nullptr;
     if (FtStatus s = Lookup(handle, &d)) return s;
-    if (type) *type = d->spec.type;
-    if (id) *id = UsbIdFor(d->spec.type);
-    if (serial16) CopyText(serial16, 16, d->spec.serial);
-    if (description64) CopyText(description64, 64, d->spec.description);
+    if (type) *type = d->listing.type;
+    if (id) *id = UsbIdFor(d->listing.type);
+    if (serial16) CopyText(serial16, 16, d->listing.serial);
+    if (description64) CopyText(description64, 64, d->listing.description);
     return kFtOk;
 }
 

@@ -30,7 +30,7 @@ constexpr FtStatus kFtInvalidParameter = 6;
 constexpr uint32_t kSimLibraryVersion = 0x00010000;
 
 // One entry of the USB device list.
-struct SimDeviceSpec {
+struct UsbDeviceEntry {
     uint32_t type = 8;           // 4 FT2232C/D, 6 FT2232H, 7 FT4232H, 8 FT232H
     uint32_t locationId = 0x11;  // low 4 bits: channel (1 = A)
     std::string description = "UM232H";
@@ -38,7 +38,7 @@ struct SimDeviceSpec {
 };
 
 // The default list: one UM232H.
-std::vector<SimDeviceSpec> DefaultDeviceList();
+std::vector<UsbDeviceEntry> DefaultDeviceList();
 
 // One library call as the recorder keeps it: the entry point's name and its arguments as
 // integers (pointers by value, so a test can tell null from set).
@@ -59,8 +59,8 @@ class SimulatedLibrary {
     // Defaults: the one-UM232H list, all handles closed, no chips attached, every address
     // acknowledged, no faults, real time, recorder off and empty.
     void Reset();
-    void SetDeviceList(const std::vector<SimDeviceSpec>& devices);
-    std::vector<SimDeviceSpec> DeviceList() const;
+    void SetDeviceList(const std::vector<UsbDeviceEntry>& devices);
+    std::vector<UsbDeviceEntry> DeviceList() const;
 
     // The board's module leaves the USB list; its open handles fail from then on, even after
     // it is plugged back (as with a real replug, the program must open it again).
@@ -136,7 +136,7 @@ class SimulatedLibrary {
     std::function<void()> beforeEachCall_;
     BoardClock clock_;
     I2cBus boardBus_;
-    std::vector<SimDeviceSpec> specs_;
+    std::vector<UsbDeviceEntry> listed_;
     std::vector<std::unique_ptr<Device>> devices_;
     size_t boardIndex_ = SIZE_MAX;  // index in devices_ of the first UM232H
     std::map<uintptr_t, OpenHandle> handles_;

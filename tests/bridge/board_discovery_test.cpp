@@ -10,14 +10,14 @@ namespace {
 
 class BoardDiscoveryTest : public BridgeTest {};
 
-sim::SimDeviceSpec Device(uint32_t type, uint32_t location, const char* description) {
-    return sim::SimDeviceSpec{type, location, description, "S"};
+sim::UsbDeviceEntry Device(uint32_t type, uint32_t location, const char* description) {
+    return sim::UsbDeviceEntry{type, location, description, "S"};
 }
 
 TEST_F(BoardDiscoveryTest, OnlyUm232hModulesBecomeBoardsAtMostTwo) {
     struct Case {
         const char* what;
-        std::vector<sim::SimDeviceSpec> list;
+        std::vector<sim::UsbDeviceEntry> list;
         uint32_t boards;
         std::vector<uint32_t> channelIndexes;
     };

@@ -77,7 +77,7 @@ TEST_F(ChannelSetupTest, ClockDivisorFollowsTheChipType) {
     };
     for (const Case& c : cases) {
         Sim().Reset();
-        Sim().SetDeviceList({sim::SimDeviceSpec{c.type, 0x11, "Channel A", "S1"}});
+        Sim().SetDeviceList({sim::UsbDeviceEntry{c.type, 0x11, "Channel A", "S1"}});
         ResetBridgeState();
         ASSERT_EQ(ConnectBridge(), 1);
         ASSERT_EQ(OpenChannel(1), kEngineOk);
@@ -91,7 +91,7 @@ TEST_F(ChannelSetupTest, ClockDivisorFollowsTheChipType) {
 }
 
 TEST_F(ChannelSetupTest, TwoChannelChipGetsNoDriveLowOnlyCommand) {
-    Sim().SetDeviceList({sim::SimDeviceSpec{6, 0x11, "Dual RS232-HS A", "S1"}});
+    Sim().SetDeviceList({sim::UsbDeviceEntry{6, 0x11, "Dual RS232-HS A", "S1"}});
     Connect();
     ASSERT_EQ(OpenChannel(1), kEngineOk);
     Sim().SetRecording(true);

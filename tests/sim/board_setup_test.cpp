@@ -22,7 +22,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 TEST(DeviceListText, ParsesEntriesInOrder) {
-    std::vector<SimDeviceSpec> devices;
+    std::vector<UsbDeviceEntry> devices;
     std::string error;
     ASSERT_TRUE(ParseDeviceList("6:0x11:Dual RS232-HS A;6:0x12:Dual RS232-HS B; 8 :33:UM232H;",
                                 &devices, &error))
@@ -50,7 +50,7 @@ TEST(DeviceListText, RefusesBadEntriesWithAMessageAndKeepsTheList) {
                          ";",
                          "8:1:0123456789012345678901234567890123456789012345678901234567890123"};
     for (const char* text : bad) {
-        std::vector<SimDeviceSpec> devices = DefaultDeviceList();
+        std::vector<UsbDeviceEntry> devices = DefaultDeviceList();
         std::string error;
         EXPECT_FALSE(ParseDeviceList(text, &devices, &error)) << text;
         EXPECT_FALSE(error.empty()) << text;
