@@ -40,7 +40,9 @@ class Application {
     int32_t ModelCount() const { return modelCount_; }
 
     // Connection and live status.
-    void ConnectBoard();
+    // Returns the error it showed on the information line, or an empty string when the board
+    // connected cleanly.
+    std::string ConnectBoard();
     void ShowDisconnected();
     void ListBoardDevices();
     void StatusTick();
@@ -60,6 +62,7 @@ class Application {
     void OnInitMenuPopup(HMENU popup, bool isWindowMenu);
     void TrackNormalRectangle();
     void ModelChosen();
+    std::string ShowConnectError(const char* text);
     void ShowModelChange();
     void LoadModelNamesIntoBox();
 

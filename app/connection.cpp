@@ -76,7 +76,7 @@ void Application::SetLamp(HBITMAP* lastLoaded, int controlId, int bitmapId) {
                         reinterpret_cast<LPARAM>(*lastLoaded));
 }
 
-void Application::ConnectBoard() {
+std::string Application::ConnectBoard() {
     if (connectBoardLamp) {
         DeleteObject(connectBoardLamp);
         connectBoardLamp = nullptr;
@@ -88,16 +88,14 @@ void Application::ConnectBoard() {
     BoardHandle = FirstDeviceOfBoard(0);
     PowerMonitorHandle = FindDeviceByName(BoardHandle, kPowerMonitorName);
     if (PowerMonitorHandle == 0) {
-        ShowInformation(mainWindow_, "ERROR: Unable to locate ISL28023 device");
-        return;
+        return ShowConnectError("ERROR: Unable to locate ISL28023 device");
     }
     SelectDevice(PowerMonitorHandle);
     OpenSelectedDevice();
     WriteAll(kPowerMonitorInit);
     RtcHandle = FindDeviceByName(BoardHandle, kRtcDeviceName);
     if (RtcHandle == 0) {
-        ShowInformation(mainWindow_, "ERROR: Unable to locate RTC device");
-        return;
+        return ShowConnectError("ERROR: Unable to locate RTC device");
     }
     SelectDevice(RtcHandle);
     OpenSelectedDevice();
@@ -118,7 +116,16 @@ void Application::ConnectBoard() {
     Bridge().BusStatus = kBusOk;
     SetBridgeOutputPin(0);
     FoutEnabled = false;
-    report.Report(mainWindow_, "Board Connected", "Board not initialised, bus error");
+    if (report.Failed()) {
+        return ShowConnectError("ERROR: Board not initialised, bus error");
+    }
+    ShowInformation(mainWindow_, "Board Connected");
+    return std::string();
+}
+
+std::string Application::ShowConnectError(const char* text) {
+    ShowInformation(mainWindow_, text);
+    return text;
 }
 
 void Application::ShowDisconnected() {

@@ -128,13 +128,21 @@ INT_PTR Application::OnCommand(WPARAM wParam) {
             }
             return TRUE;
         case IDC_MAIN_CONNECT:
+        {
+            std::string connectError;
             if (BoardConnected) {
                 ShowDisconnected();
             } else {
-                ConnectBoard();
+                connectError = ConnectBoard();
             }
             pages_.ResetAll();
+            // The pages' reset writes its own lines ("not connected", "refreshed"); a failed
+            // connect must stay the last word, or its cause is hidden behind them.
+            if (!connectError.empty()) {
+                ShowInformation(mainWindow_, connectError.c_str());
+            }
             return TRUE;
+        }
         case IDM_FILE_EXIT:
             PostMessageA(mainWindow_, WM_CLOSE, 0, 0);
             return TRUE;

@@ -189,6 +189,7 @@ void RegistersPage::RebuildRegisterList() {
         ShowInformation("WARNING: Registers not refreshed, RTC not connected");
         return;
     }
+    BusActionReport report;
     ReadReadableRows();
     HWND list = GetDlgItem(Dialog(), IDC_REG_LIST);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
@@ -211,10 +212,11 @@ void RegistersPage::RebuildRegisterList() {
         SetSubItemText(list, i, 4, AccessText(row));
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    ShowInformation("RTC Register values refreshed");
+    ReportRefresh(report);
 }
 
 void RegistersPage::RefreshRegisterValues() {
+    BusActionReport report;
     ReadReadableRows();
     HWND list = GetDlgItem(Dialog(), IDC_REG_LIST);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
@@ -230,7 +232,18 @@ void RegistersPage::RefreshRegisterValues() {
         SetSubItemText(list, i, 3, dec);
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    ShowInformation("RTC Register values refreshed");
+    ReportRefresh(report);
+}
+
+void RegistersPage::ReportRefresh(BusActionReport& report) {
+    // A failed read leaves the fallback value in its row; calling that "refreshed" would pass it
+    // off as the chip's. Without a connection the rows show "na", so nothing is passed off.
+    if (!BoardConnected) {
+        ShowInformation("RTC Register values refreshed");
+        return;
+    }
+    report.Report(Owner(), "RTC Register values refreshed",
+                  "RTC Register values not read, bus error");
 }
 
 std::string RegistersPage::BoxText(int id) const {

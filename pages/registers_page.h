@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/bus_action_report.h"
 #include "app/tab_page.h"
 #include "rtc/register_tables.h"
 
@@ -33,6 +34,7 @@ class RegistersPage : public TabPage {
     void RebuildRegisterList();
     void ReadReadableRows();
     void RefreshRegisterValues();
+    void ReportRefresh(BusActionReport& report);
     void SendSingleCommand(int row);
     void SendCommandSequence();
     void ClearCommands();

@@ -168,7 +168,8 @@ TEST_F(MainWindowTest, ChoosingTheTq5200HidesTheTemperatureAndOtherModelsShowIt)
     Start();
     ASSERT_GE(SendMessageA(Item(IDC_MAIN_MODEL), CB_GETCOUNT, 0, 0), 2);
     ChooseModel(1);
-    EXPECT_EQ(Text(IDC_MAIN_INFO), "RTC changed to Novar TQ5200");
+    EXPECT_TRUE(InformationShownInOrder({"RTC changed to Novar TQ5200"}))
+        << ::testing::PrintToString(InformationShown());
     EXPECT_EQ(Tq5200Selected, 1);
     for (int id : {IDC_MAIN_RTC_TEMP, IDC_MAIN_TEMP_LABEL, IDC_MAIN_TEMP_UNIT}) {
         EXPECT_FALSE(IsWindowVisible(Item(id))) << id;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "app/connection_state.h"
@@ -28,6 +29,16 @@ void ResetProcessFlags() {
     BoardHandle = 0;
     PowerMonitorHandle = 0;
     RtcHandle = 0;
+}
+
+std::vector<std::string> informationShown;
+WNDPROC informationProc = nullptr;
+
+LRESULT CALLBACK RecordInformation(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SETTEXT && lParam) {
+        informationShown.emplace_back(reinterpret_cast<const char*>(lParam));
+    }
+    return CallWindowProcA(informationProc, window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -64,6 +75,29 @@ void MainWindowTest::Start() {
     ASSERT_TRUE(app_->CreateMainWindow(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
     main_ = app_->MainWindow();
     ASSERT_TRUE(IsWindow(main_));
+    informationShown.clear();
+    informationProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+        Item(IDC_MAIN_INFO), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordInformation)));
+}
+
+const std::vector<std::string>& MainWindowTest::InformationShown() const {
+    return informationShown;
+}
+
+void MainWindowTest::ForgetInformation() {
+    informationShown.clear();
+}
+
+bool MainWindowTest::InformationShownInOrder(const std::vector<std::string>& texts) const {
+    auto next = informationShown.begin();
+    for (const std::string& text : texts) {
+        next = std::find(next, informationShown.end(), text);
+        if (next == informationShown.end()) {
+            return false;
+        }
+        ++next;
+    }
+    return true;
 }
 
 void MainWindowTest::Close() {

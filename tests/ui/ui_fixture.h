@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/application.h"
 
@@ -33,6 +34,12 @@ class MainWindowTest : public ::testing::Test {
     // The bitmap a picture control shows now.
     HBITMAP Picture(int id) const;
     bool ShowsGreenLamp(int id) const;
+    // Every text put on the information line since Start or the last ForgetInformation, oldest
+    // first: an action's own message is often replaced at once by the pages' reset.
+    const std::vector<std::string>& InformationShown() const;
+    void ForgetInformation();
+    // True when the information line showed these texts in this order (others may come between).
+    bool InformationShownInOrder(const std::vector<std::string>& texts) const;
 
     std::unique_ptr<Application> app_;
     HWND main_ = nullptr;

@@ -212,10 +212,12 @@ TEST_F(RegistersPageTest, SendAllWithAnInvalidFilledRowSendsNothingAndNamesTheRo
     EXPECT_TRUE(sim_.ValueWrites(kRtcAddress).empty());
 }
 
-TEST_F(RegistersPageTest, FailedWritesAreReportedAsErrors) {
+TEST_F(RegistersPageTest, FailedWritesAndReadsAreReportedAsErrors) {
     StartOnTab(kTab);
     Connect();
     sim_.SetAddressAck(kRtcAddress, false);
+    ClickPage(kTab, IDC_REG_REFRESH);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: RTC Register values not read, bus error");
     Type(1, "07", "11");
     Send(1);
     EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: Single Command not sent: Addr=7, Data=11, bus error");
