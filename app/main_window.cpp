@@ -127,8 +127,7 @@ INT_PTR Application::OnCommand(WPARAM wParam) {
                 ModelChosen();
             }
             return TRUE;
-        case IDC_MAIN_CONNECT:
-        {
+        case IDC_MAIN_CONNECT: {
             std::string connectError;
             if (BoardConnected) {
                 ShowDisconnected();
