@@ -22,3 +22,46 @@ function(kalendo_gtest target)
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                          PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}" TIMEOUT 120)
 endfunction()
+
+# What every program that drives the real main window on the simulated board needs (Windows
+# build only): the window code and its resources, the simulator's folder to load ftd2xx.dll from
+# (under Wine a path from the root of the current drive reaches the build tree; KALENDO_SIM_DIR
+# overrides it), the simulated library built first, and the model file beside the program, since
+# the program reads it from the working directory.
+function(kalendo_ui_setup target)
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_compile_definitions(${target} PRIVATE KALENDO_SIM_BUILD_DIR="${CMAKE_BINARY_DIR}/sim")
+    if(TARGET kalendo_ftd2xx)
+        add_dependencies(${target} kalendo_ftd2xx)
+    endif()
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -E copy_if_different
+                ${PROJECT_SOURCE_DIR}/resources/rtc_model_info.txt $<TARGET_FILE_DIR:${target}>
+        VERBATIM)
+endfunction()
+
+# A GoogleTest program of user-interface tests on the main window (tests/ui's fixture).
+function(kalendo_ui_gtest target)
+    cmake_parse_arguments(ARG "" "" "SOURCES;ENVIRONMENT" ${ARGN})
+    kalendo_gtest(${target}
+        SOURCES
+            ${ARG_SOURCES}
+            ${PROJECT_SOURCE_DIR}/tests/ui/sim_board.cpp
+            ${PROJECT_SOURCE_DIR}/tests/ui/ui_fixture.cpp
+            $<TARGET_OBJECTS:kalendo_resources>
+        LIBS kalendo_app
+        ENVIRONMENT "${ARG_ENVIRONMENT}")
+    kalendo_ui_setup(${target})
+endfunction()
+
+# A program that works the main window on the simulated board and photographs it for docs/.
+function(kalendo_photo_program target)
+    add_executable(${target}
+        ${ARGN}
+        ${PROJECT_SOURCE_DIR}/tests/ui/photo_program.cpp
+        ${PROJECT_SOURCE_DIR}/tests/ui/sim_board.cpp
+        $<TARGET_OBJECTS:kalendo_resources>)
+    target_link_libraries(${target} PRIVATE kalendo_app)
+    kalendo_warnings(${target})
+    kalendo_ui_setup(${target})
+endfunction()

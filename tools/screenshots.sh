@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Regenerates the screenshots of the six tabs in docs/screenshots/: builds the program, runs it
-# on the simulated board on a virtual display, connects, and photographs the main window on each
-# tab. KALENDO_BUILD_DIR builds elsewhere than the mingw64 preset's folder.
+# Regenerates the screenshots in docs/screenshots/: builds the program, runs it on the simulated
+# board on a virtual display, connects, and photographs the main window on each tab (tab-*.png);
+# then the photograph programs put the Time and Date, Alarm and Timer pages through their main
+# states (page-*.png). KALENDO_BUILD_DIR builds elsewhere than the mingw64 preset's folder.
+# tests/ui_power/run_and_plot.sh makes the logging run's photograph and plot.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -15,7 +17,8 @@ else
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
 fi
-cmake --build "$build" --target Kalendo kalendo_ftd2xx kalendo_remote -j2
+cmake --build "$build" --target Kalendo kalendo_ftd2xx kalendo_remote \
+    kalendo_time_alarm_screenshots kalendo_timer_screenshots -j2
 
 shots="$build/screenshots-run"
 mkdir -p "$shots"
@@ -30,7 +33,7 @@ trap kalendo_wine_down EXIT
 cd "$shots"
 remote() { "$KALENDO_WINE" kalendo_remote.exe "$@" | tr -d '\r'; }
 
-"$KALENDO_WINE" Kalendo.exe &
+KALENDO_SIM_STATE=fresh "$KALENDO_WINE" Kalendo.exe &  # the same board every time
 program=$!
 remote wait >/dev/null
 remote connect
@@ -44,3 +47,17 @@ for i in "${!names[@]}"; do
 done
 remote close >/dev/null
 wait "$program" || true
+
+# Each photograph program runs beside its model file in its own build folder, on a fresh board.
+photograph() {
+    local folder=$1 program=$2
+    shift 2
+    (cd "$build/tests/$folder" && KALENDO_SIM_STATE=fresh "$KALENDO_WINE" "$program.exe" . | tr -d '\r')
+    for shot in "$@"; do
+        convert "$build/tests/$folder/$shot.bmp" "$out/page-$shot.png"
+        echo "docs/screenshots/page-$shot.png"
+    done
+}
+photograph ui_time_alarm kalendo_time_alarm_screenshots \
+    time-and-date alarm-disabled alarm-armed alarm-triggered
+photograph ui_timer kalendo_timer_screenshots timer-idle timer-running
