@@ -39,19 +39,6 @@ constexpr int kTriggerFrames[] = {IDB_ALARM_FRAME_1, IDB_ALARM_FRAME_2, IDB_ALAR
                                   IDB_ALARM_TRIGGERED};
 constexpr int kTriggerFrameCount = sizeof kTriggerFrames / sizeof kTriggerFrames[0];
 
-uint8_t ReadRtc(uint8_t reg) {
-    return static_cast<uint8_t>(BridgeRegisterBus().Read(reg, kRtcRegisterWidth));
-}
-
-void WriteRtc(uint8_t reg, uint8_t value) {
-    BridgeRegisterBus().Write(reg, value, kRtcRegisterWidth);
-}
-
-// Read-modify-write that keeps the register's other bits.
-void UpdateRtc(uint8_t reg, uint8_t andMask, uint8_t orMask) {
-    WriteRtc(reg, static_cast<uint8_t>((ReadRtc(reg) & andMask) | orMask));
-}
-
 void SetPicker(HWND dialog, int pickerId, const SYSTEMTIME& time) {
     // The picker refuses a value it cannot represent (an invalid register) and keeps its own.
     SendDlgItemMessageA(dialog, pickerId, DTM_SETSYSTEMTIME, GDT_VALID,
@@ -107,8 +94,8 @@ void AlarmPage::ShowAlarmTime(bool announce) {
         }
         return;
     }
-    const int minute = FromAlarmBcd(ReadRtc(kRegMinuteAlarm));
-    const int hour = FromAlarmBcd(ReadRtc(kRegHourAlarm));
+    const int minute = FromAlarmBcd(ReadRtcRegister(kRegMinuteAlarm));
+    const int hour = FromAlarmBcd(ReadRtcRegister(kRegHourAlarm));
     now.wHour = static_cast<WORD>(hour);
     now.wMinute = static_cast<WORD>(minute);
     SetPicker(Dialog(), IDC_ALARM_TIME_PICKER, now);
@@ -126,7 +113,7 @@ void AlarmPage::ShowAlarmDate(bool announce) {
         }
         return;
     }
-    const int day = FromAlarmBcd(ReadRtc(kRegWeekDayAlarm));
+    const int day = FromAlarmBcd(ReadRtcRegister(kRegWeekDayAlarm));
     const WORD month = now.wMonth;
     const WORD year = now.wYear;
     now.wDay = static_cast<WORD>(day);
@@ -153,8 +140,8 @@ void AlarmPage::SetAlarmTime() {
     SendDlgItemMessageA(Dialog(), IDC_ALARM_TIME_PICKER, DTM_GETSYSTEMTIME, 0,
                         reinterpret_cast<LPARAM>(&time));
     BusActionReport report;
-    WriteRtc(kRegMinuteAlarm, static_cast<uint8_t>(ToBcd(time.wMinute) & ALARM_VALUE_MASK));
-    WriteRtc(kRegHourAlarm, static_cast<uint8_t>(ToBcd(time.wHour) & ALARM_VALUE_MASK));
+    WriteRtcRegister(kRegMinuteAlarm, static_cast<uint8_t>(ToBcd(time.wMinute) & ALARM_VALUE_MASK));
+    WriteRtcRegister(kRegHourAlarm, static_cast<uint8_t>(ToBcd(time.wHour) & ALARM_VALUE_MASK));
     // Reported before the read-back, so that only the writes decide success.
     report.Report(Owner(), "RTC Alarm Time Updated", "RTC Alarm Time not updated, bus error");
     ShowAlarmTime();
@@ -169,11 +156,11 @@ void AlarmPage::SetAlarmDate() {
         ShowDisabledTexts();
     }
     BusActionReport report;
-    UpdateRtc(kRegExtension, 0xFF, EXT_DAY_ALARM);
+    UpdateRtcRegister(kRegExtension, 0xFF, EXT_DAY_ALARM);
     SYSTEMTIME date = {};
     SendDlgItemMessageA(Dialog(), IDC_ALARM_DAY_PICKER, DTM_GETSYSTEMTIME, 0,
                         reinterpret_cast<LPARAM>(&date));
-    WriteRtc(kRegWeekDayAlarm, static_cast<uint8_t>(ToBcd(date.wDay) & ALARM_VALUE_MASK));
+    WriteRtcRegister(kRegWeekDayAlarm, static_cast<uint8_t>(ToBcd(date.wDay) & ALARM_VALUE_MASK));
     report.Report(Owner(), "RTC Alarm Date Updated", "RTC Alarm Date not updated, bus error");
     ShowAlarmDate();
 }
@@ -188,8 +175,8 @@ void AlarmPage::ToggleAlarm() {
         KillTimer(Dialog(), AlarmAnimationTimer);
         ShowDisabledTexts();
         SetDlgItemTextA(Dialog(), IDC_ALARM_TRIGGERED_TEXT, "Not Triggered");
-        UpdateRtc(kRegControl, static_cast<uint8_t>(~CTRL_ALARM_INT), 0);
-        UpdateRtc(kRegFlag, static_cast<uint8_t>(~FLAG_ALARM), 0);
+        UpdateRtcRegister(kRegControl, static_cast<uint8_t>(~CTRL_ALARM_INT), 0);
+        UpdateRtcRegister(kRegFlag, static_cast<uint8_t>(~FLAG_ALARM), 0);
         // Collected before the picture, whose own failure has its own message.
         report.Collect();
         ShowPicture(&statePicture_, IDB_ALARM_DISABLED);
@@ -199,8 +186,8 @@ void AlarmPage::ToggleAlarm() {
     alarmEnabled_ = true;
     SetDlgItemTextA(Dialog(), IDC_ALARM_ENABLED_TEXT, "Enabled");
     SetDlgItemTextA(Dialog(), IDC_ALARM_TOGGLE, "Disable Alarm");
-    UpdateRtc(kRegFlag, static_cast<uint8_t>(~FLAG_ALARM), 0);
-    UpdateRtc(kRegControl, 0xFF, CTRL_ALARM_INT);
+    UpdateRtcRegister(kRegFlag, static_cast<uint8_t>(~FLAG_ALARM), 0);
+    UpdateRtcRegister(kRegControl, 0xFF, CTRL_ALARM_INT);
     report.Collect();
     ShowPicture(&statePicture_, IDB_ALARM_ENABLED);
     SetTimer(Dialog(), AlarmPollTimer, kAlarmPollPeriodMs, nullptr);
@@ -211,7 +198,7 @@ void AlarmPage::PollAlarm() {
     if (!BoardConnected) {
         return;
     }
-    if ((ReadRtc(kRegFlag) & FLAG_ALARM) == 0) {
+    if ((ReadRtcRegister(kRegFlag) & FLAG_ALARM) == 0) {
         return;
     }
     SetDlgItemTextA(Dialog(), IDC_ALARM_TRIGGERED_TEXT, "Triggered");

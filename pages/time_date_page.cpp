@@ -31,10 +31,6 @@ const TooltipRow kTooltips[] = {
     {IDC_TD_SYNC, "Click to synchronize RTC to current system time/date"},
 };
 
-uint8_t ReadRtc(uint8_t reg) {
-    return static_cast<uint8_t>(BridgeRegisterBus().Read(reg, kRtcRegisterWidth));
-}
-
 bool YearFitsRtc(WORD year) {
     return year >= kFirstRtcYear && year <= kLastRtcYear;
 }
@@ -93,9 +89,9 @@ void TimeDatePage::LoadRtcTime() {
     SYSTEMTIME now = {};
     PcLocalTime(&now);
     if (BoardConnected) {
-        now.wSecond = static_cast<WORD>(FromBcd(ReadRtc(kRegSeconds)));
-        now.wMinute = static_cast<WORD>(FromBcd(ReadRtc(kRegMinutes)));
-        now.wHour = static_cast<WORD>(FromBcd(ReadRtc(kRegHours)));
+        now.wSecond = static_cast<WORD>(FromBcd(ReadRtcRegister(kRegSeconds)));
+        now.wMinute = static_cast<WORD>(FromBcd(ReadRtcRegister(kRegMinutes)));
+        now.wHour = static_cast<WORD>(FromBcd(ReadRtcRegister(kRegHours)));
     }
     SetPickerTime(IDC_TD_TIME_PICKER, now);
 }
@@ -104,9 +100,9 @@ void TimeDatePage::LoadRtcDate() {
     SYSTEMTIME now = {};
     PcLocalTime(&now);
     if (BoardConnected) {
-        now.wDay = static_cast<WORD>(FromBcd(ReadRtc(kRegDay)));
-        now.wMonth = static_cast<WORD>(FromBcd(ReadRtc(kRegMonth)));
-        now.wYear = static_cast<WORD>(YearFromRegister(ReadRtc(kRegYear)));
+        now.wDay = static_cast<WORD>(FromBcd(ReadRtcRegister(kRegDay)));
+        now.wMonth = static_cast<WORD>(FromBcd(ReadRtcRegister(kRegMonth)));
+        now.wYear = static_cast<WORD>(YearFromRegister(ReadRtcRegister(kRegYear)));
     }
     SetPickerTime(IDC_TD_DATE_PICKER, now);
 }

@@ -37,19 +37,6 @@ constexpr DWORD kPeriodicTriggerPauseMs = 100;
 constexpr int kCountdownControls[] = {IDC_TIMER_COUNTDOWN_LABEL, IDC_TIMER_COUNTDOWN,
                                       IDC_TIMER_REFRESH_COUNTDOWN};
 
-uint8_t ReadRtc(uint8_t reg) {
-    return static_cast<uint8_t>(BridgeRegisterBus().Read(reg, kRtcRegisterWidth));
-}
-
-void WriteRtc(uint8_t reg, uint8_t value) {
-    BridgeRegisterBus().Write(reg, value, kRtcRegisterWidth);
-}
-
-// Read-modify-write that keeps the register's other bits.
-void UpdateRtc(uint8_t reg, uint8_t andMask, uint8_t orMask) {
-    WriteRtc(reg, static_cast<uint8_t>((ReadRtc(reg) & andMask) | orMask));
-}
-
 // Every action begins with a BusActionReport, which clears the status: non-zero now means a
 // transfer of this action failed.
 bool BusFailedInAction() {
@@ -234,16 +221,17 @@ void TimerPage::ToggleInterrupt() {
         return;
     }
     if (InterruptEnabled) {
-        UpdateRtc(kRegControl, TIMER_INT_CLEAR_MASK, 0);
-        UpdateRtc(kRegFlag, TIMER_INT_CLEAR_MASK, 0);
+        UpdateRtcRegister(kRegControl, TIMER_INT_CLEAR_MASK, 0);
+        UpdateRtcRegister(kRegFlag, TIMER_INT_CLEAR_MASK, 0);
         SetDlgItemTextA(Dialog(), IDC_TIMER_INT_TOGGLE, "Enable Interrupt");
         StopIfRunning();  // while still enabled, so that a running timer really stops
         InterruptEnabled = false;
         Announce("RTC Timer Interrupt Disabled");
         return;
     }
-    UpdateRtc(kRegFlag, TIMER_INT_CLEAR_MASK, 0);  // a pending flag would end the next run at once
-    UpdateRtc(kRegControl, 0xFF, CTRL_TIMER_INT);
+    UpdateRtcRegister(kRegFlag, TIMER_INT_CLEAR_MASK,
+                      0);  // a pending flag would end the next run at once
+    UpdateRtcRegister(kRegControl, 0xFF, CTRL_TIMER_INT);
     if (BusFailedInAction()) {
         return;  // the button keeps offering the enable
     }
@@ -288,7 +276,7 @@ void TimerPage::StartStopPeriodic() {
 }
 
 void TimerPage::StopRun() {
-    UpdateRtc(kRegExtension, TIMER_STOP_MASK, 0);
+    UpdateRtcRegister(kRegExtension, TIMER_STOP_MASK, 0);
     KillTimer(Dialog(), TimerAnimationTimer);
     ShowIdlePicture();
     TimerRunning = false;
@@ -299,7 +287,7 @@ void TimerPage::StopRun() {
 }
 
 void TimerPage::StartTimer(bool periodic) {
-    UpdateRtc(kRegExtension, 0xFF, EXT_TIMER_ENABLE);
+    UpdateRtcRegister(kRegExtension, 0xFF, EXT_TIMER_ENABLE);
     if (BusFailedInAction()) {
         return;  // nothing runs: the page stays idle
     }
@@ -311,8 +299,8 @@ void TimerPage::StartTimer(bool periodic) {
     // early: the trigger counts only once the seconds are back where the run started. A gate of
     // an earlier run must not hold up a run in another mode.
     SecondsGate = 0;
-    if ((ReadRtc(kRegExtension) & EXT_TIMER_CLOCK) == kTimerClockMinute) {
-        SecondsGate = FromBcd(ReadRtc(kRegSeconds));
+    if ((ReadRtcRegister(kRegExtension) & EXT_TIMER_CLOCK) == kTimerClockMinute) {
+        SecondsGate = FromBcd(ReadRtcRegister(kRegSeconds));
     }
     StartAnimation();
     TimerRunning = true;
@@ -339,7 +327,7 @@ void TimerPage::AnimateTimer() {
     }
     ShowPicture(&picture_, IDC_TIMER_PICTURE, IDB_TIMER_FRAME_0 + FrameIndex);
     FrameIndex = FrameIndex < kAnimationFrames - 1 ? FrameIndex + 1 : 0;
-    const bool flag = (ReadRtc(kRegFlag) & FLAG_TIMER) != 0;
+    const bool flag = (ReadRtcRegister(kRegFlag) & FLAG_TIMER) != 0;
     if (BusFailedInAction() || flag == IntBlink) {
         return;  // an unread flag is no trigger
     }
@@ -349,11 +337,11 @@ void TimerPage::AnimateTimer() {
         UpdateWindow(GetDlgItem(Dialog(), IDC_TIMER_INT_TEXT));
         UpdateWindow(GetDlgItem(Dialog(), IDC_TIMER_INT_LAMP));
         Sleep(kPeriodicTriggerPauseMs);  // long enough to see the trigger
-        UpdateRtc(kRegFlag, TIMER_INT_CLEAR_MASK, 0);
+        UpdateRtcRegister(kRegFlag, TIMER_INT_CLEAR_MASK, 0);
         ShowIntWaiting();
         return;
     }
-    if (SecondsGate != 0 && FromBcd(ReadRtc(kRegSeconds)) < SecondsGate) {
+    if (SecondsGate != 0 && FromBcd(ReadRtcRegister(kRegSeconds)) < SecondsGate) {
         return;  // looked at again on the next tick
     }
     KillTimer(Dialog(), TimerAnimationTimer);
@@ -367,8 +355,8 @@ void TimerPage::AnimateTimer() {
 
 void TimerPage::DisableTimerInterrupt() {
     if (BoardConnected) {
-        UpdateRtc(kRegControl, TIMER_INT_CLEAR_MASK, 0);
-        UpdateRtc(kRegFlag, TIMER_INT_CLEAR_MASK, 0);
+        UpdateRtcRegister(kRegControl, TIMER_INT_CLEAR_MASK, 0);
+        UpdateRtcRegister(kRegFlag, TIMER_INT_CLEAR_MASK, 0);
     }
     InterruptEnabled = false;
     SetDlgItemTextA(Dialog(), IDC_TIMER_INT_TOGGLE, "Enable Interrupt");
@@ -376,7 +364,7 @@ void TimerPage::DisableTimerInterrupt() {
 
 void TimerPage::StopTimerBits() {
     if (BoardConnected) {
-        UpdateRtc(kRegExtension, TIMER_STOP_MASK, 0);
+        UpdateRtcRegister(kRegExtension, TIMER_STOP_MASK, 0);
     }
     TimerRunning = false;
     SetDlgItemTextA(Dialog(), IDC_TIMER_SINGLE, "Start Single Timer");
@@ -439,7 +427,7 @@ void TimerPage::ReadSourceClock() {
         SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_SETCURSEL, kTimerClockSecond, 0);
         return;
     }
-    const uint8_t source = ReadRtc(kRegExtension) & EXT_TIMER_CLOCK;
+    const uint8_t source = ReadRtcRegister(kRegExtension) & EXT_TIMER_CLOCK;
     SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_SETCURSEL, source, 0);
     Announce("Timer Source Clock updated");
 }
@@ -451,7 +439,7 @@ void TimerPage::WriteSourceClock() {
     }
     const auto selection = static_cast<uint8_t>(
         SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_GETCURSEL, 0, 0) & EXT_TIMER_CLOCK);
-    UpdateRtc(kRegExtension, static_cast<uint8_t>(~EXT_TIMER_CLOCK), selection);
+    UpdateRtcRegister(kRegExtension, static_cast<uint8_t>(~EXT_TIMER_CLOCK), selection);
     Announce("Timer Source Clock updated");
 }
 
@@ -464,10 +452,10 @@ void TimerPage::ReadCounter(bool commit) {
         return;
     }
     TimerCounterBytes bytes = {};
-    bytes.counter0 = ReadRtc(kRegTimerCounter0);
-    bytes.counter1 = ReadRtc(kRegTimerCounter1);
+    bytes.counter0 = ReadRtcRegister(kRegTimerCounter0);
+    bytes.counter1 = ReadRtcRegister(kRegTimerCounter1);
     if (Tq5200()) {
-        bytes.preset2 = ReadRtc(kRegTimer2Preset);
+        bytes.preset2 = ReadRtcRegister(kRegTimer2Preset);
     }
     const bool readFailed = BusFailedInAction();
     const uint32_t value = TimerCounterFromRegisters(bytes, Tq5200());
@@ -487,10 +475,10 @@ void TimerPage::WriteCounter() {
     }
     const TimerCounterBytes bytes =
         TimerCounterToRegisters(static_cast<uint32_t>(CounterValue[0]), Tq5200());
-    WriteRtc(kRegTimerCounter0, bytes.counter0);
-    WriteRtc(kRegTimerCounter1, bytes.counter1);
+    WriteRtcRegister(kRegTimerCounter0, bytes.counter0);
+    WriteRtcRegister(kRegTimerCounter1, bytes.counter1);
     if (Tq5200()) {
-        WriteRtc(kRegTimer2Preset, bytes.preset2);
+        WriteRtcRegister(kRegTimer2Preset, bytes.preset2);
     }
     Announce("Timer Counter updated");
 }
@@ -561,8 +549,9 @@ void TimerPage::RefreshCountdown() {
     if (!BoardConnected) {
         return;
     }
-    const uint32_t count = ReadRtc(kRegTimer0Monitor) | (ReadRtc(kRegTimer1Monitor) << 8) |
-                           (ReadRtc(kRegTimer2Monitor) << 16);
+    const uint32_t count = ReadRtcRegister(kRegTimer0Monitor) |
+                           (ReadRtcRegister(kRegTimer1Monitor) << 8) |
+                           (ReadRtcRegister(kRegTimer2Monitor) << 16);
     SetDlgItemTextA(Dialog(), IDC_TIMER_COUNTDOWN, std::to_string(count).c_str());
 }
 

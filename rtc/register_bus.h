@@ -17,4 +17,10 @@ class RegisterBus {
 // ActiveDevice. Failures are left in the bridge's sticky BusStatus.
 RegisterBus& BridgeRegisterBus();
 
+// The RTC's 8-bit registers on the bridge bus.
+uint8_t ReadRtcRegister(uint8_t reg);
+void WriteRtcRegister(uint8_t reg, uint8_t value);
+// Read-modify-write: keeps the bits in keepMask, then sets setBits.
+void UpdateRtcRegister(uint8_t reg, uint8_t keepMask, uint8_t setBits);
+
 }  // namespace kalendo

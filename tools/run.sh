@@ -10,23 +10,13 @@
 # KALENDO_BUILD_DIR builds elsewhere than the mingw64 preset's folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 
 tools/install-deps.sh
 
-build=${KALENDO_BUILD_DIR:-$root/build/mingw64}
-if [ -z "${KALENDO_BUILD_DIR:-}" ]; then
-    cmake --preset mingw64 >/dev/null
-else
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-fi
-cmake --build "$build" --target Kalendo kalendo_ftd2xx kalendo_remote -j2
-
-run="$build/run"
-mkdir -p "$run"
-cp "$build/app/Kalendo.exe" "$build/sim/ftd2xx.dll" "$build/app/kalendo_remote.exe" "$run/"
-cp resources/rtc_model_info.txt resources/KalendoQuickHelp.htm resources/LICENSE-EULA.htm "$run/"
+# shellcheck source=tools/program-folder.sh
+source tools/program-folder.sh
+kalendo_program_folder run
+run=$program_folder
 
 had_display=${DISPLAY:-}
 # shellcheck source=tools/wine-env.sh

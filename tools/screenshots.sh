@@ -10,20 +10,10 @@ root=$(pwd)
 out="$root/docs/screenshots"
 mkdir -p "$out"
 
-build=${KALENDO_BUILD_DIR:-$root/build/mingw64}
-if [ -z "${KALENDO_BUILD_DIR:-}" ]; then
-    cmake --preset mingw64 >/dev/null
-else
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-fi
-cmake --build "$build" --target Kalendo kalendo_ftd2xx kalendo_remote \
-    kalendo_time_alarm_screenshots kalendo_timer_screenshots -j2
-
-shots="$build/screenshots-run"
-mkdir -p "$shots"
-cp "$build/app/Kalendo.exe" "$build/sim/ftd2xx.dll" "$build/app/kalendo_remote.exe" "$shots/"
-cp resources/rtc_model_info.txt resources/KalendoQuickHelp.htm resources/LICENSE-EULA.htm "$shots/"
+# shellcheck source=tools/program-folder.sh
+source tools/program-folder.sh
+kalendo_program_folder screenshots-run kalendo_time_alarm_screenshots kalendo_timer_screenshots
+shots=$program_folder
 
 unset DISPLAY  # always the virtual display: same size and look every time
 # shellcheck source=tools/wine-env.sh

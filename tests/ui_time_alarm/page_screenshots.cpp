@@ -23,10 +23,6 @@ namespace {
 
 using namespace kalendo;
 
-void WriteRtc(uint8_t reg, uint8_t value) {
-    BridgeRegisterBus().Write(reg, value, kRtcRegisterWidth);
-}
-
 void SetPicker(HWND page, int id, WORD hour, WORD minute, WORD day) {
     SYSTEMTIME t = {};
     GetLocalTime(&t);
@@ -51,14 +47,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     // 12 December 2026, 10:58:30, under the write guard.
-    WriteRtc(kRegControl, 0x41);
+    WriteRtcRegister(kRegControl, 0x41);
     const uint8_t clock[][2] = {{kRegSeconds, 0x30}, {kRegMinutes, 0x58}, {kRegHours, 0x10},
                                 {kRegDay, 0x12},     {kRegMonth, 0x12},   {kRegYear, 0x26},
                                 {kRegWeek, 0x40}};
     for (const auto& field : clock) {
-        WriteRtc(field[0], field[1]);
+        WriteRtcRegister(field[0], field[1]);
     }
-    WriteRtc(kRegControl, 0x40);
+    WriteRtcRegister(kRegControl, 0x40);
     HWND tab = GetDlgItem(main, IDC_MAIN_TAB);
     SendMessageA(tab, TCM_SETCURFOCUS, 1, 0);
     SendMessageA(main, WM_TIMER, StatusTimer, 0);

@@ -155,11 +155,11 @@ bool RtcPageTest::TimerRunning(int tab, UINT_PTR timerId, UINT periodMs) const {
 }
 
 uint8_t RtcPageTest::ReadRtc(uint8_t reg) const {
-    return static_cast<uint8_t>(BridgeRegisterBus().Read(reg, kRtcRegisterWidth));
+    return ReadRtcRegister(reg);
 }
 
 void RtcPageTest::WriteRtc(uint8_t reg, uint8_t value) const {
-    BridgeRegisterBus().Write(reg, value, kRtcRegisterWidth);
+    WriteRtcRegister(reg, value);
 }
 
 void RtcPageTest::SetRtcClock(const SYSTEMTIME& t) const {
