@@ -27,6 +27,10 @@ void RegisterWriteLog::Finish() {
         list.push_back(
             RegisterWrite{bytes_[0], std::vector<uint8_t>(bytes_.begin() + 1, bytes_.end())});
         if (list.size() > kKeptPerAddress) list.pop_front();
+    } else if (collecting_ && bytes_.size() == 1) {
+        auto& list = selects_[address_];
+        list.push_back(bytes_[0]);
+        if (list.size() > kKeptPerAddress) list.pop_front();
     }
     collecting_ = false;
     bytes_.clear();
@@ -50,8 +54,15 @@ std::vector<RegisterWrite> RegisterWriteLog::Writes(uint8_t address) const {
     return std::vector<RegisterWrite>(it->second.begin(), it->second.end());
 }
 
+std::vector<uint8_t> RegisterWriteLog::Selects(uint8_t address) const {
+    auto it = selects_.find(address);
+    if (it == selects_.end()) return {};
+    return std::vector<uint8_t>(it->second.begin(), it->second.end());
+}
+
 void RegisterWriteLog::Clear() {
     writes_.clear();
+    selects_.clear();
     collecting_ = false;
     bytes_.clear();
 }

@@ -1,6 +1,7 @@
 // Register writes as they appear on the bus, per chip address: the first byte written after an
 // acknowledged write address is the register, the rest are its values. Lets a UI test check what
-// the program wrote without reading the chip back.
+// the program wrote without reading the chip back. A register select with no values (the first
+// half of a read) is kept apart, so a test can also see which registers were read.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,8 @@ class RegisterWriteLog : public BusObserver {
     bool LastWrite(uint8_t address, uint8_t reg, std::vector<uint8_t>* values) const;
     // Oldest first, at most kKeptPerAddress per address.
     std::vector<RegisterWrite> Writes(uint8_t address) const;
+    // Registers selected without values, oldest first, at most kKeptPerAddress per address.
+    std::vector<uint8_t> Selects(uint8_t address) const;
     void Clear();
 
     static constexpr size_t kKeptPerAddress = 1000;
@@ -40,6 +43,7 @@ class RegisterWriteLog : public BusObserver {
     uint8_t address_ = 0;
     std::vector<uint8_t> bytes_;
     std::map<uint8_t, std::deque<RegisterWrite>> writes_;
+    std::map<uint8_t, std::deque<uint8_t>> selects_;
 };
 
 }  // namespace kalendo::sim

@@ -172,6 +172,18 @@ int KalendoSim_GetRegisterWrite(unsigned address, int index, unsigned char* reg,
     return result;
 }
 
+int KalendoSim_GetRegisterSelects(unsigned address, unsigned char* regs, int capacity) {
+    EnsureBoardStarted();
+    if (address > 0x7F) return 0;
+    std::vector<uint8_t> selects;
+    Simulator().WithLock(
+        [&] { selects = Board().WriteLog().Selects(static_cast<uint8_t>(address)); });
+    for (size_t i = 0; regs && i < selects.size() && i < static_cast<size_t>(capacity); ++i) {
+        regs[i] = selects[i];
+    }
+    return static_cast<int>(selects.size());
+}
+
 int KalendoSim_ClearRegisterWrites(void) {
     EnsureBoardStarted();
     Simulator().WithLock([] { Board().WriteLog().Clear(); });

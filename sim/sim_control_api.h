@@ -49,6 +49,10 @@ int KalendoSim_GetRegisterWriteCount(unsigned address);
 /* The index-th logged write: its register and values as above; -1 when out of range. */
 int KalendoSim_GetRegisterWrite(unsigned address, int index, unsigned char* reg,
                                 unsigned char* values, int capacity);
+/* Registers selected without values (the first half of each read), oldest first: copies at most
+ * capacity of them and returns how many are kept (at most 1000). */
+int KalendoSim_GetRegisterSelects(unsigned address, unsigned char* regs, int capacity);
+/* Forgets the logged writes and selects. */
 int KalendoSim_ClearRegisterWrites(void);
 
 /* One control command in the words of kalendo-sim-ctl (for example "ack 0x32 off"). */
@@ -63,6 +67,7 @@ typedef int (*KalendoSim_GetSupplyVoltageFn)(double*);
 typedef int (*KalendoSim_GetUpperPortFn)(unsigned char*, unsigned char*);
 typedef int (*KalendoSim_GetLastRegisterWriteFn)(unsigned, unsigned, unsigned char*, int);
 typedef int (*KalendoSim_GetRegisterWriteFn)(unsigned, int, unsigned char*, unsigned char*, int);
+typedef int (*KalendoSim_GetRegisterSelectsFn)(unsigned, unsigned char*, int);
 typedef int (*KalendoSim_ExecuteFn)(const char*);
 
 #ifdef __cplusplus

@@ -104,7 +104,7 @@ TEST_F(RecordersTest, VcdHasNamedSignalsAndEngineTiming) {
     EXPECT_NE(text.find("#5800\n0\"\n#9800\n0!\n#12800\n1#\n"), std::string::npos) << text;
 }
 
-TEST_F(RecordersTest, WriteLogKeepsRegisterWritesNotReads) {
+TEST_F(RecordersTest, WriteLogKeepsRegisterWritesAndReadSelectsApart) {
     RegisterWriteLog log;
     bus.AddObserver(&log);
     Send(burst::Setup(true));
@@ -122,6 +122,10 @@ TEST_F(RecordersTest, WriteLogKeepsRegisterWritesNotReads) {
     const auto writes = log.Writes(0x32);
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_EQ(writes[0].values, (Bytes{0x11, 0x22}));
+    EXPECT_EQ(log.Selects(0x32), Bytes{0x01});
+    EXPECT_TRUE(log.Selects(0x50).empty());
+    log.Clear();
+    EXPECT_TRUE(log.Selects(0x32).empty());
     bus.RemoveObserver(&log);
 }
 

@@ -1,5 +1,6 @@
 #include "tests/ui/sim_board.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace kalendo {
@@ -29,7 +30,8 @@ bool SimBoard::Load() {
            Bind(library_, "KalendoSim_AdvanceMs", &advanceMs_) &&
            Bind(library_, "KalendoSim_ClearRegisterWrites", &clearWrites_) &&
            Bind(library_, "KalendoSim_GetRegisterWriteCount", &writeCount_) &&
-           Bind(library_, "KalendoSim_GetRegisterWrite", &write_);
+           Bind(library_, "KalendoSim_GetRegisterWrite", &write_) &&
+           Bind(library_, "KalendoSim_GetRegisterSelects", &selects_);
 }
 
 std::vector<BusWrite> SimBoard::ValueWrites(unsigned address) const {
@@ -44,6 +46,13 @@ std::vector<BusWrite> SimBoard::ValueWrites(unsigned address) const {
         }
     }
     return writes;
+}
+
+std::vector<uint8_t> SimBoard::RegistersRead(unsigned address) const {
+    std::vector<uint8_t> registers(1000);
+    const int count = selects_(address, registers.data(), static_cast<int>(registers.size()));
+    registers.resize(std::min(registers.size(), static_cast<size_t>(count < 0 ? 0 : count)));
+    return registers;
 }
 
 }  // namespace kalendo

@@ -43,6 +43,9 @@ class SimBoard {
     void ClearRegisterWrites() const { clearWrites_(); }
     // Writes that carried values, oldest first (register-pointer writes of reads are left out).
     std::vector<BusWrite> ValueWrites(unsigned address) const;
+    // Registers whose pointer was set with no value bytes after it, oldest first: the first half
+    // of every register read.
+    std::vector<uint8_t> RegistersRead(unsigned address) const;
 
   private:
     HMODULE library_ = nullptr;
@@ -54,6 +57,7 @@ class SimBoard {
     KalendoSim_VoidFn clearWrites_ = nullptr;
     KalendoSim_UnsignedFn writeCount_ = nullptr;
     KalendoSim_GetRegisterWriteFn write_ = nullptr;
+    KalendoSim_GetRegisterSelectsFn selects_ = nullptr;
 };
 
 }  // namespace kalendo

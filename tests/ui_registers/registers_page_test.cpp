@@ -54,6 +54,14 @@ TEST_F(RegistersPageTest, Tq5100ListShowsTheChipsValuesAndTheReservedPairAsZero)
     ClickPage(kTab, IDC_REG_REFRESH);
     EXPECT_EQ(Text(IDC_MAIN_INFO), "RTC Register values refreshed");
     EXPECT_TRUE(sim_.ValueWrites(kRtcAddress).empty());
+    // Every readable register is read once; the reserved pair never is.
+    std::vector<uint8_t> expectedReads;
+    for (uint8_t reg = 0; reg < 32; ++reg) {
+        if (reg != 0x19 && reg != 0x1A) {
+            expectedReads.push_back(reg);
+        }
+    }
+    EXPECT_EQ(sim_.RegistersRead(kRtcAddress), expectedReads);
     ASSERT_EQ(LineCount(), 32);
     using Cells = std::vector<std::string>;
     EXPECT_EQ(Line(0x07), (Cells{"07", "RAM", "A5", "165", "Read/Write"}));
