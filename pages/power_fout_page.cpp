@@ -198,12 +198,10 @@ void PowerFoutPage::SetAveraging() {
     const auto index =
         static_cast<int>(SendDlgItemMessageA(Dialog(), IDC_POWER_AVERAGING, CB_GETCURSEL, 0, 0));
     const int choices = static_cast<int>(sizeof kAveraging / sizeof kAveraging[0]);
+    // A cycle already past the new count averages at the next tick; the average only ever reads
+    // the first sampleCount slots, so the readings taken so far still count.
     monitor_.sampleCount =
         index >= 0 && index < choices ? kAveraging[index].sampleCount : kDefaultSampleCount;
-    // A shorter cycle must not average slots beyond its end.
-    if (monitor_.sampleIndex > monitor_.sampleCount) {
-        monitor_.sampleIndex = 0;
-    }
 }
 
 void PowerFoutPage::MeasureTick() {
@@ -351,7 +349,10 @@ void PowerFoutPage::ToggleLogging() {
         const LogWriteResult result =
             logger_.StartLogging(start, Tq5200Selected == 1, ShownRecord());
         if (result != LogWriteResult::Written) {
-            ReportLogFailure(result, DataLogFileName(start));
+            // A file that was created but not written is named as it is on disk.
+            ReportLogFailure(result, result == LogWriteResult::WriteFailed
+                                         ? logger_.logFileName()
+                                         : DataLogFileName(start));
             return;
         }
         SetDlgItemTextA(Dialog(), IDC_POWER_LOGGING, "Stop Logging");

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -61,6 +62,7 @@ class PowerFoutPageTest : public RtcPageTest {
         return *static_cast<PowerFoutPage*>(app_->Pages().Page(kPowerTab));
     }
     std::string PageText(int id) const { return RtcPageTest::PageText(kPowerTab, id); }
+    double PageNumber(int id) const { return std::atof(PageText(id).c_str()); }
     void ClickPage(int id) const { RtcPageTest::ClickPage(kPowerTab, id); }
     void MeasureTicks(int count) const {
         for (int i = 0; i < count; ++i) {

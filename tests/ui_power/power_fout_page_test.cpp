@@ -9,6 +9,7 @@ namespace {
 
 TEST_F(PowerFoutPageTest, CycleShowsAveragesAfterSampleCountPlusOneTicks) {
     SimFunction<KalendoSim_DoubleFn>("KalendoSim_SetBoardTemperature")(31.4);
+    SimFunction<KalendoSim_DoubleFn>("KalendoSim_SetBatteryVoltage")(2.7);
     StartConnected();
     struct Case {
         int averaging;
@@ -25,6 +26,24 @@ TEST_F(PowerFoutPageTest, CycleShowsAveragesAfterSampleCountPlusOneTicks) {
         EXPECT_EQ(PageText(IDC_POWER_TEMPERATURE), "31.4") << "averaging " << c.averaging;
         EXPECT_EQ(PageText(IDC_POWER_VDD_VOLTAGE), "3.5");
     }
+    // Each field shows its own channel: the RTC draws 0.45 uA from the supply, and the battery
+    // (2.7 V here) leaks 0.008 uA while the supply is up.
+    EXPECT_NEAR(PageNumber(IDC_POWER_VDD_CURRENT), 0.45, 0.005);
+    EXPECT_EQ(PageText(IDC_POWER_BATTERY_VOLTAGE), "2.7");
+    EXPECT_NEAR(PageNumber(IDC_POWER_BATTERY_CURRENT), 0.008, 0.003);
+}
+
+TEST_F(PowerFoutPageTest, ShorterAveragingChosenMidCycleAveragesAtTheNextTick) {
+    SimFunction<KalendoSim_DoubleFn>("KalendoSim_SetBoardTemperature")(27.5);
+    StartConnected();
+    Choose(IDC_POWER_AVERAGING, 3);  // 20 readings
+    ShowTab(kRegistersTab);
+    ShowTab(kPowerTab);
+    SetDlgItemTextA(PageDialog(kPowerTab), IDC_POWER_TEMPERATURE, "-");
+    MeasureTicks(10);
+    Choose(IDC_POWER_AVERAGING, 0);  // 5 readings: ten are taken already
+    MeasureTicks(1);
+    EXPECT_EQ(PageText(IDC_POWER_TEMPERATURE), "27.5");
 }
 
 TEST_F(PowerFoutPageTest, HiddenPageDoesNotSampleUnlessLogging) {
@@ -65,6 +84,9 @@ TEST_F(PowerFoutPageTest, SupplyBelowSwitchOverLightsBatteryLamp) {
     ASSERT_EQ(SimFunction<KalendoSim_VoidFn>("KalendoSim_RunningFromBattery")(), 1);
     MeasureTicks(11);
     EXPECT_TRUE(BatteryInUse) << PageText(IDC_POWER_BATTERY_CURRENT);
+    // The RTC now draws from the battery, next to nothing from the supply.
+    EXPECT_NEAR(PageNumber(IDC_POWER_BATTERY_CURRENT), 0.32, 0.005);
+    EXPECT_NEAR(PageNumber(IDC_POWER_VDD_CURRENT), 0.010, 0.003);
     Tick();
     EXPECT_TRUE(ShowsGreenLamp(IDC_MAIN_BATTERY_LAMP));
 }
@@ -87,6 +109,27 @@ TEST_F(PowerFoutPageTest, FoutFrequencyKeepsOtherBitsOfRegister0D) {
     }
 }
 
+TEST_F(PowerFoutPageTest, FailedFrequencyAndSupplyChangesAreReportedAsErrors) {
+    StartConnected();
+    // The RTC stops answering: 0x0D cannot be read, so it is not written from a guess.
+    sim_.SetAddressAck(kRtcAddress, false);
+    sim_.ClearRegisterWrites();
+    Choose(IDC_POWER_FOUT_FREQ, 2);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: FOUT Frequency Clock not set, register 0x0D not read");
+    EXPECT_TRUE(sim_.ValueWrites(kRtcAddress).empty());
+    sim_.SetAddressAck(kRtcAddress, true);
+
+    const std::string shownSupply = PageText(IDC_POWER_VDD_VOLTAGE);
+    sim_.SetAddressAck(kPowerMonitorAddress, false);
+    DragTo(20);
+    TickPage(kPowerTab, kSettleTimer);
+    TickPage(kPowerTab, kSettleTimer);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: Voltage not changed");
+    EXPECT_EQ(PageText(IDC_POWER_VDD_VOLTAGE), shownSupply);  // not the 2.0 that was not set
+    sim_.SetAddressAck(kPowerMonitorAddress, true);
+    EXPECT_NEAR(SimSupplyVolts(), 3.5, 0.05);
+}
+
 TEST_F(PowerFoutPageTest, FoutToggleDrivesBridgePinAndReportsFailure) {
     StartConnected();
     ClickPage(IDC_POWER_FOUT_TOGGLE);
@@ -94,6 +137,9 @@ TEST_F(PowerFoutPageTest, FoutToggleDrivesBridgePinAndReportsFailure) {
     EXPECT_TRUE(FoutEnabled);
     EXPECT_EQ(PageText(IDC_POWER_FOUT_TOGGLE), "Disable FOUT");
     EXPECT_EQ(Text(IDC_MAIN_INFO), "FOUT Enabled");
+    Tick();  // the main window's lamp follows at its next tick
+    EXPECT_TRUE(ShowsGreenLamp(IDC_MAIN_FOUT_LAMP));
+    EXPECT_EQ(Text(IDC_MAIN_FOUT_TEXT), "FOUT Enabled");
     ClickPage(IDC_POWER_FOUT_TOGGLE);
     EXPECT_FALSE(FoutPinHigh());
     EXPECT_FALSE(FoutEnabled);
