@@ -93,18 +93,23 @@ std::string Application::ConnectBoard() {
     SelectDevice(PowerMonitorHandle);
     OpenSelectedDevice();
     WriteAll(kPowerMonitorInit);
+    const bool powerMonitorReady = report.Collect();
     RtcHandle = FindDeviceByName(BoardHandle, kRtcDeviceName);
     if (RtcHandle == 0) {
         return ShowConnectError("ERROR: Unable to locate RTC device");
     }
     SelectDevice(RtcHandle);
     OpenSelectedDevice();
+    // The RTC's own report covers its writes only; the power monitor's failure, if any, is in
+    // the board's report at the end.
+    BusActionReport rtcReport;
     if (Tq5200Selected == 0) {
         WriteAll(kTq5100Init);
     } else {
         WriteAll(kTq5200Init);
     }
-    report.Report(mainWindow_, "Connected to RTC", "RTC not initialised, bus error");
+    const bool rtcReady =
+        rtcReport.Report(mainWindow_, "Connected to RTC", "RTC not initialised, bus error");
     SetLamp(&connectBoardLamp, IDC_MAIN_BOARD_LAMP, IDB_LAMP_GREEN);
     SetDlgItemTextA(mainWindow_, IDC_MAIN_CONNECT, "Disconnect");
     BoardConnected = true;
@@ -116,7 +121,7 @@ std::string Application::ConnectBoard() {
     Bridge().BusStatus = kBusOk;
     SetBridgeOutputPin(0);
     FoutEnabled = false;
-    if (report.Failed()) {
+    if (!powerMonitorReady || !rtcReady || report.Failed()) {
         return ShowConnectError("ERROR: Board not initialised, bus error");
     }
     ShowInformation(mainWindow_, "Board Connected");
@@ -201,7 +206,7 @@ void Application::RefreshDate() {
     uint8_t month = 0;
     uint8_t year = 0;
     uint8_t week = 0;
-    if (status == kBusOk) {
+    if (DayReadAllowsDate(status, day)) {
         month = static_cast<uint8_t>(ReadRegisterChecked(kRegMonth, 8));
         year = static_cast<uint8_t>(ReadRegisterChecked(kRegYear, 8));
         week = static_cast<uint8_t>(ReadRegisterChecked(kRegWeek, 8));

@@ -21,12 +21,14 @@ std::string TimeTextFromRegisters(int32_t secondsReadStatus, uint8_t seconds, ui
     return FormatTimeText(h, FromBcd(minutes), FromBcd(seconds), twelveHour);
 }
 
+bool DayReadAllowsDate(int32_t dayReadStatus, uint8_t day) {
+    return dayReadStatus == 0 && FromBcd(day) <= kHighestDay;
+}
+
 std::string DateTextFromRegisters(int32_t dayReadStatus, uint8_t day, uint8_t month, uint8_t year,
                                   uint8_t week) {
-    if (dayReadStatus != 0) return "Error";
-    const int d = FromBcd(day);
-    if (d > kHighestDay) return "Error";
-    return FormatRtcDateText(WeekdayName(week), d, FromBcd(month), FromBcd(year));
+    if (!DayReadAllowsDate(dayReadStatus, day)) return "Error";
+    return FormatRtcDateText(WeekdayName(week), FromBcd(day), FromBcd(month), FromBcd(year));
 }
 
 std::string TemperatureTextFromRegister(int32_t readStatus, uint8_t raw) {

@@ -13,6 +13,11 @@ namespace kalendo {
 std::string TimeTextFromRegisters(int32_t secondsReadStatus, uint8_t seconds, uint8_t minutes,
                                   uint8_t hours, bool twelveHour);
 
+// True when the day read leaves the date text to the month, year and week registers: the read
+// succeeded and the day decodes to 31 or less. Otherwise the text is "Error" and nothing more is
+// read.
+bool DayReadAllowsDate(int32_t dayReadStatus, uint8_t day);
+
 // "Error" when the day read failed or the day decodes above 31; otherwise FormatRtcDateText with
 // the week day named by the week register ("Error" in the name's place when it is not one bit).
 std::string DateTextFromRegisters(int32_t dayReadStatus, uint8_t day, uint8_t month, uint8_t year,

@@ -1,8 +1,11 @@
 // Connect, the live status and the board vanishing, on the simulated board.
+#include <algorithm>
 #include <regex>
 
 #include "app/connection_state.h"
 #include "resources/resource_ids.h"
+#include "rtc/register_bus.h"
+#include "rtc/rtc_registers.h"
 #include "rtc/twelve_hour_display.h"
 #include "tests/ui/sim_board.h"
 #include "tests/ui/ui_fixture.h"
@@ -107,6 +110,24 @@ TEST_F(ConnectionTest, ConnectedStatusShowsTheRtcClockTicking) {
     EXPECT_NE(Text(IDC_MAIN_RTC_TIME), before);
     EXPECT_TRUE(BoardConnected);
     EXPECT_FALSE(ShowsGreenLamp(IDC_MAIN_FOUT_LAMP));  // FOUT stays as it was: off
+}
+
+TEST_F(ConnectionTest, ImpossibleDayShowsErrorWithoutReadingTheRestOfTheDate) {
+    Start();
+    Click(IDC_MAIN_CONNECT);
+    ExpectConnected();
+    const uint8_t control = ReadRtcRegister(kRegControl);
+    WriteRtcRegister(kRegControl, control | CTRL_WRITE_GUARD);
+    WriteRtcRegister(kRegDay, 0x32);
+    WriteRtcRegister(kRegControl, control);
+    sim_.ClearRegisterWrites();
+    Tick();
+    EXPECT_EQ(Text(IDC_MAIN_RTC_DATE), "Error");
+    const std::vector<uint8_t> reads = sim_.RegistersRead(kRtcAddress);
+    EXPECT_NE(std::find(reads.begin(), reads.end(), kRegDay), reads.end());
+    for (uint8_t reg : {kRegMonth, kRegYear, kRegWeek}) {
+        EXPECT_EQ(std::find(reads.begin(), reads.end(), reg), reads.end()) << int(reg);
+    }
 }
 
 TEST_F(ConnectionTest, UnplugDisconnectsAtTheNextTickAndPlugBackConnectsAgain) {

@@ -86,9 +86,11 @@ TEST_F(PlacementTest, ValuesOfTheWrongTypeOrSizeKeepTheTemplateCoordinate) {
     EXPECT_EQ(restored.left, template_.left);
     EXPECT_EQ(restored.top, template_.top);
 
-    // Only the top is stored properly: the left still comes from the template.
+    // A bad left next to a proper top: each coordinate is judged on its own. (Closing stored all
+    // four as DWORDs, so the left is spoiled again.)
     const DWORD top = 90;
     Close();
+    WritePlacementValue("MainLeft", REG_SZ, text, sizeof text);
     WritePlacementValue("MainTop", REG_DWORD, &top, sizeof top);
     Start();
     EXPECT_EQ(WindowRectOf(main_).left, template_.left);
