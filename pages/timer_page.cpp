@@ -68,24 +68,22 @@ int TimerPage::DialogId() const {
 
 void TimerPage::Reset() {
     // A reset follows connect, disconnect and model change; their own message on the status line
-    // stays readable. While connected it follows the connect set-up, which has just stopped the
-    // chip's timer and cleared its interrupt enable and flag: the page only matches its controls
-    // to that and reads the source clock and counter, and writes nothing.
+    // stays readable.
     announce_ = false;
-    CounterValue[0] = 0;
-    ShowCounter(0, true, true, true);
-    ApplyModelLimits();
-    InterruptEnabled = false;
-    SetDlgItemTextA(Dialog(), IDC_TIMER_INT_TOGGLE, "Enable Interrupt");
-    ShowIntWaiting();
-    KillTimer(Dialog(), TimerAnimationTimer);
-    TimerRunning = false;
-    SetDlgItemTextA(Dialog(), IDC_TIMER_SINGLE, "Start Single Timer");
-    SetDlgItemTextA(Dialog(), IDC_TIMER_PERIODIC, "Start Periodic Timer");
-    // A pending settle would write a counter the reset has replaced.
+    // A pending settle or animation belongs to the state the reset replaces: left running, it
+    // would write a counter or stop a run that no longer exist.
     KillTimer(Dialog(), CounterSettleTimer);
     Scrolling = false;
     ScrollSnapshot = -1;
+    KillTimer(Dialog(), TimerAnimationTimer);
+    ApplyModelLimits();
+    // The chip starts where the page does: counter 0, timer stopped, interrupt off. The connect
+    // set-up does not see to that on every model (the TQ5200's leaves the interrupt enable alone).
+    ZeroCounter();
+    WriteCounter();
+    DisableTimerInterrupt();
+    ShowIntWaiting();
+    StopTimerBits();
     ShowIdlePicture();
     ReadSourceClock();
     ReadCounter(false);
@@ -549,9 +547,11 @@ void TimerPage::RefreshCountdown() {
     if (!BoardConnected) {
         return;
     }
-    const uint32_t count = ReadRtcRegister(kRegTimer0Monitor) |
-                           (ReadRtcRegister(kRegTimer1Monitor) << 8) |
-                           (ReadRtcRegister(kRegTimer2Monitor) << 16);
+    // One statement each: the monitor registers are read in this order.
+    const uint32_t low = ReadRtcRegister(kRegTimer0Monitor);
+    const uint32_t middle = ReadRtcRegister(kRegTimer1Monitor);
+    const uint32_t high = ReadRtcRegister(kRegTimer2Monitor);
+    const uint32_t count = low | (middle << 8) | (high << 16);
     SetDlgItemTextA(Dialog(), IDC_TIMER_COUNTDOWN, std::to_string(count).c_str());
 }
 

@@ -199,9 +199,10 @@ def clock_face(c, cx, cy, r, face, rim, hands=(10, 2)):
 
 
 def alarm(state, frame=0):
-    """state: disabled, enabled, triggered; frame 0..2 shakes the clock for the animation."""
+    """state: disabled, enabled, triggered; frames 0..2 shake the clock for the animation, frame 3
+    is the triggered picture itself: the clock at rest with every ray out."""
     c = Canvas(240, 124)
-    shake = (0, -5, 5)[frame] if state == "triggered" else 0
+    shake = (0, -5, 5, 0)[frame] if state == "triggered" else 0
     cx, cy = 120 + shake, 66
     rim = {"disabled": (120, 120, 120), "enabled": (0, 110, 60), "triggered": (200, 30, 30)}[state]
     face = {"disabled": (215, 215, 215), "enabled": (235, 255, 240), "triggered": (255, 240, 200)}[state]
@@ -343,7 +344,7 @@ def main():
         "alarm_frame3_532.bmp": bmp24(alarm("triggered", 2)),
         "alarm_disabled_533.bmp": bmp24(alarm("disabled")),
         "alarm_enabled_534.bmp": bmp24(alarm("enabled")),
-        "alarm_triggered_535.bmp": bmp24(alarm("triggered", 0)),
+        "alarm_triggered_535.bmp": bmp24(alarm("triggered", 3)),
         "emblem_568.bmp": bmp8(emblem()),
         "int_waiting_569.bmp": bmp24(int_lamp_waiting()),
         "unit_celsius_571.bmp": bmp24(unit_celsius()),

@@ -85,7 +85,11 @@ TEST_F(ConnectionTest, ConnectInitialisesPowerMonitorAndEachRtcModelWithItsOwnWr
         Click(IDC_MAIN_CONNECT);
         ExpectConnected();
         ExpectConnectReported();
-        EXPECT_EQ(sim_.ValueWrites(kRtcAddress), c.rtc) << "model " << c.model;
+        // The set-up's writes come first; the pages' reset that follows writes its own.
+        const std::vector<BusWrite> rtc = sim_.ValueWrites(kRtcAddress);
+        ASSERT_GE(rtc.size(), c.rtc.size());
+        EXPECT_EQ(std::vector<BusWrite>(rtc.begin(), rtc.begin() + c.rtc.size()), c.rtc)
+            << "model " << c.model;
         // The bridge's output pin is a port write, not an I2C write: the monitor's writes
         // are exactly its set-up.
         EXPECT_EQ(sim_.ValueWrites(kPowerMonitorAddress), powerMonitor);

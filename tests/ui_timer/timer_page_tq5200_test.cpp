@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/connection_state.h"
 #include "resources/resource_ids.h"
 #include "rtc/rtc_registers.h"
 #include "tests/ui_timer/timer_page_test_support.h"
@@ -43,6 +44,25 @@ TEST_F(TimerPageTest, TwentyFourBitCounterIsWrittenToThreeRegistersAndReadBack) 
     EXPECT_EQ(ReadRtc(kRegTimerCounter0), 0xFF);
     EXPECT_EQ(ReadRtc(kRegTimerCounter1), 0xFF);
     EXPECT_EQ(ReadRtc(kRegTimer2Preset), 0xFF);
+}
+
+TEST_F(TimerPageTest, ReconnectingPutsTheChipInThePagesStartingState) {
+    // The TQ5200's connect set-up leaves its interrupt enable alone: the page's reset must clear
+    // it, or the button would offer "Enable Interrupt" for an interrupt that is on.
+    StartConnected(kTq5200Model);
+    TypeCounter("70000");
+    ClickPage(IDC_TIMER_INT_TOGGLE);
+    ASSERT_NE(ReadRtc(kRegControl) & CTRL_TIMER_INT, 0);
+    Click(IDC_MAIN_CONNECT);  // disconnect
+    Click(IDC_MAIN_CONNECT);  // connect again
+    ASSERT_TRUE(BoardConnected);
+    EXPECT_EQ(ReadRtc(kRegControl) & CTRL_TIMER_INT, 0);
+    EXPECT_EQ(ReadRtc(kRegExtension) & EXT_TIMER_ENABLE, 0);
+    for (uint8_t reg : {kRegTimerCounter0, kRegTimerCounter1, kRegTimer2Preset}) {
+        EXPECT_EQ(ReadRtc(reg), 0) << int(reg);
+    }
+    EXPECT_EQ(PageText(IDC_TIMER_COUNTER_EDIT), "0");
+    EXPECT_EQ(PageText(IDC_TIMER_INT_TOGGLE), "Enable Interrupt");
 }
 
 TEST_F(TimerPageTest, CountdownShowsTheMonitorRegistersOnlyWhenRefreshed) {
