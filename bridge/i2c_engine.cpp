@@ -276,9 +276,10 @@ uint32_t SetChannelClock(uint32_t deviceType, uint32_t rate) {
 uint32_t SynchroniseEngine() {
     uint32_t status = DrainReceiveQueue();
     if (status != kFtOk) return status;
-    if (EchoWait(kBogusOpcode1, EchoMode::SendEveryPoll) != kEngineOk) return kEngineNoChannel;
-    if (EchoWait(kBogusOpcode2, EchoMode::SendOnce) != kEngineOk) return kEngineNoChannel;
-    return kEngineOk;
+    // EchoWait's own status: 18 when the echo never came, otherwise what stopped it (a full
+    // queue, a failed library call) unchanged.
+    if ((status = EchoWait(kBogusOpcode1, EchoMode::SendEveryPoll)) != kEngineOk) return status;
+    return EchoWait(kBogusOpcode2, EchoMode::SendOnce);
 }
 
 uint32_t DrainReceiveQueue() {

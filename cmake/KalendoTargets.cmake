@@ -19,6 +19,12 @@ function(kalendo_gtest target)
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     kalendo_warnings(${target})
     include(GoogleTest)
+    # The discovery script flattens the property list, so a second variable would become a
+    # property name of its own. Shared settings belong in the test presets' environment.
+    list(LENGTH ARG_ENVIRONMENT variables)
+    if(variables GREATER 1)
+        message(FATAL_ERROR "${target}: ENVIRONMENT takes one variable, not ${ARG_ENVIRONMENT}")
+    endif()
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                          PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}" TIMEOUT 120)
 endfunction()

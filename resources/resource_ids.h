@@ -180,7 +180,7 @@
 #define IDC_REG_LIST_GROUP 1880
 #define IDC_REG_CLEAR_ALL 1881
 #define IDC_REG_REFRESH 1882
-#define IDC_REG_ROW_NUMBER_2 1890  // row numbers 2..10: 1890..1898
+#define IDC_REG_ROW_NUMBER_2 1890   // row numbers 2..10: 1890..1898
 #define IDC_REG_ADDRESS_FIRST 1903  // address boxes of rows 1..10: 1903..1912
 
 // Power and FOUT page (dialog 405).

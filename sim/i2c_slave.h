@@ -7,7 +7,7 @@
 namespace kalendo::sim {
 
 class I2cSlave {
-public:
+  public:
     virtual ~I2cSlave() = default;
     // 7-bit address the chip answers at.
     virtual uint8_t Address() const = 0;

@@ -7,7 +7,7 @@
 namespace kalendo::sim {
 
 class SimClock {
-public:
+  public:
     virtual ~SimClock() = default;
     // Microseconds since the board was powered, never decreasing.
     virtual int64_t NowMicros() const = 0;

@@ -23,7 +23,7 @@ struct ChipsConfig {
 };
 
 class EvaluationBoardChips {
-public:
+  public:
     explicit EvaluationBoardChips(const ChipsConfig& config);
     ~EvaluationBoardChips();  // saves the RTC state when a state file is set
     EvaluationBoardChips(const EvaluationBoardChips&) = delete;
@@ -34,21 +34,21 @@ public:
     RtcModel Model() const;
 
     // Conditions a test or the control tool sets.
-    void SetBatteryVoltage(double volts);       // default 3.0 V
-    void SetBoardTemperature(double celsius);   // default 25 degrees
-    void SetSupplyOverride(double volts);       // forces the RTC supply rail (a failing supply)
-    void ClearSupplyOverride();                 // back to what the power monitor generates
-    void FireEventInput();                      // TQ5200: time stamp of the event input
+    void SetBatteryVoltage(double volts);      // default 3.0 V
+    void SetBoardTemperature(double celsius);  // default 25 degrees
+    void SetSupplyOverride(double volts);      // forces the RTC supply rail (a failing supply)
+    void ClearSupplyOverride();                // back to what the power monitor generates
+    void FireEventInput();                     // TQ5200: time stamp of the event input
 
     // Observations for tests and tools (not register reads).
-    double SupplyVoltage() const;   // volts on the RTC supply rail now
+    double SupplyVoltage() const;  // volts on the RTC supply rail now
     bool RunningFromBattery() const;
-    void SaveState();               // writes the state file now (no-op without one)
+    void SaveState();  // writes the state file now (no-op without one)
     // What went wrong with the state file (unreadable at start, or not writable), for the
     // user; empty when all went well.
     std::string StateFileMessage() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -122,6 +122,8 @@ TEST_F(ChannelSetupTest, EngineThatNeverEchoesFailsAfterBoundedPollingAndIsRetri
     EXPECT_EQ(Bridge().boards[0]->attachedCount, 0u)
         << "nothing marked, so the next attach retries";
     EXPECT_EQ(EntryOf(kRtc)->attached, 0);
+    // The channel stays open; configuring it again says why it failed.
+    EXPECT_EQ(ConfigureChannel(100000, 2, 0), kEngineNoChannel);
 }
 
 TEST_F(ChannelSetupTest, FailedOpenSkipsConfigurationAndTransactionsFail) {

@@ -15,6 +15,8 @@ namespace {
 
 constexpr DeviceHandle kPowerMonitor = 0x0101;
 constexpr DeviceHandle kRtc = 0x0102;
+// The program's digit 7 (Q7KBOARD, set for these tests) names the bus mutex.
+constexpr char kBusMutexName[] = "RTCFTDIBRIDGEMutex7";
 
 // Each case runs in a process of its own (ctest), so the library it loads is the one it asked for.
 bool UseLibraryFolder(const char* folder) {
@@ -38,7 +40,7 @@ TEST(LibraryBinding, SimulatedBoardAnswersThroughTheBoundLibrary) {
     EXPECT_EQ(ReadDeviceRegister(0xAD, 32), 0x0849534Cu);
     EXPECT_EQ(Bridge().BusStatus, 0);
     // The bus mutex exists under its shared name while the program runs.
-    HANDLE shared = OpenMutexA(SYNCHRONIZE, FALSE, "RTCFTDIBRIDGEMutex0");
+    HANDLE shared = OpenMutexA(SYNCHRONIZE, FALSE, kBusMutexName);
     EXPECT_NE(shared, nullptr);
     if (shared) CloseHandle(shared);
     DisconnectBridge();
@@ -49,7 +51,7 @@ class MutexHolder {
   public:
     explicit MutexHolder(bool releaseOnExit) {
         thread_ = std::thread([this, releaseOnExit] {
-            HANDLE m = CreateMutexA(nullptr, FALSE, "RTCFTDIBRIDGEMutex0");
+            HANDLE m = CreateMutexA(nullptr, FALSE, kBusMutexName);
             WaitForSingleObject(m, INFINITE);
             SetEvent(held_);
             if (releaseOnExit) {
