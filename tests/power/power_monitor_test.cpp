@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <utility>
 
 #include "sim/chips/evaluation_board_chips.h"
@@ -82,11 +83,82 @@ TEST_F(PowerMonitorTest, SupplyBelowSwitchOverMovesTheRtcToItsBattery) {
 }
 
 TEST_F(PowerMonitorTest, EverySupplySettingProducesItsVoltage) {
+    monitor.sampleCount = 5;
+    bool batteryInUse = false;
     for (int t = kMinSupplyTenths; t <= kMaxSupplyTenths; ++t) {
         monitor.ApplySupplyVoltage(t, kPowerMonitor, kRtc);
-        EXPECT_NEAR(chips->SupplyVoltage(), t / 10.0, 0.03) << t;
+        EXPECT_NEAR(Measure(batteryInUse).vddVoltage, t / 10.0, 0.03) << t;
     }
     EXPECT_EQ(Bridge().BusStatus, 0);
+}
+
+// Answers every 16-bit read with the code set for its command, and keeps the commands read.
+class ScriptedMonitor : public sim::I2cSlave {
+  public:
+    uint8_t Address() const override { return 0x40; }
+    bool OnStart(bool read) override {
+        if (!read) written.clear();
+        next = 0;
+        return true;
+    }
+    bool OnWrite(uint8_t b) override {
+        written.push_back(b);
+        if (written.size() == 1) command = b;
+        return true;
+    }
+    uint8_t OnRead() override {
+        if (next == 0) reads.push_back(command);
+        const uint16_t code = codes.count(command) ? codes[command] : 0;
+        return static_cast<uint8_t>(next++ == 0 ? code >> 8 : code & 0xFF);  // high byte first
+    }
+    void OnStop() override {}
+    std::map<uint8_t, uint16_t> codes;
+    Bytes reads;
+    Bytes written;
+    uint8_t command = 0;
+    int next = 0;
+};
+
+TEST_F(PowerMonitorTest, ReadingsCrossTheBusInChannelOrderAndAverageExactly) {
+    ScriptedMonitor scripted;
+    Sim().DetachSlave(&chips->PowerMonitor());
+    Sim().AttachSlave(&scripted);
+    struct Case {
+        const char* what;
+        std::map<uint8_t, uint16_t> codes;
+        PowerReadings expected;
+        bool batteryInUse;
+    };
+    const Case cases[] = {
+        {"scaling",
+         {{0x8B, 400}, {0xD6, 40}, {0xE1, 30000}, {0xE0, 8}, {0x8D, 1600}},
+         {0.1f, 0.005f, 3.0f, 0.001f, 25.6f},
+         false},
+        {"all-ones currents are minus one code",
+         {{0x8B, 14000}, {0xD6, 0xFFFF}, {0xE1, 0}, {0xE0, 0xFFFF}, {0x8D, 0}},
+         {3.5f, -0.000125f, 0.0f, -0.000125f, 0.0f},
+         false},
+        {"battery current at the threshold", {{0xE0, 200}}, {0, 0, 0, 0.025f, 0}, true},
+        {"battery current just below it", {{0xE0, 199}}, {0, 0, 0, 0.024875f, 0}, false},
+    };
+    for (const Case& c : cases) {
+        scripted.codes = c.codes;
+        scripted.reads.clear();
+        monitor.sampleCount = 5;
+        bool batteryInUse = !c.batteryInUse;
+        const PowerReadings r = Measure(batteryInUse);
+        EXPECT_FLOAT_EQ(r.vddVoltage, c.expected.vddVoltage) << c.what;
+        EXPECT_FLOAT_EQ(r.vddCurrent, c.expected.vddCurrent) << c.what;
+        EXPECT_FLOAT_EQ(r.batteryVoltage, c.expected.batteryVoltage) << c.what;
+        EXPECT_FLOAT_EQ(r.batteryCurrent, c.expected.batteryCurrent) << c.what;
+        EXPECT_FLOAT_EQ(r.temperature, c.expected.temperature) << c.what;
+        EXPECT_EQ(batteryInUse, c.batteryInUse) << c.what;
+        Bytes order;
+        for (int i = 0; i < 5; ++i) order.insert(order.end(), {0x8B, 0xD6, 0xE1, 0xE0, 0x8D});
+        EXPECT_EQ(scripted.reads, order) << c.what;
+    }
+    EXPECT_EQ(Bridge().ActiveDevice, kRtc);
+    Sim().DetachSlave(&scripted);
 }
 
 // Keeps the bytes of every write transaction addressed to it.
