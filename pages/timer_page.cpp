@@ -227,8 +227,8 @@ void TimerPage::ToggleInterrupt() {
         Announce("RTC Timer Interrupt Disabled");
         return;
     }
-    UpdateRtcRegister(kRegFlag, TIMER_INT_CLEAR_MASK,
-                      0);  // a pending flag would end the next run at once
+    // A pending flag would end the next run at once.
+    UpdateRtcRegister(kRegFlag, TIMER_INT_CLEAR_MASK, 0);
     UpdateRtcRegister(kRegControl, 0xFF, CTRL_TIMER_INT);
     if (BusFailedInAction()) {
         return;  // the button keeps offering the enable
