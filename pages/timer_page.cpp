@@ -574,14 +574,8 @@ void TimerPage::UpDownScrolled() {
     int32_t position = 0;
     const bool moved = TrackUpDown(kCounterGroup, &position);
     upDownStep_ = false;  // every step ends with a scroll report, moved or not
-    if (!moved) {
-        return;
-    }
-    CounterValue[0] = position;
-    ShowCounter(static_cast<uint32_t>(position), false, true, true);
-    UpdateTriggerText();
-    if (position != before) {
-        BeginSettle();
+    if (moved) {
+        ScrolledTo(position, before, false, true);
     }
 }
 
@@ -591,11 +585,14 @@ void TimerPage::TrackbarScrolled() {
     settingCounter_ = true;  // TrackTrackbar writes the edit box
     const bool moved = TrackTrackbar(kCounterGroup, &position);
     settingCounter_ = false;
-    if (!moved) {
-        return;
+    if (moved) {
+        ScrolledTo(position, before, true, false);
     }
+}
+
+void TimerPage::ScrolledTo(int32_t position, int32_t before, bool upDown, bool trackbar) {
     CounterValue[0] = position;
-    ShowCounter(static_cast<uint32_t>(position), true, false, true);
+    ShowCounter(static_cast<uint32_t>(position), upDown, trackbar, true);
     UpdateTriggerText();
     if (position != before) {
         BeginSettle();

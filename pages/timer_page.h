@@ -44,6 +44,8 @@ class TimerPage : public TabPage {
     void RefreshCountdown();
     void UpDownScrolled();
     void TrackbarScrolled();
+    // The counter follows a scroll to position; a change from before starts the settling.
+    void ScrolledTo(int32_t position, int32_t before, bool upDown, bool trackbar);
     void SettleCounter();
 
     void ReadSourceClock();

@@ -65,6 +65,10 @@ bool SaveWindowBitmap(HWND window, const std::string& path) {
     return ok;
 }
 
+void ClickButton(HWND dialog, int id) {
+    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
 HWND OpenConnectedMainWindow(SimBoard& sim, Application& app) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES};
     InitCommonControlsEx(&controls);

@@ -18,6 +18,9 @@ void PumpMessages(DWORD ms);
 // Prints the path; false when the file could not be written.
 bool SaveWindowBitmap(HWND window, const std::string& path);
 
+// Clicks a button of a dialog as the mouse would.
+void ClickButton(HWND dialog, int id);
+
 // Loads the simulated board on its virtual clock, opens the main window and presses Connect.
 // Returns the main window, or null after saying on stderr what went wrong.
 HWND OpenConnectedMainWindow(SimBoard& sim, Application& app);

@@ -30,6 +30,13 @@ inline void PrintTo(const BusWrite& write, std::ostream* out) {
     *out << std::dec;
 }
 
+// A control entry of the loaded simulated library, for the few a test needs beyond SimBoard's.
+template <typename Fn>
+Fn SimFunction(const char* name) {
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ftd2xx.dll"), name)));
+}
+
 class SimBoard {
   public:
     // Loads the library the program will bind (the same module), from the simulator's folder.

@@ -27,12 +27,6 @@ constexpr int kRegistersTab = 4;
 constexpr UINT_PTR kMeasureTimer = 1028;
 constexpr UINT_PTR kSettleTimer = 1031;
 
-template <typename Fn>
-Fn SimFunction(const char* name) {
-    return reinterpret_cast<Fn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ftd2xx.dll"), name)));
-}
-
 class PowerFoutPageTest : public RtcPageTest {
   protected:
     void SetUp() override {

@@ -25,12 +25,6 @@ constexpr int kPowerTab = 5;
 constexpr UINT_PTR kMeasureTimer = 1028;
 constexpr UINT_PTR kSettleTimer = 1031;
 
-template <typename Fn>
-Fn SimFunction(const char* name) {
-    return reinterpret_cast<Fn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ftd2xx.dll"), name)));
-}
-
 void Choose(HWND page, int box, int index) {
     HWND combo = GetDlgItem(page, box);
     SendMessageA(combo, CB_SETCURSEL, index, 0);

@@ -32,10 +32,6 @@ void SetPicker(HWND page, int id, WORD hour, WORD minute, WORD day) {
     SendDlgItemMessageA(page, id, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
 }
 
-void ClickPage(HWND page, int id) {
-    SendMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -63,12 +59,12 @@ int main(int argc, char** argv) {
     HWND alarm = app.Pages().Page(2)->Dialog();
     SendMessageA(tab, TCM_SETCURFOCUS, 2, 0);
     SetPicker(alarm, IDC_ALARM_TIME_PICKER, 10, 59, 12);
-    ClickPage(alarm, IDC_ALARM_SET_TIME);
+    ClickButton(alarm, IDC_ALARM_SET_TIME);
     SetPicker(alarm, IDC_ALARM_DAY_PICKER, 0, 0, 12);
-    ClickPage(alarm, IDC_ALARM_SET_DATE);
+    ClickButton(alarm, IDC_ALARM_SET_DATE);
     SendMessageA(main, WM_TIMER, StatusTimer, 0);
     ok = SaveWindowBitmap(main, folder + "\\alarm-disabled.bmp") && ok;
-    ClickPage(alarm, IDC_ALARM_TOGGLE);
+    ClickButton(alarm, IDC_ALARM_TOGGLE);
     ok = SaveWindowBitmap(main, folder + "\\alarm-armed.bmp") && ok;
     sim.AdvanceMs(31000);
     SendMessageA(main, WM_TIMER, StatusTimer, 0);

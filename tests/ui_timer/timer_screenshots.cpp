@@ -21,10 +21,6 @@ namespace {
 
 using namespace kalendo;
 
-void ClickPage(HWND page, int id) {
-    SendMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -45,8 +41,8 @@ int main(int argc, char** argv) {
     SetDlgItemTextA(timer, IDC_TIMER_COUNTER_EDIT, "640");
     SendMessageA(main, WM_TIMER, StatusTimer, 0);
     bool ok = SaveWindowBitmap(main, folder + "\\timer-idle.bmp");
-    ClickPage(timer, IDC_TIMER_INT_TOGGLE);
-    ClickPage(timer, IDC_TIMER_SINGLE);
+    ClickButton(timer, IDC_TIMER_INT_TOGGLE);
+    ClickButton(timer, IDC_TIMER_SINGLE);
     for (int i = 0; i < 3; ++i) {
         sim.AdvanceMs(150);
         SendMessageA(timer, WM_TIMER, TimerAnimationTimer, 0);
