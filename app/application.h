@@ -56,6 +56,9 @@ class Application {
   private:
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInitDialog();
+    // Where the tab control's own tooltip has no tools (Wine's registers none), each tab header
+    // becomes a tool of the main window's set, so hovering a tab shows its tip everywhere.
+    void AddTabTipsWhereMissing();
     INT_PTR OnCommand(WPARAM wParam);
     INT_PTR OnNotify(NMHDR* header);
     void OnClose();

@@ -83,11 +83,29 @@ void Application::OnInitDialog() {
     ShowModelChange();
     mainTooltips_.Build(kMainTooltips, mainWindow_, kMainTooltipCount);
     pages_.CreatePageDialogs(GetDlgItem(mainWindow_, IDC_MAIN_TAB), mainWindow_);
+    AddTabTipsWhereMissing();
     DragAcceptFiles(mainWindow_, FALSE);
     RefreshTime();
     RefreshDate();
     RefreshTemperature();
     SetTimer(mainWindow_, StatusTimer, kStatusTimerPeriodMs, nullptr);
+}
+
+void Application::AddTabTipsWhereMissing() {
+    HWND tab = pages_.TabControl();
+    if (!tab) {
+        return;
+    }
+    HWND tabTips = reinterpret_cast<HWND>(SendMessageA(tab, TCM_GETTOOLTIPS, 0, 0));
+    if (tabTips && SendMessageA(tabTips, TTM_GETTOOLCOUNT, 0, 0) > 0) {
+        return;  // the tab control asks for its tips itself (PageSet::HandleNotify answers)
+    }
+    for (size_t i = 0; i < pages_.PageCount(); ++i) {
+        RECT area = {};
+        if (SendMessageA(tab, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&area))) {
+            mainTooltips_.AddAreaTool(tab, i, area, pages_.Page(i)->TabTip());
+        }
+    }
 }
 
 void Application::LoadModelNamesIntoBox() {
@@ -178,14 +196,20 @@ void Application::ModelChosen() {
 }
 
 INT_PTR Application::OnNotify(NMHDR* header) {
-    const bool handled = pages_.HandleNotify(header);
     if (!header) {
-        return FALSE;
+        return pages_.HandleNotify(header) ? TRUE : FALSE;
     }
-    if (header->code == TCN_SELCHANGE && handled) {
+    // Emptied before the new page's OnShow, so that what the page reports there (a read that
+    // failed) stays readable.
+    const bool tabChange = header->code == TCN_SELCHANGE && pages_.TabControl() &&
+                           header->hwndFrom == pages_.TabControl();
+    if (tabChange) {
+        SetWindowTextFormat(GetDlgItem(mainWindow_, IDC_MAIN_INFO), "%s", "");
+    }
+    const bool handled = pages_.HandleNotify(header);
+    if (tabChange && handled) {
         SetWindowTextFormat(GetDlgItem(mainWindow_, IDC_MAIN_STATUS), "%s Tab",
                             pages_.CurrentCaption());
-        SetWindowTextFormat(GetDlgItem(mainWindow_, IDC_MAIN_INFO), "%s", "");
         return TRUE;
     }
     if (header->code == TTN_GETDISPINFOA && !handled) {

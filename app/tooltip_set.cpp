@@ -73,7 +73,35 @@ HWND TooltipSet::Build(const TooltipRow* table, HWND parent, int32_t rowCount) {
     return tooltipWindow_;
 }
 
+bool TooltipSet::AddAreaTool(HWND window, UINT_PTR id, const RECT& area, const char* text) {
+    if (!tooltipWindow_ || !window) {
+        return false;
+    }
+    TOOLINFOA info = {};
+    info.cbSize = kToolInfoSize;
+    info.uFlags = TTF_SUBCLASS;
+    info.hwnd = window;
+    info.uId = id;
+    info.rect = area;
+    info.lpszText = const_cast<char*>(text ? text : "");  // the tooltip keeps its own copy
+    if (!SendMessageA(tooltipWindow_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info))) {
+        return false;
+    }
+    areaTools_.emplace_back(window, id);
+    return true;
+}
+
 void TooltipSet::Teardown() {
+    if (tooltipWindow_ && IsWindow(tooltipWindow_)) {
+        for (const auto& tool : areaTools_) {
+            TOOLINFOA info = {};
+            info.cbSize = kToolInfoSize;
+            info.hwnd = tool.first;
+            info.uId = tool.second;
+            SendMessageA(tooltipWindow_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+        }
+    }
+    areaTools_.clear();
     if (parent_ && tooltipWindow_ && IsWindow(tooltipWindow_)) {
         adding_ = false;
         EnumChildWindows(parent_, ToolForChild, reinterpret_cast<LPARAM>(this));

@@ -6,6 +6,8 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace kalendo {
 
@@ -33,6 +35,10 @@ class TooltipSet {
     HWND Build(const TooltipRow* table, HWND parent, int32_t rowCount);
     // Removes the tools, restores subclassed statics, destroys the window, frees the rows.
     void Teardown();
+    // Registers a rectangle of window (client coordinates) as a tool with a fixed tip, for areas
+    // that are no child windows of their own (tab headers). The tooltip window watches window's
+    // mouse itself. False when the set has no tooltip window or the tool was refused.
+    bool AddAreaTool(HWND window, UINT_PTR id, const RECT& area, const char* text);
     // Answers a TTN_GETDISPINFOA request from the rows; returns the tool's control id
     // (-1 for a null header).
     int SupplyText(NMTTDISPINFOA* header) const;
@@ -52,6 +58,7 @@ class TooltipSet {
     TooltipRow* rows_ = nullptr;  // owned, with owned text copies
     int32_t rowCount_ = 0;
     bool adding_ = false;
+    std::vector<std::pair<HWND, UINT_PTR>> areaTools_;  // removed again by Teardown
 };
 
 }  // namespace kalendo

@@ -183,9 +183,14 @@ TEST_F(MainWindowTest, ChoosingTheTq5200HidesTheTemperatureAndOtherModelsShowIt)
     }
 }
 
-TEST_F(MainWindowTest, HelpMenuShowsTheFormattedAboutItemWhenItOpens) {
+TEST_F(MainWindowTest, HelpMenuHoldsItsThreeItemsAndShowsTheFormattedAboutItemWhenItOpens) {
     Start();
     HMENU help = GetSubMenu(GetMenu(main_), 1);
+    ASSERT_EQ(GetMenuItemCount(help), 3);  // no separator
+    const UINT ids[] = {IDM_HELP_QUICK, IDM_HELP_LICENSE, IDM_HELP_ABOUT};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(GetMenuItemID(help, i), ids[i]) << i;
+    }
     char text[64] = {};
     GetMenuStringA(help, IDM_HELP_ABOUT, text, sizeof text, MF_BYCOMMAND);
     ASSERT_STREQ(text, "&About xxx...");

@@ -22,13 +22,35 @@ std::string AskTip(HWND parent, HWND tooltipWindow, UINT_PTR id, UINT flags) {
     return info.lpszText ? info.lpszText : "";
 }
 
+// The tip a tooltip window shows for a mouse resting at pt in window (client coordinates), as its
+// hit test finds it; "(no tool)" when no tool covers the point.
+std::string HoverTip(HWND tooltipWindow, HWND window, POINT pt) {
+    char text[1024] = {};  // the tooltip copies up to this many characters
+    TTHITTESTINFOA hit = {};
+    hit.hwnd = window;
+    hit.pt = pt;
+    hit.ti.cbSize = TTTOOLINFOA_V2_SIZE;
+    hit.ti.lpszText = text;
+    if (!SendMessageA(tooltipWindow, TTM_HITTESTA, 0, reinterpret_cast<LPARAM>(&hit))) {
+        return "(no tool)";
+    }
+    return text;
+}
+
+bool TabControlHasTools(HWND tab) {
+    HWND tips = reinterpret_cast<HWND>(SendMessageA(tab, TCM_GETTOOLTIPS, 0, 0));
+    return tips && SendMessageA(tips, TTM_GETTOOLCOUNT, 0, 0) > 0;
+}
+
 using TooltipsTest = MainWindowTest;
 
 TEST_F(TooltipsTest, MainWindowControlsAnswerFromTheMainTable) {
     Start();
     HWND tips = app_->MainTooltips().TooltipWindow();
     ASSERT_NE(tips, nullptr);
-    EXPECT_EQ(SendMessageA(tips, TTM_GETTOOLCOUNT, 0, 0), 11);
+    // Where the tab control has no tools of its own, its six tab headers are tools here too.
+    const LRESULT tabTools = TabControlHasTools(Item(IDC_MAIN_TAB)) ? 0 : 6;
+    EXPECT_EQ(SendMessageA(tips, TTM_GETTOOLCOUNT, 0, 0), 11 + tabTools);
     struct {
         int id;
         const char* text;
@@ -63,6 +85,34 @@ TEST_F(TooltipsTest, TabHeadersAnswerWithThePagesTabTip) {
     HWND tabTips = reinterpret_cast<HWND>(SendMessageA(Item(IDC_MAIN_TAB), TCM_GETTOOLTIPS, 0, 0));
     EXPECT_EQ(AskTip(main_, tabTips, 5, 0), "Power Module and FOUT Settings");
     EXPECT_EQ(AskTip(main_, tabTips, 0, 0), "RTC Information Display");
+}
+
+TEST_F(TooltipsTest, HoveringATabHeaderShowsThePagesTabTip) {
+    Start();
+    HWND tab = Item(IDC_MAIN_TAB);
+    // Windows' tab control asks for the tip itself (the test above); Wine's registers no tools,
+    // and then the main window's set carries the headers.
+    HWND tips = TabControlHasTools(tab)
+                    ? reinterpret_cast<HWND>(SendMessageA(tab, TCM_GETTOOLTIPS, 0, 0))
+                    : app_->MainTooltips().TooltipWindow();
+    const bool answersByRequest = TabControlHasTools(tab);
+    for (size_t i = 0; i < app_->Pages().PageCount(); ++i) {
+        RECT header = {};
+        ASSERT_TRUE(SendMessageA(tab, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&header)));
+        const POINT middle = {(header.left + header.right) / 2, (header.top + header.bottom) / 2};
+        const std::string expected = app_->Pages().Page(i)->TabTip();
+        if (answersByRequest) {
+            EXPECT_EQ(AskTip(main_, tips, i, 0), expected);
+        } else {
+            EXPECT_EQ(HoverTip(tips, tab, middle), expected) << i;
+        }
+    }
+    // Below the headers, over the page, no header's tip.
+    RECT client = {};
+    GetClientRect(tab, &client);
+    const POINT low = {client.right / 2, client.bottom - 5};
+    EXPECT_EQ(HoverTip(app_->MainTooltips().TooltipWindow(), tab, low), "(no tool)");
+    Close();  // the teardown removes the header tools with the rest
 }
 
 TEST_F(TooltipsTest, StaticsAreSubclassedWhileTheSetLivesAndRestoredAfterTeardown) {
