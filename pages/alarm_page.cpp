@@ -5,6 +5,7 @@
 #include "app/bus_action_report.h"
 #include "app/connection_state.h"
 #include "pages/pc_clock.h"
+#include "pages/try_read_register.h"
 #include "resources/resource_ids.h"
 #include "rtc/bcd_codec.h"
 #include "rtc/date_text.h"
@@ -69,7 +70,7 @@ int AlarmPage::DialogId() const {
 void AlarmPage::Reset() {
     SetPickerFormat(Dialog(), IDC_ALARM_DAY_PICKER, kAlarmDayPickerFormat);
     // A reset follows connect, disconnect and model change, whose own message on the status
-    // line (a connect error among them) must stay readable.
+    // line (a connect error among them) must stay readable; the displays show a failed read.
     ShowAlarmTime(false);
     ShowAlarmDate(false);
 }
@@ -78,12 +79,15 @@ void AlarmPage::OnShow() {
     SetPickerFormat(
         Dialog(), IDC_ALARM_TIME_PICKER,
         TwelveHourDisplay == 1 ? kAlarmTimePickerFormat12Hour : kAlarmTimePickerFormat24Hour);
-    ShowAlarmTime();
-    ShowAlarmDate();
+    const bool timeRead = ShowAlarmTime();
+    const bool dateRead = ShowAlarmDate();
+    if (!timeRead || !dateRead) {
+        ShowInformation("ERROR: RTC Alarm settings not read, bus error");
+    }
     SetFocus(GetDlgItem(Dialog(), IDC_ALARM_STATUS_GROUP));
 }
 
-void AlarmPage::ShowAlarmTime(bool announce) {
+bool AlarmPage::ShowAlarmTime(bool announce) {
     SYSTEMTIME now = {};
     PcLocalTime(&now);
     if (!BoardConnected) {
@@ -92,17 +96,26 @@ void AlarmPage::ShowAlarmTime(bool announce) {
         if (announce) {
             ShowInformation("RTC not connected");
         }
-        return;
+        return true;
     }
-    const int minute = FromAlarmBcd(ReadRtcRegister(kRegMinuteAlarm));
-    const int hour = FromAlarmBcd(ReadRtcRegister(kRegHourAlarm));
+    uint8_t minuteRegister = 0;
+    uint8_t hourRegister = 0;
+    if (!TryReadRtcRegister(kRegMinuteAlarm, &minuteRegister) ||
+        !TryReadRtcRegister(kRegHourAlarm, &hourRegister)) {
+        // The picker keeps what it showed: a fallback byte is no alarm time of the chip.
+        SetDlgItemTextA(Dialog(), IDC_ALARM_TIME_TEXT, "Error");
+        return false;
+    }
+    const int minute = FromAlarmBcd(minuteRegister);
+    const int hour = FromAlarmBcd(hourRegister);
     now.wHour = static_cast<WORD>(hour);
     now.wMinute = static_cast<WORD>(minute);
     SetPicker(Dialog(), IDC_ALARM_TIME_PICKER, now);
     SetDlgItemTextA(Dialog(), IDC_ALARM_TIME_TEXT, FormatAlarmTimeText(hour, minute).c_str());
+    return true;
 }
 
-void AlarmPage::ShowAlarmDate(bool announce) {
+bool AlarmPage::ShowAlarmDate(bool announce) {
     SYSTEMTIME now = {};
     PcLocalTime(&now);
     if (!BoardConnected) {
@@ -111,14 +124,20 @@ void AlarmPage::ShowAlarmDate(bool announce) {
         if (announce) {
             ShowInformation("RTC not connected");
         }
-        return;
+        return true;
     }
-    const int day = FromAlarmBcd(ReadRtcRegister(kRegWeekDayAlarm));
+    uint8_t dayRegister = 0;
+    if (!TryReadRtcRegister(kRegWeekDayAlarm, &dayRegister)) {
+        SetDlgItemTextA(Dialog(), IDC_ALARM_DATE_TEXT, "Error");
+        return false;
+    }
+    const int day = FromAlarmBcd(dayRegister);
     const WORD month = now.wMonth;
     const WORD year = now.wYear;
     now.wDay = static_cast<WORD>(day);
     SetPicker(Dialog(), IDC_ALARM_DAY_PICKER, now);
     SetDlgItemTextA(Dialog(), IDC_ALARM_DATE_TEXT, FormatAlarmDateText(day, month, year).c_str());
+    return true;
 }
 
 void AlarmPage::ShowDisabledTexts() {
@@ -127,24 +146,41 @@ void AlarmPage::ShowDisabledTexts() {
     SetDlgItemTextA(Dialog(), IDC_ALARM_TOGGLE, "Enable Alarm");
 }
 
+void AlarmPage::DisableOnChip(BusActionReport& report) {
+    UpdateRtcRegister(kRegControl, static_cast<uint8_t>(~CTRL_ALARM_INT), 0);
+    UpdateRtcRegister(kRegFlag, static_cast<uint8_t>(~FLAG_ALARM), 0);
+    if (!report.Collect()) {
+        return;  // the chip may still be armed: the page stays as it was, ready for another try
+    }
+    KillTimer(Dialog(), AlarmAnimationTimer);
+    KillTimer(Dialog(), AlarmPollTimer);
+    ShowDisabledTexts();
+    SetDlgItemTextA(Dialog(), IDC_ALARM_TRIGGERED_TEXT, "Not Triggered");
+    ShowPicture(&statePicture_, IDB_ALARM_DISABLED);
+}
+
 void AlarmPage::SetAlarmTime() {
     if (!BoardConnected) {
         ShowInformation("WARNING: Alarm Time not set, RTC not connected");
         return;
     }
-    // A new alarm time asks for a fresh enable; the chip and the timers stay as they are.
-    if (alarmEnabled_) {
-        ShowDisabledTexts();
-    }
     SYSTEMTIME time = {};
     SendDlgItemMessageA(Dialog(), IDC_ALARM_TIME_PICKER, DTM_GETSYSTEMTIME, 0,
                         reinterpret_cast<LPARAM>(&time));
     BusActionReport report;
+    // A new alarm time asks for a fresh enable. The chip is disarmed too, so that the page never
+    // shows "Disabled" beside an alarm that can still go off.
+    if (alarmEnabled_) {
+        DisableOnChip(report);
+    }
     WriteRtcRegister(kRegMinuteAlarm, static_cast<uint8_t>(ToBcd(time.wMinute) & ALARM_VALUE_MASK));
     WriteRtcRegister(kRegHourAlarm, static_cast<uint8_t>(ToBcd(time.wHour) & ALARM_VALUE_MASK));
     // Reported before the read-back, so that only the writes decide success.
-    report.Report(Owner(), "RTC Alarm Time Updated", "RTC Alarm Time not updated, bus error");
-    ShowAlarmTime();
+    const bool written =
+        report.Report(Owner(), "RTC Alarm Time Updated", "RTC Alarm Time not updated, bus error");
+    if (!ShowAlarmTime() && written) {
+        ShowInformation("ERROR: RTC Alarm Time not read, bus error");
+    }
 }
 
 void AlarmPage::SetAlarmDate() {
@@ -152,17 +188,20 @@ void AlarmPage::SetAlarmDate() {
         ShowInformation("WARNING: Alarm Date not set, RTC not connected");
         return;
     }
-    if (alarmEnabled_) {
-        ShowDisabledTexts();
-    }
     BusActionReport report;
+    if (alarmEnabled_) {
+        DisableOnChip(report);
+    }
     UpdateRtcRegister(kRegExtension, 0xFF, EXT_DAY_ALARM);
     SYSTEMTIME date = {};
     SendDlgItemMessageA(Dialog(), IDC_ALARM_DAY_PICKER, DTM_GETSYSTEMTIME, 0,
                         reinterpret_cast<LPARAM>(&date));
     WriteRtcRegister(kRegWeekDayAlarm, static_cast<uint8_t>(ToBcd(date.wDay) & ALARM_VALUE_MASK));
-    report.Report(Owner(), "RTC Alarm Date Updated", "RTC Alarm Date not updated, bus error");
-    ShowAlarmDate();
+    const bool written =
+        report.Report(Owner(), "RTC Alarm Date Updated", "RTC Alarm Date not updated, bus error");
+    if (!ShowAlarmDate() && written) {
+        ShowInformation("ERROR: RTC Alarm Date not read, bus error");
+    }
 }
 
 void AlarmPage::ToggleAlarm() {
@@ -172,34 +211,36 @@ void AlarmPage::ToggleAlarm() {
     }
     BusActionReport report;
     if (alarmEnabled_) {
-        KillTimer(Dialog(), AlarmAnimationTimer);
-        ShowDisabledTexts();
-        SetDlgItemTextA(Dialog(), IDC_ALARM_TRIGGERED_TEXT, "Not Triggered");
-        UpdateRtcRegister(kRegControl, static_cast<uint8_t>(~CTRL_ALARM_INT), 0);
-        UpdateRtcRegister(kRegFlag, static_cast<uint8_t>(~FLAG_ALARM), 0);
-        // Collected before the picture, whose own failure has its own message.
-        report.Collect();
-        ShowPicture(&statePicture_, IDB_ALARM_DISABLED);
+        DisableOnChip(report);
         report.Report(Owner(), "RTC Alarm disabled", "RTC Alarm not disabled, bus error");
+        return;
+    }
+    UpdateRtcRegister(kRegFlag, static_cast<uint8_t>(~FLAG_ALARM), 0);
+    UpdateRtcRegister(kRegControl, 0xFF, CTRL_ALARM_INT);
+    if (!report.Collect()) {
+        // The chip did not take the enable: the page stays disabled and does not poll.
+        report.Report(Owner(), "", "RTC Alarm not enabled, bus error");
         return;
     }
     alarmEnabled_ = true;
     SetDlgItemTextA(Dialog(), IDC_ALARM_ENABLED_TEXT, "Enabled");
     SetDlgItemTextA(Dialog(), IDC_ALARM_TOGGLE, "Disable Alarm");
-    UpdateRtcRegister(kRegFlag, static_cast<uint8_t>(~FLAG_ALARM), 0);
-    UpdateRtcRegister(kRegControl, 0xFF, CTRL_ALARM_INT);
-    report.Collect();
     ShowPicture(&statePicture_, IDB_ALARM_ENABLED);
     SetTimer(Dialog(), AlarmPollTimer, kAlarmPollPeriodMs, nullptr);
     report.Report(Owner(), "RTC Alarm enabled", "RTC Alarm not enabled, bus error");
 }
 
 void AlarmPage::PollAlarm() {
+    if (!alarmEnabled_) {
+        KillTimer(Dialog(), AlarmPollTimer);  // a disabled alarm announces nothing
+        return;
+    }
     if (!BoardConnected) {
         return;
     }
-    if ((ReadRtcRegister(kRegFlag) & FLAG_ALARM) == 0) {
-        return;
+    uint8_t flags = 0;
+    if (!TryReadRtcRegister(kRegFlag, &flags) || (flags & FLAG_ALARM) == 0) {
+        return;  // an unread flag is no trigger; the next poll looks again
     }
     SetDlgItemTextA(Dialog(), IDC_ALARM_TRIGGERED_TEXT, "Triggered");
     ShowInformation("ALARM TRIGGERED");

@@ -2,6 +2,7 @@
 // alarm, polls the chip's alarm flag once a second and animates the trigger until disabled.
 #pragma once
 
+#include "app/bus_action_report.h"
 #include "app/tab_page.h"
 
 namespace kalendo {
@@ -26,8 +27,9 @@ class AlarmPage : public TabPage {
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // Unconnected, the displays say so and, when announce is set, so does the status line.
-    void ShowAlarmTime(bool announce = true);
-    void ShowAlarmDate(bool announce = true);
+    // False when the read failed: the display shows "Error" and the picker keeps its value.
+    bool ShowAlarmTime(bool announce = true);
+    bool ShowAlarmDate(bool announce = true);
     void SetAlarmTime();
     void SetAlarmDate();
     void ToggleAlarm();
@@ -41,6 +43,9 @@ class AlarmPage : public TabPage {
     // Frees the bitmap this source loaded last, then shows the new one in the alarm picture.
     void ShowPicture(HBITMAP* lastLoaded, int bitmapId);
     void ShowDisabledTexts();
+    // Clears the chip's alarm enable and flag; only when both writes got through does the page
+    // become disabled (timers stopped, picture 533).
+    void DisableOnChip(BusActionReport& report);
 
     bool alarmEnabled_ = false;
     int triggerFrame_ = 0;

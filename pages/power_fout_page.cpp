@@ -110,10 +110,13 @@ void PowerFoutPage::Reset() {
     logger_.Reset();
     SetDlgItemTextA(dialog, IDC_POWER_LOGGING, "Start Logging");
 
-    supplyTenths_[0] = kDefaultTenths;
-    SendDlgItemMessageA(dialog, IDC_POWER_SUPPLY_UPDOWN, UDM_SETPOS32, 0, kDefaultTenths);
-    SendDlgItemMessageA(dialog, IDC_POWER_SUPPLY_TRACKBAR, TBM_SETPOS, TRUE, kDefaultTenths);
-    ShowSupplySetting();
+    // A settle still pending belongs to the setting the reset replaces: left running, it would
+    // apply (or warn about) a value the controls no longer show.
+    KillTimer(dialog, kSettleTimer);
+    settlePending_ = false;
+    lastSeenTenths_ = -1;
+    appliedTenths_ = kDefaultTenths;
+    ShowSupplySetting(kDefaultTenths);
 
     SendDlgItemMessageA(dialog, IDC_POWER_AVERAGING, CB_SETCURSEL, kDefaultAveraging, 0);
     monitor_.sampleCount = kDefaultSampleCount;
@@ -125,7 +128,8 @@ void PowerFoutPage::Reset() {
 
     FoutEnabled = false;
     SetDlgItemTextA(dialog, IDC_POWER_FOUT_TOGGLE, "Enable FOUT");
-    SendDlgItemMessageA(dialog, IDC_POWER_FOUT_FREQ, CB_SETCURSEL, 0, 0);
+    foutIndex_ = 0;
+    SendDlgItemMessageA(dialog, IDC_POWER_FOUT_FREQ, CB_SETCURSEL, foutIndex_, 0);
 }
 
 void PowerFoutPage::OnShow() {
@@ -144,6 +148,13 @@ void PowerFoutPage::ShowBatteryRows() {
 
 void PowerFoutPage::ShowSupplySetting() {
     SetFormatted(Dialog(), IDC_POWER_SUPPLY_EDIT, "%.1f", supplyTenths_[0] / 10.0);
+}
+
+void PowerFoutPage::ShowSupplySetting(int32_t tenths) {
+    supplyTenths_[0] = tenths;
+    SendDlgItemMessageA(Dialog(), IDC_POWER_SUPPLY_UPDOWN, UDM_SETPOS32, 0, tenths);
+    SendDlgItemMessageA(Dialog(), IDC_POWER_SUPPLY_TRACKBAR, TBM_SETPOS, TRUE, tenths);
+    ShowSupplySetting();
 }
 
 INT_PTR PowerFoutPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -249,6 +260,10 @@ void PowerFoutPage::StartSettling() {
 }
 
 void PowerFoutPage::SettleTick() {
+    if (!settlePending_) {
+        KillTimer(Dialog(), kSettleTimer);  // a tick from before a reset applies nothing
+        return;
+    }
     if (supplyTenths_[0] != lastSeenTenths_) {
         lastSeenTenths_ = supplyTenths_[0];
         return;
@@ -269,10 +284,14 @@ void PowerFoutPage::ApplySetting() {
     BusActionReport report;
     monitor_.ApplySupplyVoltage(supplyTenths_[0], PowerMonitorHandle, RtcHandle);
     if (report.Report(Owner(), success, "Voltage not changed")) {
+        appliedTenths_ = supplyTenths_[0];
         char text[8];
         GetDlgItemTextA(Dialog(), IDC_POWER_SUPPLY_EDIT, text, sizeof text);
         SetDlgItemTextA(Dialog(), IDC_POWER_VDD_VOLTAGE, text);
+        return;
     }
+    // The monitor kept the supply it had: the controls go back to it.
+    ShowSupplySetting(appliedTenths_);
 }
 
 // --- FOUT
@@ -290,10 +309,16 @@ void PowerFoutPage::SetFoutFrequency() {
     if (report.Failed()) {
         // Writing back a fallback byte would change the register's other bits.
         report.Report(Owner(), "", "FOUT Frequency Clock not set, register 0x0D not read");
+        SendDlgItemMessageA(Dialog(), IDC_POWER_FOUT_FREQ, CB_SETCURSEL, foutIndex_, 0);
         return;
     }
     WriteRegisterChecked(kFoutRegister, (current & ~kFoutMask) | ((index * 4) & kFoutMask), 8);
-    report.Report(Owner(), "FOUT Frequency updated", "FOUT Frequency Clock not set");
+    if (report.Report(Owner(), "FOUT Frequency updated", "FOUT Frequency Clock not set")) {
+        foutIndex_ = static_cast<int>(index);
+        return;
+    }
+    // The chip kept the frequency it had: the list goes back to it.
+    SendDlgItemMessageA(Dialog(), IDC_POWER_FOUT_FREQ, CB_SETCURSEL, foutIndex_, 0);
 }
 
 void PowerFoutPage::ToggleFout() {

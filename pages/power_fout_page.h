@@ -31,6 +31,8 @@ class PowerFoutPage : public TabPage {
     void InitDialog();
     void ShowBatteryRows();
     void ShowSupplySetting();
+    // Puts the setting and all three supply controls at tenths.
+    void ShowSupplySetting(int32_t tenths);
     void MeasureTick();
     void StartSettling();
     void SettleTick();
@@ -46,6 +48,8 @@ class PowerFoutPage : public TabPage {
     bool pageVisible_ = false;
     bool settlePending_ = false;
     int32_t lastSeenTenths_ = -1;
+    int32_t appliedTenths_ = 35;  // the supply the monitor was last set to by this page
+    int foutIndex_ = 0;           // the FOUT frequency the chip was last set to by this page
     PowerMonitor monitor_;
     DataLogger logger_;
 };

@@ -8,6 +8,7 @@
 #include "app/connection_state.h"
 #include "app/status_text.h"
 #include "bridge/register_access.h"
+#include "pages/try_read_register.h"
 #include "resources/resource_ids.h"
 #include "rtc/register_input.h"
 
@@ -177,11 +178,26 @@ void RegistersPage::OnShow() {
 }
 
 void RegistersPage::ReadReadableRows() {
-    for (RegisterInfo& row : rows) {
+    readFailed_.assign(rows.size(), false);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        RegisterInfo& row = rows[i];
         if (row.readable) {
-            row.value = ReadRegisterChecked(static_cast<uint8_t>(row.address), 8);
+            uint32_t value = 0;
+            readFailed_[i] = !TryReadRegister(static_cast<uint8_t>(row.address), 8, &value);
+            row.value = value;
         }
     }
+}
+
+void RegistersPage::ValueTexts(size_t row, char* hex, char* dec, size_t size) const {
+    if (row < readFailed_.size() && readFailed_[row]) {
+        std::snprintf(hex, size, "Error");
+        std::snprintf(dec, size, "Error");
+        return;
+    }
+    const unsigned value = static_cast<unsigned>(rows[row].value);
+    std::snprintf(hex, size, "%02X", value);
+    std::snprintf(dec, size, "%u", value);
 }
 
 void RegistersPage::RebuildRegisterList() {
@@ -205,10 +221,11 @@ void RegistersPage::RebuildRegisterList() {
         std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(row.address));
         SetSubItemText(list, i, 0, text);
         SetSubItemText(list, i, 1, row.name);
-        std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(row.value));
-        SetSubItemText(list, i, 2, text);
-        std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(row.value));
-        SetSubItemText(list, i, 3, text);
+        char hex[16];
+        char dec[16];
+        ValueTexts(static_cast<size_t>(i), hex, dec, sizeof hex);
+        SetSubItemText(list, i, 2, hex);
+        SetSubItemText(list, i, 3, dec);
         SetSubItemText(list, i, 4, AccessText(row));
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
@@ -221,12 +238,10 @@ void RegistersPage::RefreshRegisterValues() {
     HWND list = GetDlgItem(Dialog(), IDC_REG_LIST);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-        const unsigned value = static_cast<unsigned>(rows[static_cast<size_t>(i)].value);
         char hex[16] = "na";
         char dec[16] = "na";
         if (BoardConnected) {
-            std::snprintf(hex, sizeof hex, "%02X", value);
-            std::snprintf(dec, sizeof dec, "%u", value);
+            ValueTexts(static_cast<size_t>(i), hex, dec, sizeof hex);
         }
         SetSubItemText(list, i, 2, hex);
         SetSubItemText(list, i, 3, dec);
@@ -236,8 +251,8 @@ void RegistersPage::RefreshRegisterValues() {
 }
 
 void RegistersPage::ReportRefresh(BusActionReport& report) {
-    // A failed read leaves the fallback value in its row; calling that "refreshed" would pass it
-    // off as the chip's. Without a connection the rows show "na", so nothing is passed off.
+    // A failed read shows "Error" in its row; calling that "refreshed" would hide why. Without a
+    // connection the rows show "na", so nothing is passed off.
     if (!BoardConnected) {
         ShowInformation("RTC Register values refreshed");
         return;

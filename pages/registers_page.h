@@ -33,6 +33,8 @@ class RegistersPage : public TabPage {
     void InitDialog();
     void RebuildRegisterList();
     void ReadReadableRows();
+    // The value cells of one row: hex and decimal, or "Error" for a read that failed.
+    void ValueTexts(size_t row, char* hex, char* dec, size_t size) const;
     void RefreshRegisterValues();
     void ReportRefresh(BusActionReport& report);
     void SendSingleCommand(int row);
@@ -41,6 +43,7 @@ class RegistersPage : public TabPage {
     std::string BoxText(int id) const;
 
     std::vector<RegisterInfo> rows;
+    std::vector<bool> readFailed_;  // per row: its last read failed, so its value is no value
 };
 
 }  // namespace kalendo

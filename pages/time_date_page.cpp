@@ -5,6 +5,7 @@
 #include "app/bus_action_report.h"
 #include "app/connection_state.h"
 #include "pages/pc_clock.h"
+#include "pages/try_read_register.h"
 #include "resources/resource_ids.h"
 #include "rtc/bcd_codec.h"
 #include "rtc/date_text.h"
@@ -67,8 +68,11 @@ void TimeDatePage::Reset() {
 }
 
 void TimeDatePage::OnShow() {
-    LoadRtcTime();
-    LoadRtcDate();
+    const bool timeRead = LoadRtcTime();
+    const bool dateRead = LoadRtcDate();
+    if (!timeRead || !dateRead) {
+        ShowInformation("ERROR: RTC Time and Date not read, bus error");
+    }
     ShowPcTime();
     ShowPcDate();
     SetTimer(Dialog(), PcClockTimer, kPcClockTimerPeriodMs, nullptr);
@@ -85,26 +89,42 @@ void TimeDatePage::SetPickerTime(int pickerId, const SYSTEMTIME& time) {
                         reinterpret_cast<LPARAM>(&time));
 }
 
-void TimeDatePage::LoadRtcTime() {
+bool TimeDatePage::LoadRtcTime() {
     SYSTEMTIME now = {};
     PcLocalTime(&now);
     if (BoardConnected) {
-        now.wSecond = static_cast<WORD>(FromBcd(ReadRtcRegister(kRegSeconds)));
-        now.wMinute = static_cast<WORD>(FromBcd(ReadRtcRegister(kRegMinutes)));
-        now.wHour = static_cast<WORD>(FromBcd(ReadRtcRegister(kRegHours)));
+        uint8_t seconds = 0;
+        uint8_t minutes = 0;
+        uint8_t hours = 0;
+        if (!TryReadRtcRegister(kRegSeconds, &seconds) ||
+            !TryReadRtcRegister(kRegMinutes, &minutes) || !TryReadRtcRegister(kRegHours, &hours)) {
+            return false;  // a fallback byte is no time of the chip
+        }
+        now.wSecond = static_cast<WORD>(FromBcd(seconds));
+        now.wMinute = static_cast<WORD>(FromBcd(minutes));
+        now.wHour = static_cast<WORD>(FromBcd(hours));
     }
     SetPickerTime(IDC_TD_TIME_PICKER, now);
+    return true;
 }
 
-void TimeDatePage::LoadRtcDate() {
+bool TimeDatePage::LoadRtcDate() {
     SYSTEMTIME now = {};
     PcLocalTime(&now);
     if (BoardConnected) {
-        now.wDay = static_cast<WORD>(FromBcd(ReadRtcRegister(kRegDay)));
-        now.wMonth = static_cast<WORD>(FromBcd(ReadRtcRegister(kRegMonth)));
-        now.wYear = static_cast<WORD>(YearFromRegister(ReadRtcRegister(kRegYear)));
+        uint8_t day = 0;
+        uint8_t month = 0;
+        uint8_t year = 0;
+        if (!TryReadRtcRegister(kRegDay, &day) || !TryReadRtcRegister(kRegMonth, &month) ||
+            !TryReadRtcRegister(kRegYear, &year)) {
+            return false;
+        }
+        now.wDay = static_cast<WORD>(FromBcd(day));
+        now.wMonth = static_cast<WORD>(FromBcd(month));
+        now.wYear = static_cast<WORD>(YearFromRegister(year));
     }
     SetPickerTime(IDC_TD_DATE_PICKER, now);
+    return true;
 }
 
 void TimeDatePage::ShowPcTime() {
@@ -192,8 +212,10 @@ void TimeDatePage::ChooseTimeDisplay(bool twelveHour) {
     SendDlgItemMessageA(
         Dialog(), IDC_TD_TIME_PICKER, DTM_SETFORMATA, 0,
         reinterpret_cast<LPARAM>(twelveHour ? kTimePickerFormat12Hour : kTimePickerFormat24Hour));
-    LoadRtcTime();
     ShowInformation(twelveHour ? "Time format changed to AM/PM" : "Time format changed to 24hr");
+    if (!LoadRtcTime()) {
+        ShowInformation("ERROR: RTC Time not read, bus error");
+    }
 }
 
 INT_PTR TimeDatePage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

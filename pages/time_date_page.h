@@ -27,9 +27,10 @@ class TimeDatePage : public TabPage {
     const char* TabTip() const override { return "RTC Set Time and Date"; }
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    // Pickers from the RTC while connected, otherwise from the PC clock.
-    void LoadRtcTime();
-    void LoadRtcDate();
+    // Pickers from the RTC while connected, otherwise from the PC clock. False when a read
+    // failed: the picker then keeps what it showed.
+    bool LoadRtcTime();
+    bool LoadRtcDate();
     void ShowPcTime();
     void ShowPcDate();
 

@@ -8,6 +8,7 @@
 #include "app/connection_state.h"
 #include "bridge/register_access.h"
 #include "pages/timer_interval.h"
+#include "pages/try_read_register.h"
 #include "resources/resource_ids.h"
 #include "rtc/bcd_codec.h"
 #include "rtc/register_bus.h"
@@ -128,8 +129,8 @@ INT_PTR TimerPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
             if (header && header->idFrom == IDC_TIMER_COUNTER_UPDOWN &&
                 header->code == UDN_DELTAPOS) {
-                // The up-down control now sets its buddy's text itself; that change notice is a
-                // step of a scroll, which writes the counter once it settles, not an edit.
+                // The up-down control now sets its buddy's text itself; that change notice is
+                // part of the step, which UpDownScrolled applies once, not a separate edit.
                 upDownStep_ = true;
             }
             return FALSE;
@@ -425,8 +426,11 @@ void TimerPage::ReadSourceClock() {
         SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_SETCURSEL, kTimerClockSecond, 0);
         return;
     }
-    const uint8_t source = ReadRtcRegister(kRegExtension) & EXT_TIMER_CLOCK;
-    SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_SETCURSEL, source, 0);
+    uint8_t extension = 0;
+    if (!TryReadRtcRegister(kRegExtension, &extension)) {
+        return;  // the list keeps its choice: a fallback byte names no source of the chip
+    }
+    SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_SETCURSEL, extension & EXT_TIMER_CLOCK, 0);
     Announce("Timer Source Clock updated");
 }
 
@@ -450,17 +454,18 @@ void TimerPage::ReadCounter(bool commit) {
         return;
     }
     TimerCounterBytes bytes = {};
-    bytes.counter0 = ReadRtcRegister(kRegTimerCounter0);
-    bytes.counter1 = ReadRtcRegister(kRegTimerCounter1);
-    if (Tq5200()) {
-        bytes.preset2 = ReadRtcRegister(kRegTimer2Preset);
+    bool read = TryReadRtcRegister(kRegTimerCounter0, &bytes.counter0) &&
+                TryReadRtcRegister(kRegTimerCounter1, &bytes.counter1);
+    if (read && Tq5200()) {
+        read = TryReadRtcRegister(kRegTimer2Preset, &bytes.preset2);
     }
-    const bool readFailed = BusFailedInAction();
+    if (!read) {
+        return;  // the controls keep the counter they showed, and nothing is written back
+    }
     const uint32_t value = TimerCounterFromRegisters(bytes, Tq5200());
     CounterValue[0] = static_cast<int32_t>(value);
     ShowCounter(value, true, true, true);
-    // A counter that could not be read is shown as the bus gave it but never written back.
-    if (commit && !readFailed) {
+    if (commit) {
         ApplyCounterChange();
     }
     Announce("Timer Source Clock updated");
@@ -548,10 +553,16 @@ void TimerPage::RefreshCountdown() {
         return;
     }
     // One statement each: the monitor registers are read in this order.
-    const uint32_t low = ReadRtcRegister(kRegTimer0Monitor);
-    const uint32_t middle = ReadRtcRegister(kRegTimer1Monitor);
-    const uint32_t high = ReadRtcRegister(kRegTimer2Monitor);
-    const uint32_t count = low | (middle << 8) | (high << 16);
+    uint8_t low = 0;
+    uint8_t middle = 0;
+    uint8_t high = 0;
+    if (!TryReadRtcRegister(kRegTimer0Monitor, &low) ||
+        !TryReadRtcRegister(kRegTimer1Monitor, &middle) ||
+        !TryReadRtcRegister(kRegTimer2Monitor, &high)) {
+        SetDlgItemTextA(Dialog(), IDC_TIMER_COUNTDOWN, "Error");
+        return;
+    }
+    const uint32_t count = low | (middle << 8) | (static_cast<uint32_t>(high) << 16);
     SetDlgItemTextA(Dialog(), IDC_TIMER_COUNTDOWN, std::to_string(count).c_str());
 }
 
@@ -570,33 +581,32 @@ void TimerPage::ApplyModelLimits() {
 // --- scrolling ----------------------------------------------------------------------------------
 
 void TimerPage::UpDownScrolled() {
-    const int32_t before = CounterValue[0];
     int32_t position = 0;
     const bool moved = TrackUpDown(kCounterGroup, &position);
     upDownStep_ = false;  // every step ends with a scroll report, moved or not
     if (moved) {
-        ScrolledTo(position, before, false, true);
+        ScrolledTo(position, false, true);
     }
 }
 
 void TimerPage::TrackbarScrolled() {
-    const int32_t before = CounterValue[0];
     int32_t position = 0;
     settingCounter_ = true;  // TrackTrackbar writes the edit box
     const bool moved = TrackTrackbar(kCounterGroup, &position);
     settingCounter_ = false;
     if (moved) {
-        ScrolledTo(position, before, true, false);
+        ScrolledTo(position, true, false);
     }
 }
 
-void TimerPage::ScrolledTo(int32_t position, int32_t before, bool upDown, bool trackbar) {
+void TimerPage::ScrolledTo(int32_t position, bool upDown, bool trackbar) {
     CounterValue[0] = position;
     ShowCounter(static_cast<uint32_t>(position), upDown, trackbar, true);
-    UpdateTriggerText();
-    if (position != before) {
-        BeginSettle();
-    }
+    // Every step is a counter change on the chip at once (written, a run stopped, the interrupt
+    // off), so no start can slip in with the old counter; the settle writes the final value again.
+    RunAction([](TimerPage* page) { page->ApplyCounterChange(); },
+              "Timer Counter not set, bus error");
+    BeginSettle();
 }
 
 void TimerPage::BeginSettle() {

@@ -44,8 +44,8 @@ class TimerPage : public TabPage {
     void RefreshCountdown();
     void UpDownScrolled();
     void TrackbarScrolled();
-    // The counter follows a scroll to position; a change from before starts the settling.
-    void ScrolledTo(int32_t position, int32_t before, bool upDown, bool trackbar);
+    // The counter follows a scroll to position: applied to the chip at once, then settled.
+    void ScrolledTo(int32_t position, bool upDown, bool trackbar);
     void SettleCounter();
 
     void ReadSourceClock();

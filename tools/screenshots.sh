@@ -2,7 +2,7 @@
 # Regenerates the screenshots in docs/screenshots/: builds the program, runs it on the simulated
 # board on a virtual display, connects, and photographs the main window on each tab (tab-*.png);
 # then the photograph programs put the Time and Date, Alarm and Timer pages through their main
-# states (page-*.png). KALENDO_BUILD_DIR builds elsewhere than the mingw64 preset's folder.
+# states and show tabs with the RTC not answering (page-*.png). KALENDO_BUILD_DIR builds elsewhere than the mingw64 preset's folder.
 # tests/ui_power/run_and_plot.sh makes the logging run's photograph and plot.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +12,8 @@ mkdir -p "$out"
 
 # shellcheck source=tools/program-folder.sh
 source tools/program-folder.sh
-kalendo_program_folder screenshots-run kalendo_time_alarm_screenshots kalendo_timer_screenshots
+kalendo_program_folder screenshots-run kalendo_time_alarm_screenshots kalendo_timer_screenshots \
+    kalendo_failed_read_screenshots
 shots=$program_folder
 
 unset DISPLAY  # always the virtual display: same size and look every time
@@ -51,3 +52,5 @@ photograph() {
 photograph ui_time_alarm kalendo_time_alarm_screenshots \
     time-and-date alarm-disabled alarm-armed alarm-triggered
 photograph ui_timer kalendo_timer_screenshots timer-idle timer-running
+photograph ui_failed_reads kalendo_failed_read_screenshots \
+    alarm-rtc-not-answering registers-rtc-not-answering

@@ -109,15 +109,20 @@ TEST_F(PowerFoutPageTest, FoutFrequencyKeepsOtherBitsOfRegister0D) {
     }
 }
 
-TEST_F(PowerFoutPageTest, FailedFrequencyAndSupplyChangesAreReportedAsErrors) {
+TEST_F(PowerFoutPageTest, FailedFrequencyAndSupplyChangesAreReportedAndTheControlsShowTheChip) {
     StartConnected();
-    // The RTC stops answering: 0x0D cannot be read, so it is not written from a guess.
+    Choose(IDC_POWER_FOUT_FREQ, 1);
+    ASSERT_EQ(Text(IDC_MAIN_INFO), "FOUT Frequency updated");
+    // The RTC stops answering: 0x0D cannot be read, so it is not written from a guess, and the
+    // list goes back to the frequency the chip holds.
     sim_.SetAddressAck(kRtcAddress, false);
     sim_.ClearRegisterWrites();
     Choose(IDC_POWER_FOUT_FREQ, 2);
     EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: FOUT Frequency Clock not set, register 0x0D not read");
     EXPECT_TRUE(sim_.ValueWrites(kRtcAddress).empty());
+    EXPECT_EQ(PageText(IDC_POWER_FOUT_FREQ), "1024Hz");
     sim_.SetAddressAck(kRtcAddress, true);
+    EXPECT_EQ(ReadRtc(0x0D) & 0x0C, 0x04);
 
     const std::string shownSupply = PageText(IDC_POWER_VDD_VOLTAGE);
     sim_.SetAddressAck(kPowerMonitorAddress, false);
@@ -126,8 +131,61 @@ TEST_F(PowerFoutPageTest, FailedFrequencyAndSupplyChangesAreReportedAsErrors) {
     TickPage(kPowerTab, kSettleTimer);
     EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: Voltage not changed");
     EXPECT_EQ(PageText(IDC_POWER_VDD_VOLTAGE), shownSupply);  // not the 2.0 that was not set
+    // The supply controls go back to the 3.5 V the monitor still supplies.
+    EXPECT_EQ(PageText(IDC_POWER_SUPPLY_EDIT), "3.5");
+    EXPECT_EQ(SendMessageA(PageItem(kPowerTab, IDC_POWER_SUPPLY_TRACKBAR), TBM_GETPOS, 0, 0), 35);
+    EXPECT_EQ(SendMessageA(PageItem(kPowerTab, IDC_POWER_SUPPLY_UPDOWN), UDM_GETPOS32, 0, 0), 35);
     sim_.SetAddressAck(kPowerMonitorAddress, true);
     EXPECT_NEAR(SimSupplyVolts(), 3.5, 0.05);
+}
+
+TEST_F(PowerFoutPageTest, UpDownClickChangesTheSupplyButArrowKeysLeaveTheReadOnlyBoxAlone) {
+    StartConnected();
+    HWND upDown = PageItem(kPowerTab, IDC_POWER_SUPPLY_UPDOWN);
+    const LONG_PTR style = GetWindowLongPtrA(upDown, GWL_STYLE);
+    EXPECT_NE(style & UDS_AUTOBUDDY, 0);
+    EXPECT_EQ(style & (UDS_ARROWKEYS | UDS_SETBUDDYINT), 0);
+
+    HWND edit = PageItem(kPowerTab, IDC_POWER_SUPPLY_EDIT);
+    SetFocus(edit);
+    SendMessageA(edit, WM_KEYDOWN, VK_UP, 1);
+    SendMessageA(edit, WM_KEYUP, VK_UP, 0xC0000001);
+    EXPECT_EQ(PageText(IDC_POWER_SUPPLY_EDIT), "3.5");
+    EXPECT_FALSE(TimerRunning(kPowerTab, kSettleTimer, 500));
+
+    // A click on the upper arrow: one step up, applied once it settles.
+    RECT box = {};
+    GetClientRect(upDown, &box);
+    const LPARAM upper = MAKELPARAM(box.right / 2, box.bottom / 4);
+    SendMessageA(upDown, WM_LBUTTONDOWN, MK_LBUTTON, upper);
+    SendMessageA(upDown, WM_LBUTTONUP, 0, upper);
+    EXPECT_EQ(PageText(IDC_POWER_SUPPLY_EDIT), "3.6");
+    EXPECT_EQ(SendMessageA(PageItem(kPowerTab, IDC_POWER_SUPPLY_TRACKBAR), TBM_GETPOS, 0, 0), 36);
+    TickPage(kPowerTab, kSettleTimer);
+    TickPage(kPowerTab, kSettleTimer);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "Voltage changed to 3.6");
+    ASSERT_EQ(SupplyLevelWrites().size(), 1u);
+    EXPECT_EQ(SupplyLevelWrites()[0].values.at(0), SupplyLevelTable[36].level);
+}
+
+TEST_F(PowerFoutPageTest, ResetPutsTheChoicesBackAndStopsASettleStillPending) {
+    StartConnected();
+    Choose(IDC_POWER_AVERAGING, 3);
+    Choose(IDC_POWER_FOUT_FREQ, 2);
+    DragTo(20);
+    ASSERT_TRUE(TimerRunning(kPowerTab, kSettleTimer, 500));
+    Click(IDC_MAIN_CONNECT);  // disconnect within the settle period: every page is reset
+    ASSERT_FALSE(BoardConnected);
+    EXPECT_EQ(PageText(IDC_POWER_AVERAGING), "1.0 seconds");
+    EXPECT_EQ(PageText(IDC_POWER_FOUT_FREQ), "32.768KHz");
+    EXPECT_EQ(PageText(IDC_POWER_SUPPLY_EDIT), "3.5");
+    EXPECT_FALSE(TimerRunning(kPowerTab, kSettleTimer, 500));
+    // A tick that was already queued applies nothing either.
+    ForgetInformation();
+    TickPage(kPowerTab, kSettleTimer);
+    TickPage(kPowerTab, kSettleTimer);
+    EXPECT_TRUE(InformationShown().empty()) << ::testing::PrintToString(InformationShown());
+    EXPECT_TRUE(SupplyLevelWrites().empty());
 }
 
 TEST_F(PowerFoutPageTest, FoutToggleDrivesBridgePinAndReportsFailure) {

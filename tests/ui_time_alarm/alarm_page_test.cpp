@@ -35,6 +35,7 @@ class AlarmPageTest : public RtcPageTest {
         EXPECT_EQ(PageText(kTab, IDC_ALARM_TRIGGERED_TEXT), triggered);
     }
     bool PollRunning() { return TimerRunning(kTab, AlarmPollTimer, kAlarmPollPeriodMs); }
+    AlarmPage& Page() const { return *static_cast<AlarmPage*>(app_->Pages().Page(kTab)); }
     bool AnimationRunning() {
         return TimerRunning(kTab, AlarmAnimationTimer, kAlarmAnimationPeriodMs);
     }
@@ -156,27 +157,82 @@ TEST_F(AlarmPageTest, ArmedAlarmTriggersOnTheBoardClockAnimatesAndIsDisabled) {
     EXPECT_EQ(sim_.ValueWrites(kRtcAddress), disableWrites);
 }
 
-TEST_F(AlarmPageTest, SetAlarmTimeWhileArmedShowsDisabledButTheChipStillAnnouncesTheTrigger) {
+TEST_F(AlarmPageTest, NewAlarmTimeOrDayWhileArmedDisarmsTheChipAndNoTriggerIsAnnounced) {
+    SetUpAlarmAt1059();
+    for (int button : {IDC_ALARM_SET_TIME, IDC_ALARM_SET_DATE}) {
+        SCOPED_TRACE(button);
+        SetRtcClock(MakeTime(2026, 12, 12, 10, 58, 30));
+        ClickPage(kTab, IDC_ALARM_TOGGLE);
+        ASSERT_EQ(PageText(kTab, IDC_ALARM_ENABLED_TEXT), "Enabled");
+
+        ClickPage(kTab, button);  // the same alarm again
+        EXPECT_EQ(Text(IDC_MAIN_INFO), button == IDC_ALARM_SET_TIME ? "RTC Alarm Time Updated"
+                                                                      : "RTC Alarm Date Updated");
+        ExpectStatus("Disabled", "Enable Alarm", "Not Triggered");
+        EXPECT_EQ(ReadRtc(kRegControl) & CTRL_ALARM_INT, 0);
+        EXPECT_TRUE(ShowsBitmap(kTab, IDC_ALARM_PICTURE, IDB_ALARM_DISABLED));
+        EXPECT_FALSE(PollRunning());
+
+        // The chip passes the alarm minute; a poll tick that was already queued finds a disabled
+        // alarm and announces nothing.
+        sim_.AdvanceMs(31000);
+        TickPage(kTab, AlarmPollTimer);
+        EXPECT_EQ(PageText(kTab, IDC_ALARM_TRIGGERED_TEXT), "Not Triggered");
+        EXPECT_FALSE(InformationShownInOrder({"ALARM TRIGGERED"}));
+
+        // The next click enables again and clears the flag.
+        ClickPage(kTab, IDC_ALARM_TOGGLE);
+        EXPECT_EQ(PageText(kTab, IDC_ALARM_ENABLED_TEXT), "Enabled");
+        EXPECT_EQ(ReadRtc(kRegFlag) & FLAG_ALARM, 0);
+        EXPECT_TRUE(PollRunning());
+        ClickPage(kTab, IDC_ALARM_TOGGLE);
+        ASSERT_EQ(Text(IDC_MAIN_INFO), "RTC Alarm disabled");
+    }
+}
+
+TEST_F(AlarmPageTest, DisableStopsThePollAndADisabledAlarmNeverAnnouncesATrigger) {
     SetUpAlarmAt1059();
     ClickPage(kTab, IDC_ALARM_TOGGLE);
-    ASSERT_EQ(PageText(kTab, IDC_ALARM_ENABLED_TEXT), "Enabled");
-
-    ClickPage(kTab, IDC_ALARM_SET_TIME);  // the same 10:59 again
-    EXPECT_EQ(Text(IDC_MAIN_INFO), "RTC Alarm Time Updated");
-    ExpectStatus("Disabled", "Enable Alarm", "Not Triggered");
-    EXPECT_NE(ReadRtc(kRegControl) & CTRL_ALARM_INT, 0);
-    EXPECT_TRUE(ShowsBitmap(kTab, IDC_ALARM_PICTURE, IDB_ALARM_ENABLED));
-    EXPECT_TRUE(PollRunning());
-
-    sim_.AdvanceMs(31000);
-    TickPage(kTab, AlarmPollTimer);
-    EXPECT_EQ(PageText(kTab, IDC_ALARM_TRIGGERED_TEXT), "Triggered");
-
-    // The next click enables again and clears the flag.
+    ASSERT_TRUE(PollRunning());
     ClickPage(kTab, IDC_ALARM_TOGGLE);
-    EXPECT_EQ(PageText(kTab, IDC_ALARM_ENABLED_TEXT), "Enabled");
-    EXPECT_EQ(ReadRtc(kRegFlag) & FLAG_ALARM, 0);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "RTC Alarm disabled");
+    EXPECT_FALSE(PollRunning());
+    // The chip passes the alarm minute with its own flag set (written here, as the interrupt is
+    // off); a stray poll tick still announces nothing.
+    sim_.AdvanceMs(31000);
+    WriteRtc(kRegFlag, static_cast<uint8_t>(ReadRtc(kRegFlag) | FLAG_ALARM));
+    ForgetInformation();
+    TickPage(kTab, AlarmPollTimer);
+    ExpectStatus("Disabled", "Enable Alarm", "Not Triggered");
+    EXPECT_TRUE(InformationShown().empty()) << ::testing::PrintToString(InformationShown());
+    EXPECT_FALSE(AnimationRunning());
+}
+
+TEST_F(AlarmPageTest, FailedEnableLeavesEverythingDisabledAndFailedDisableLeavesItArmed) {
+    SetUpAlarmAt1059();
+    sim_.SetAddressAck(kRtcAddress, false);
+    ClickPage(kTab, IDC_ALARM_TOGGLE);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: RTC Alarm not enabled, bus error");
+    ExpectStatus("Disabled", "Enable Alarm", "Not Triggered");
+    EXPECT_TRUE(ShowsBitmap(kTab, IDC_ALARM_PICTURE, IDB_ALARM_DISABLED));
+    EXPECT_FALSE(PollRunning());
+    EXPECT_FALSE(Page().AlarmEnabled());
+    sim_.SetAddressAck(kRtcAddress, true);
+    EXPECT_EQ(ReadRtc(kRegControl) & CTRL_ALARM_INT, 0);
+
+    ClickPage(kTab, IDC_ALARM_TOGGLE);
+    ASSERT_EQ(Text(IDC_MAIN_INFO), "RTC Alarm enabled");
+    sim_.SetAddressAck(kRtcAddress, false);
+    ClickPage(kTab, IDC_ALARM_TOGGLE);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: RTC Alarm not disabled, bus error");
+    // The chip is still armed, and so is the page: a retry can disable it.
+    ExpectStatus("Enabled", "Disable Alarm", "Not Triggered");
     EXPECT_TRUE(PollRunning());
+    sim_.SetAddressAck(kRtcAddress, true);
+    EXPECT_NE(ReadRtc(kRegControl) & CTRL_ALARM_INT, 0);
+    ClickPage(kTab, IDC_ALARM_TOGGLE);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "RTC Alarm disabled");
+    EXPECT_FALSE(PollRunning());
 }
 
 TEST_F(AlarmPageTest, DisconnectKeepsThePageStateAndTheAnimationWhileThePollRestsIdle) {
@@ -235,7 +291,7 @@ TEST_F(AlarmPageTest, FailedWritesReportAnErrorInsteadOfSuccess) {
         {IDC_ALARM_SET_TIME, "ERROR: RTC Alarm Time not updated, bus error"},
         {IDC_ALARM_SET_DATE, "ERROR: RTC Alarm Date not updated, bus error"},
         {IDC_ALARM_TOGGLE, "ERROR: RTC Alarm not enabled, bus error"},
-        {IDC_ALARM_TOGGLE, "ERROR: RTC Alarm not disabled, bus error"},
+        {IDC_ALARM_TOGGLE, "ERROR: RTC Alarm not enabled, bus error"},  // still disabled
     };
     StartOnTab(kTab);
     Connect();

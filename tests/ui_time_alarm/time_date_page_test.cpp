@@ -107,6 +107,52 @@ TEST_F(TimeDatePageTest, DatePickerOffersOnlyTheYearsTheChipCanHold) {
     }
 }
 
+TEST_F(TimeDatePageTest, SynchronizingRefusesAPcYearTheChipCannotHold) {
+    const struct {
+        WORD year;
+        const char* message;
+        size_t writes;  // guard, seven fields, guard cleared
+    } cases[] = {
+        {1999, "ERROR: Time not set, the RTC holds only the years 2000 to 2099", 0},
+        {2100, "ERROR: Time not set, the RTC holds only the years 2000 to 2099", 0},
+        {2099, "RTC time Synchronized to system time", 9},
+    };
+    StartOnTab(kTab);
+    Connect();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.year);
+        HoldPcClock(MakeTime(c.year, 6, 15, 12, 0, 0));
+        sim_.ClearRegisterWrites();
+        ClickPage(kTab, IDC_TD_SYNC);
+        EXPECT_EQ(Text(IDC_MAIN_INFO), c.message);
+        EXPECT_EQ(sim_.ValueWrites(kRtcAddress).size(), c.writes);
+    }
+}
+
+TEST_F(TimeDatePageTest, PickersKeepTheirValuesWhenTheChipHoldsAnImpossibleHourOrDay) {
+    StartOnTab(kTab);
+    Connect();
+    SetRtcClock(MakeTime(2026, 12, 12, 10, 58, 30));
+    ShowTab(0);
+    ShowTab(kTab);
+    ASSERT_EQ(Picker(kTab, IDC_TD_TIME_PICKER).wHour, 10);
+    ASSERT_EQ(Picker(kTab, IDC_TD_DATE_PICKER).wDay, 12);
+    // An hour of 25 beside a changed minute, a day of 32 beside a changed month: the pickers
+    // refuse the whole value and keep theirs.
+    WriteRtc(kRegMinutes, 0x11);
+    WriteRtc(kRegHours, 0x25);
+    WriteRtc(kRegMonth, 0x05);
+    WriteRtc(kRegDay, 0x32);
+    ShowTab(0);
+    ShowTab(kTab);
+    const SYSTEMTIME time = Picker(kTab, IDC_TD_TIME_PICKER);
+    EXPECT_EQ(time.wHour, 10);
+    EXPECT_EQ(time.wMinute, 58);
+    const SYSTEMTIME date = Picker(kTab, IDC_TD_DATE_PICKER);
+    EXPECT_EQ(date.wDay, 12);
+    EXPECT_EQ(date.wMonth, 12);
+}
+
 TEST_F(TimeDatePageTest, WriteActionsWarnAndTouchNothingWhileNotConnected) {
     const struct {
         int button;

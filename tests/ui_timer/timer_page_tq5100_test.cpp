@@ -222,7 +222,7 @@ TEST_F(TimerPageTest, TypingWritesEachKeyAndAValueBeyondTwelveBitsIsClampedWhere
     EXPECT_FALSE(IsWindowVisible(PageItem(kTimerTab, IDC_TIMER_REFRESH_COUNTDOWN)));
 }
 
-TEST_F(TimerPageTest, ArrowKeyAndTrackbarScrollsSettleIntoExactlyOneCounterWrite) {
+TEST_F(TimerPageTest, EachScrollStepWritesTheCounterAndEndsTheRunAndTheSettleWritesItOnceMore) {
     StartConnected();
     ChooseSource(kTimerClockSecond);
     TypeCounter("10");
@@ -231,30 +231,117 @@ TEST_F(TimerPageTest, ArrowKeyAndTrackbarScrollsSettleIntoExactlyOneCounterWrite
     ASSERT_TRUE(Page().Running());
     sim_.ClearRegisterWrites();
 
-    for (int step = 0; step < 3; ++step) {
-        PressKey(IDC_TIMER_COUNTER_EDIT, VK_UP);  // the up-down control's arrow keys
-    }
+    PressKey(IDC_TIMER_COUNTER_EDIT, VK_UP);  // the up-down control's arrow keys
+    const std::vector<BusWrite> first = {{kRegTimerCounter0, {11}}, {kRegTimerCounter1, {0}}};
+    EXPECT_EQ(CounterWrites(), first);
+    EXPECT_FALSE(Page().Running());
+    EXPECT_FALSE(Page().InterruptOn());
+    EXPECT_EQ(ReadRtc(kRegExtension) & EXT_TIMER_ENABLE, 0);
+    EXPECT_EQ(ReadRtc(kRegControl) & CTRL_TIMER_INT, 0);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "Timer Counter value changed");
+    EXPECT_TRUE(SettleRunning());
+
+    PressKey(IDC_TIMER_COUNTER_EDIT, VK_UP);
+    PressKey(IDC_TIMER_COUNTER_EDIT, VK_UP);
     EXPECT_EQ(PageText(IDC_TIMER_COUNTER_EDIT), "13");
     EXPECT_EQ(SendMessageA(PageItem(kTimerTab, IDC_TIMER_COUNTER_TRACKBAR), TBM_GETPOS, 0, 0), 13);
     EXPECT_EQ(PageText(IDC_TIMER_TRIGGER_TEXT), "Counter will trigger after 13 seconds");
-    EXPECT_TRUE(sim_.ValueWrites(kRtcAddress).empty());  // nothing until the scroll settles
-    EXPECT_TRUE(SettleRunning());
-    EXPECT_TRUE(Page().Running());
-
     TickSettle();  // the value moved since the scroll began: wait on
     PressKey(IDC_TIMER_COUNTER_TRACKBAR, VK_RIGHT);
     EXPECT_EQ(PageText(IDC_TIMER_COUNTER_EDIT), "14");
-    EXPECT_TRUE(CounterWrites().empty());
     TickSettle();
-    EXPECT_TRUE(CounterWrites().empty());
-    TickSettle();  // unchanged for a whole period: written once
-    const std::vector<BusWrite> once = {{kRegTimerCounter0, {14}}, {kRegTimerCounter1, {0}}};
-    EXPECT_EQ(CounterWrites(), once);
+    TickSettle();  // unchanged for a whole period: the final value once more
+    const std::vector<BusWrite> steps = {
+        {kRegTimerCounter0, {11}}, {kRegTimerCounter1, {0}}, {kRegTimerCounter0, {12}},
+        {kRegTimerCounter1, {0}},  {kRegTimerCounter0, {13}}, {kRegTimerCounter1, {0}},
+        {kRegTimerCounter0, {14}}, {kRegTimerCounter1, {0}},  // the trackbar step
+        {kRegTimerCounter0, {14}}, {kRegTimerCounter1, {0}},  // the settle
+    };
+    EXPECT_EQ(CounterWrites(), steps);
     EXPECT_FALSE(SettleRunning());
-    EXPECT_FALSE(Page().Running());  // a new counter ends the run
-    EXPECT_FALSE(Page().InterruptOn());
-    EXPECT_EQ(Text(IDC_MAIN_INFO), "Timer Counter value changed");
     EXPECT_EQ(ReadRtc(kRegTimerCounter0), 14);
+}
+
+TEST_F(TimerPageTest, StartRightAfterAScrollStepIsRefusedBecauseTheStepTurnedTheInterruptOff) {
+    const struct {
+        int control;
+        WPARAM key;
+    } steps[] = {{IDC_TIMER_COUNTER_EDIT, VK_UP}, {IDC_TIMER_COUNTER_TRACKBAR, VK_RIGHT}};
+    StartConnected();
+    ChooseSource(kTimerClockSecond);
+    TypeCounter("10");
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.control);
+        ClickPage(IDC_TIMER_INT_TOGGLE);
+        ASSERT_TRUE(Page().InterruptOn());
+        PressKey(step.control, step.key);
+        ClickPage(IDC_TIMER_SINGLE);  // before the settle tick
+        EXPECT_EQ(Text(IDC_MAIN_INFO), "WARNING: Timer not started, Timer Interrupt Not Enabled!");
+        EXPECT_FALSE(Page().Running());
+        EXPECT_FALSE(AnimationRunning());
+        EXPECT_EQ(ReadRtc(kRegExtension) & EXT_TIMER_ENABLE, 0);
+        EXPECT_EQ(ReadRtc(kRegTimerCounter0), Page().Counter());
+    }
+}
+
+TEST_F(TimerPageTest, DisableInterruptClearsItsBitsAndStopsARunOfEitherMode) {
+    const struct {
+        int startButton;
+        std::vector<uint8_t> registersWritten;
+    } cases[] = {
+        {IDC_TIMER_SINGLE, {kRegControl, kRegFlag, kRegExtension}},
+        // The periodic stop also clears the timer bits and the interrupt once more.
+        {IDC_TIMER_PERIODIC,
+         {kRegControl, kRegFlag, kRegExtension, kRegExtension, kRegControl, kRegFlag}},
+    };
+    StartConnected();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.startButton);
+        StartRun(kTimerClockSecond, "30", c.startButton);
+        const uint8_t control = ReadRtc(kRegControl);
+        ASSERT_NE(control & CTRL_TIMER_INT, 0);
+        sim_.ClearRegisterWrites();
+        ClickPage(IDC_TIMER_INT_TOGGLE);
+        std::vector<uint8_t> written;
+        for (const BusWrite& w : sim_.ValueWrites(kRtcAddress)) {
+            written.push_back(w.reg);
+        }
+        EXPECT_EQ(written, c.registersWritten);
+        EXPECT_EQ(sim_.ValueWrites(kRtcAddress).front().values,
+                  std::vector<uint8_t>{static_cast<uint8_t>(control & TIMER_INT_CLEAR_MASK)});
+        EXPECT_EQ(Text(IDC_MAIN_INFO), "RTC Timer Interrupt Disabled");
+        EXPECT_EQ(PageText(IDC_TIMER_INT_TOGGLE), "Enable Interrupt");
+        EXPECT_FALSE(Page().InterruptOn());
+        EXPECT_FALSE(Page().Running());
+        EXPECT_FALSE(AnimationRunning());
+        EXPECT_EQ(PageText(IDC_TIMER_SINGLE), "Start Single Timer");
+        EXPECT_EQ(PageText(IDC_TIMER_PERIODIC), "Start Periodic Timer");
+        EXPECT_EQ(ReadRtc(kRegExtension) & EXT_TIMER_ENABLE, 0);
+        EXPECT_EQ(ReadRtc(kRegControl) & CTRL_TIMER_INT, 0);
+    }
+}
+
+TEST_F(TimerPageTest, SourceClockWriteKeepsTheOtherBitsOfTheExtensionRegister) {
+    const struct {
+        int source;
+        uint8_t written;
+    } cases[] = {
+        {kTimerClock4096Hz, 0x4C}, {kTimerClock64Hz, 0x4D}, {kTimerClockMinute, 0x4F}};
+    StartConnected();
+    for (const auto& c : cases) {
+        WriteRtc(kRegExtension, 0x4E);  // day alarm, FOUT bits 11, second update
+        sim_.ClearRegisterWrites();
+        ChooseSource(c.source);
+        std::vector<BusWrite> extensionWrites;
+        for (const BusWrite& w : sim_.ValueWrites(kRtcAddress)) {
+            if (w.reg == kRegExtension) {
+                extensionWrites.push_back(w);
+            }
+        }
+        const std::vector<BusWrite> expected = {{kRegExtension, {c.written}}};
+        EXPECT_EQ(extensionWrites, expected) << c.source;
+        EXPECT_EQ(Text(IDC_MAIN_INFO), "Timer Source Clock updated");
+    }
 }
 
 TEST_F(TimerPageTest, SwitchingToTheTabWhileATimerRunsStopsItAndWritesTheCounterBackOnce) {

@@ -83,6 +83,15 @@ TEST_F(TimerPageTest, CountdownShowsTheMonitorRegistersOnlyWhenRefreshed) {
     EXPECT_LE(fromRegisters, count);  // counting on
     EXPECT_GE(fromRegisters, count - 64);
     EXPECT_TRUE(Page().Running());
+
+    // With the RTC not answering the countdown shows no invented count.
+    sim_.SetAddressAck(kRtcAddress, false);
+    ClickPage(IDC_TIMER_REFRESH_COUNTDOWN);
+    EXPECT_EQ(PageText(IDC_TIMER_COUNTDOWN), "Error");
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: Timer Countdown not read, bus error");
+    sim_.SetAddressAck(kRtcAddress, true);
+    ClickPage(IDC_TIMER_REFRESH_COUNTDOWN);
+    EXPECT_NE(PageText(IDC_TIMER_COUNTDOWN), "Error");
 }
 
 }  // namespace

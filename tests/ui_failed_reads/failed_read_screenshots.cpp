@@ -1,0 +1,52 @@
+// Photographs the main window with the RTC not answering, on the Alarm and Registers tabs, on the
+// simulated board, as BMP files in the folder given as the first argument.
+// tools/screenshots.sh builds it and runs it on a virtual display.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "app/application.h"
+#include "app/connection_state.h"
+#include "resources/resource_ids.h"
+#include "tests/ui/photo_program.h"
+#include "tests/ui/sim_board.h"
+
+namespace {
+
+using namespace kalendo;
+
+constexpr unsigned kRtcAddress = 0x32;
+constexpr int kAlarmTab = 2;
+constexpr int kRegistersTab = 4;
+
+// As a click on the tab does, then the main window's status tick, which reads the RTC as well.
+void ShowTabAndTick(HWND main, int tab) {
+    SendMessageA(GetDlgItem(main, IDC_MAIN_TAB), TCM_SETCURFOCUS, tab, 0);
+    SendMessageA(main, WM_TIMER, StatusTimer, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string folder = argc > 1 ? argv[1] : ".";
+    SimBoard sim;
+    Application app;
+    HWND main = OpenConnectedMainWindow(sim, app);
+    if (!main) {
+        return 1;
+    }
+    // The pages have read the chip once; then it stops answering.
+    ShowTabAndTick(main, kAlarmTab);
+    ShowTabAndTick(main, kRegistersTab);
+    sim.SetAddressAck(kRtcAddress, false);
+    ShowTabAndTick(main, kAlarmTab);
+    bool ok = SaveWindowBitmap(main, folder + "\\alarm-rtc-not-answering.bmp");
+    ShowTabAndTick(main, kRegistersTab);
+    ok = SaveWindowBitmap(main, folder + "\\registers-rtc-not-answering.bmp") && ok;
+    sim.SetAddressAck(kRtcAddress, true);
+    SendMessageA(main, WM_CLOSE, 0, 0);
+    app.RunMessageLoop();
+    return ok ? 0 : 1;
+}
