@@ -178,6 +178,15 @@ TEST_F(BoardDiscoveryTest, AbandonedMutexIsTakenAsOwned) {
     EXPECT_EQ(os.releases, releasesBefore + 1);
 }
 
+TEST_F(BoardDiscoveryTest, AbandonedMutexAtConnectIsOwnedAndReleasedOnce) {
+    ResetBridgeState();
+    const int releasesBefore = os.releases;
+    os.waitAnswers = {MutexWait::Abandoned};
+    EXPECT_EQ(ConnectBridge(), 1);
+    EXPECT_NE(FirstDeviceOfBoard(0), 0) << "the boards were found under the abandoned lock";
+    EXPECT_EQ(os.releases, releasesBefore + 1);
+}
+
 TEST_F(BoardDiscoveryTest, LibraryWithoutEveryEntryPointIsUnloaded) {
     for (const char* missing : {"FT_GetLatencyTimer", "FT_GetLibraryVersion", "FT_Write"}) {
         os.missingEntryPoints = {missing};

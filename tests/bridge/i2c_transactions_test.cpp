@@ -1,6 +1,10 @@
 // Register transactions as command bursts on the simulated serial engine and bus.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "tests/bridge/bridge_fixture.h"
 
 namespace kalendo::testing {
@@ -21,6 +25,28 @@ TEST_F(I2cTransactionTest, RtcRegisterWriteIsOneBurstWithThreeAcknowledgeBits) {
     EXPECT_EQ(ReadCounts(), (std::vector<uint64_t>{3}));
     EXPECT_EQ(rtcChip.At(0x0F), 0x05);
     EXPECT_EQ(Bridge().BusStatus, 0);
+}
+
+TEST_F(I2cTransactionTest, RegisterWriteAfterAnUnreadAnswerPurgesItAndReadsOnlyItsOwnBits) {
+    ConnectAndSelect(kRtc);
+    // An answer nobody read: the engine's echo of an invalid opcode (two bytes, the second with
+    // bit 0 set, which would read as a missing acknowledge) waits in the receive queue.
+    const uint8_t invalidOpcode = 0xAB;
+    uint32_t written = 0;
+    ASSERT_EQ(Bridge().ft.Write(Bridge().ChannelHandle, &invalidOpcode, 1, &written), kFtOk);
+    uint32_t waiting = 0;
+    ASSERT_EQ(Bridge().ft.GetQueueStatus(Bridge().ChannelHandle, &waiting), kFtOk);
+    ASSERT_EQ(waiting, 2u);
+    Sim().ClearRecording();
+
+    WriteRegisterChecked(0x0F, 0x05, 8);
+    EXPECT_EQ(Bridge().BusStatus, 0);
+    EXPECT_EQ(rtcChip.At(0x0F), 0x05);
+    const std::vector<std::string> calls = CallNames();
+    const auto purge = std::find(calls.begin(), calls.end(), "FT_Purge");
+    const auto write = std::find(calls.begin(), calls.end(), "FT_Write");
+    EXPECT_TRUE(purge < write) << ::testing::PrintToString(calls);
+    EXPECT_EQ(ReadCounts(), (std::vector<uint64_t>{3}));
 }
 
 TEST_F(I2cTransactionTest, PowerMonitorReadIsAddressPhaseThenRepeatedStartRead) {

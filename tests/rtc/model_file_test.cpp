@@ -117,6 +117,18 @@ TEST_F(ModelFileTest, FieldsAreStoredUntrimmedAndMayBeEmpty) {
     EXPECT_EQ(names_[0], " Novar TQ5100 ");
 }
 
+TEST_F(ModelFileTest, OnlyCarriageReturnLineFeedPairsBecomeLineFeedsALoneCarriageReturnStays) {
+    // A lone CR, two CRs before a LF (the first stays), and a CR as the file's last byte.
+    WriteFile("1\r\nNovar\rTQ5100,a\r\r\nb," + Record(0).substr(10) + "\r");
+    ReadBoth();
+    ASSERT_EQ(modelCount_, 1);
+    EXPECT_EQ(names_[0], "Novar\rTQ5100");
+    EXPECT_EQ(table_[0].fields[0], "Novar\rTQ5100");
+    EXPECT_EQ(table_[0].fields[1], "a\r\nb");
+    EXPECT_EQ(table_[0].fields[2], "r0f2");
+    EXPECT_EQ(table_[0].fields[11], "r0f11");
+}
+
 TEST_F(ModelFileTest, MissingFileChangesNothing) {
     path_ = (dir_ / "absent.txt").string();
     ReadBoth();

@@ -92,6 +92,49 @@ TEST_F(RegistersPageTest, AfterADisconnectTheListKeepsItsLinesWithValuesShownAsN
     EXPECT_EQ(Text(IDC_MAIN_INFO), "RTC Register values refreshed");
 }
 
+TEST_F(RegistersPageTest, ShowingTheTabRereadsEveryValueAndSaysWhetherItCould) {
+    const struct {
+        bool rtcAnswers;
+        const char* ram;
+        const char* message;
+    } cases[] = {
+        {true, "5A", "RTC Register values refreshed"},
+        {false, "Error", "ERROR: RTC Register values not read, bus error"},
+        {true, "5A", "RTC Register values refreshed"},
+    };
+    StartOnTab(kTab);
+    Connect();
+    WriteRtc(0x07, 0x5A);
+    for (const auto& c : cases) {
+        sim_.SetAddressAck(kRtcAddress, c.rtcAnswers);
+        ShowTab(0);
+        ShowTab(kTab);
+        EXPECT_EQ(Text(IDC_MAIN_INFO), c.message);
+        EXPECT_EQ(Cell(0x07, 2), c.ram);
+        EXPECT_EQ(Cell(0x00, 3) == "Error", !c.rtcAnswers);
+        EXPECT_EQ(Line(0x07)[1], "RAM");
+    }
+}
+
+TEST_F(RegistersPageTest, ModelChangeWhileConnectedKeepsTheOldLinesWithNaUntilTheNextConnect) {
+    StartOnTab(kTab);
+    Connect();
+    ASSERT_EQ(Line(0x0D)[1], "Extension Register");
+    ChooseModel(1);  // disconnects first
+    ASSERT_FALSE(BoardConnected);
+    ShowTab(0);
+    ShowTab(kTab);
+    ASSERT_EQ(LineCount(), 32);
+    EXPECT_EQ(Line(0x0D)[1], "Extension Register");  // the lines of the model before
+    for (int line = 0; line < 32; ++line) {
+        EXPECT_EQ(Cell(line, 2), "na") << line;
+        EXPECT_EQ(Cell(line, 3), "na") << line;
+    }
+    Connect();
+    EXPECT_EQ(Line(0x0D)[1], "Control 1 Register");
+    EXPECT_NE(Cell(0x0D, 2), "na");
+}
+
 TEST_F(RegistersPageTest, ModelChoiceSwitchesTheTableButTheAddressBoxesKeepTheTq5100Addresses) {
     StartOnTab(kTab);
     Connect();
@@ -226,6 +269,7 @@ TEST_F(RegistersPageTest, FailedWritesAndReadsAreReportedAsErrors) {
     sim_.SetAddressAck(kRtcAddress, false);
     ClickPage(kTab, IDC_REG_REFRESH);
     EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: RTC Register values not read, bus error");
+    EXPECT_EQ(Line(0x07), (std::vector<std::string>{"07", "RAM", "Error", "Error", "Read/Write"}));
     Type(1, "07", "11");
     Send(1);
     EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: Single Command not sent: Addr=7, Data=11, bus error");
