@@ -37,8 +37,21 @@ int main(int argc, char** argv) {
     if (!main) {
         return 1;
     }
-    // The pages have read the chip once; then it stops answering.
+    // An alarm at 7:30 on the 15th is written and the pages read the chip once; then it stops
+    // answering, and the pickers keep what they last read.
     ShowTabAndTick(main, kAlarmTab);
+    HWND alarm = app.Pages().Page(kAlarmTab)->Dialog();
+    SYSTEMTIME at = {};
+    GetLocalTime(&at);
+    at.wHour = 7;
+    at.wMinute = 30;
+    at.wDay = 15;
+    SendDlgItemMessageA(alarm, IDC_ALARM_TIME_PICKER, DTM_SETSYSTEMTIME, GDT_VALID,
+                        reinterpret_cast<LPARAM>(&at));
+    ClickButton(alarm, IDC_ALARM_SET_TIME);
+    SendDlgItemMessageA(alarm, IDC_ALARM_DAY_PICKER, DTM_SETSYSTEMTIME, GDT_VALID,
+                        reinterpret_cast<LPARAM>(&at));
+    ClickButton(alarm, IDC_ALARM_SET_DATE);
     ShowTabAndTick(main, kRegistersTab);
     sim.SetAddressAck(kRtcAddress, false);
     ShowTabAndTick(main, kAlarmTab);
