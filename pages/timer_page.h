@@ -30,7 +30,6 @@ class TimerPage : public TabPage {
     uint32_t Counter() const { return static_cast<uint32_t>(CounterValue[0]); }
     bool InterruptOn() const { return InterruptEnabled; }
     bool Running() const { return TimerRunning; }
-    bool SettlePending() const { return Scrolling; }
     int Gate() const { return SecondsGate; }
 
   private:
