@@ -8,8 +8,8 @@
 #include "bridge/os_seam.h"
 #include "bridge/register_access.h"
 #include "sim/chips/evaluation_board_chips.h"
-#include "sim/ft_entry_points.h"
-#include "sim/simulated_library.h"
+#include "sim/library/ft_entry_points.h"
+#include "sim/library/simulated_library.h"
 
 namespace {
 

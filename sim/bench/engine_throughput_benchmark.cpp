@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "sim/i2c_burst_builder.h"
-#include "sim/register_file_slave.h"
-#include "sim/serial_engine.h"
+#include "sim/engine/i2c_burst_builder.h"
+#include "sim/bus/register_file_slave.h"
+#include "sim/engine/serial_engine.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "sim/ft_entry_points.h"
+#include "sim/library/ft_entry_points.h"
 
 namespace kalendo::testing {
 

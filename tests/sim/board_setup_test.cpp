@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "sim/board_clock.h"
-#include "sim/control_command.h"
-#include "sim/control_file.h"
-#include "sim/device_list_text.h"
-#include "sim/evaluation_board.h"
-#include "sim/ft_entry_points.h"
-#include "sim/i2c_burst_builder.h"
-#include "sim/register_file_slave.h"
-#include "sim/sim_control_api.h"
+#include "sim/clock/board_clock.h"
+#include "sim/control/control_command.h"
+#include "sim/control/control_file.h"
+#include "sim/library/device_list_text.h"
+#include "sim/control/evaluation_board.h"
+#include "sim/library/ft_entry_points.h"
+#include "sim/engine/i2c_burst_builder.h"
+#include "sim/bus/register_file_slave.h"
+#include "sim/control/sim_control_api.h"
 
 namespace kalendo::sim {
 namespace {

@@ -1,12 +1,12 @@
 // The serial engine's commands as the board sees them: answers, pin levels and wire time.
-#include "sim/serial_engine.h"
+#include "sim/engine/serial_engine.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "sim/i2c_burst_builder.h"
-#include "sim/register_file_slave.h"
+#include "sim/engine/i2c_burst_builder.h"
+#include "sim/bus/register_file_slave.h"
 
 namespace kalendo::sim {
 namespace {

@@ -1,5 +1,5 @@
 // The stand-in library's entry points, called the way the program binds them: by name.
-#include "sim/simulated_library.h"
+#include "sim/library/simulated_library.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "sim/ft_entry_points.h"
-#include "sim/i2c_burst_builder.h"
-#include "sim/register_file_slave.h"
+#include "sim/library/ft_entry_points.h"
+#include "sim/engine/i2c_burst_builder.h"
+#include "sim/bus/register_file_slave.h"
 
 namespace kalendo::sim {
 namespace {

@@ -1,9 +1,9 @@
-#include "sim/serial_engine.h"
+#include "sim/engine/serial_engine.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "sim/engine_opcodes.h"
+#include "sim/engine/engine_opcodes.h"
 
 namespace kalendo::sim {
 

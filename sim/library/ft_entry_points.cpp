@@ -1,8 +1,8 @@
-#include "sim/ft_entry_points.h"
+#include "sim/library/ft_entry_points.h"
 
 #include <cstring>
 
-#include "sim/simulated_library.h"
+#include "sim/library/simulated_library.h"
 
 using kalendo::FtDeviceListNode;
 using kalendo::FtHandle;

@@ -2,8 +2,8 @@
 // (not here: the loader lock is held), and saved and closed when the library is unloaded.
 #include <windows.h>
 
-#include "sim/evaluation_board.h"
-#include "sim/library_startup.h"
+#include "sim/control/evaluation_board.h"
+#include "sim/control/library_startup.h"
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     switch (reason) {

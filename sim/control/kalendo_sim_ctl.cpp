@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "sim/control_command.h"
-#include "sim/control_file.h"
+#include "sim/control/control_command.h"
+#include "sim/control/control_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "sim/device_list_text.h"
+#include "sim/library/device_list_text.h"
 
 #include <cerrno>
 #include <cstdio>

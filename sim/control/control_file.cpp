@@ -1,4 +1,4 @@
-#include "sim/control_file.h"
+#include "sim/control/control_file.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "sim/simulated_library.h"
+#include "sim/library/simulated_library.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "sim/control_command.h"
+#include "sim/control/control_command.h"
 
 #include <cerrno>
 #include <cmath>

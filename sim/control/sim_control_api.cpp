@@ -1,12 +1,12 @@
-#include "sim/sim_control_api.h"
+#include "sim/control/sim_control_api.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "sim/evaluation_board.h"
-#include "sim/library_startup.h"
+#include "sim/control/evaluation_board.h"
+#include "sim/control/library_startup.h"
 
 #if defined(KALENDO_SIM_HAVE_CHIPS)
 #include "sim/chips/evaluation_board_chips.h"

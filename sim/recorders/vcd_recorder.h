@@ -5,8 +5,8 @@
 
 #include <cstdio>
 
-#include "sim/i2c_bus.h"
-#include "sim/serial_engine.h"
+#include "sim/bus/i2c_bus.h"
+#include "sim/engine/serial_engine.h"
 
 namespace kalendo::sim {
 

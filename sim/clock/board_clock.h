@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "sim/sim_clock.h"
+#include "sim/clock/sim_clock.h"
 
 namespace kalendo::sim {
 

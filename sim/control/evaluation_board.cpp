@@ -1,11 +1,11 @@
-#include "sim/evaluation_board.h"
+#include "sim/control/evaluation_board.h"
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
-#include "sim/device_list_text.h"
+#include "sim/library/device_list_text.h"
 
 #if defined(KALENDO_SIM_HAVE_CHIPS)
 #include "sim/chips/evaluation_board_chips.h"

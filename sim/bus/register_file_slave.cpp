@@ -1,4 +1,4 @@
-#include "sim/register_file_slave.h"
+#include "sim/bus/register_file_slave.h"
 
 namespace kalendo::sim {
 

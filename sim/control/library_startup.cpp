@@ -1,4 +1,4 @@
-#include "sim/library_startup.h"
+#include "sim/control/library_startup.h"
 
 #include <atomic>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/evaluation_board.h"
+#include "sim/control/evaluation_board.h"
 
 namespace kalendo::sim {
 

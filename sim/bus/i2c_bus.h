@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sim/i2c_slave.h"
+#include "sim/bus/i2c_slave.h"
 
 namespace kalendo::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/vcd_recorder.h"
+#include "sim/recorders/vcd_recorder.h"
 
 namespace kalendo::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/i2c_bus.h"
+#include "sim/bus/i2c_bus.h"
 
 #include <algorithm>
 

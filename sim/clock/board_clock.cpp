@@ -1,4 +1,4 @@
-#include "sim/board_clock.h"
+#include "sim/clock/board_clock.h"
 
 namespace kalendo::sim {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/i2c_bus.h"
+#include "sim/bus/i2c_bus.h"
 
 namespace kalendo::sim {
 

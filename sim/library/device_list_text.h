@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/simulated_library.h"
+#include "sim/library/simulated_library.h"
 
 namespace kalendo::sim {
 

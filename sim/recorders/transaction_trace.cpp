@@ -1,4 +1,4 @@
-#include "sim/transaction_trace.h"
+#include "sim/recorders/transaction_trace.h"
 
 namespace kalendo::sim {
 

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "bridge/ft_library.h"
-#include "sim/board_clock.h"
-#include "sim/i2c_bus.h"
-#include "sim/i2c_slave.h"
-#include "sim/serial_engine.h"
+#include "sim/clock/board_clock.h"
+#include "sim/bus/i2c_bus.h"
+#include "sim/bus/i2c_slave.h"
+#include "sim/engine/serial_engine.h"
 
 namespace kalendo::sim {
 

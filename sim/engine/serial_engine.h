@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sim/i2c_bus.h"
+#include "sim/bus/i2c_bus.h"
 
 namespace kalendo::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/register_write_log.h"
+#include "sim/recorders/register_write_log.h"
 
 namespace kalendo::sim {
 

@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "sim/control_command.h"
-#include "sim/control_file.h"
-#include "sim/register_write_log.h"
-#include "sim/simulated_library.h"
-#include "sim/transaction_trace.h"
-#include "sim/vcd_recorder.h"
+#include "sim/control/control_command.h"
+#include "sim/control/control_file.h"
+#include "sim/recorders/register_write_log.h"
+#include "sim/library/simulated_library.h"
+#include "sim/recorders/transaction_trace.h"
+#include "sim/recorders/vcd_recorder.h"
 
 namespace kalendo::sim {
 
