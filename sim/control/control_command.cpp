@@ -91,6 +91,28 @@ bool ParseControlCommand(const std::string& line, ControlCommand* command, std::
         c.kind = verb == "fail-open" ? Kind::FailOpen : Kind::FailWrite;
         ok = args == 1 && ParseUnsigned(arg, 0xFFFFFFFFu, &c.value);
         usage = verb + " <status, 0 for none>";
+    } else if (verb == "short-read" || verb == "short-write") {
+        c.kind = verb == "short-read" ? Kind::ShortRead : Kind::ShortWrite;
+        uint32_t n = 0;
+        if (args == 1 && arg == "always") {
+            c.nth = -1;
+            ok = true;
+        } else if (args == 1 && arg == "off") {
+            c.nth = 0;
+            ok = true;
+        } else {
+            ok = args == 1 && ParseUnsigned(arg, 0xFFFFFFFFu, &n) && n > 0;
+            c.nth = n;
+        }
+        usage = verb + " <n from 1>|always|off";
+    } else if (verb == "in-use") {
+        c.kind = Kind::InUse;
+        ok = args == 2 && ParseUnsigned(words[1], 255, &c.value) && ParseOnOff(words[2], &c.on);
+        usage = "in-use <list position from 0> on|off";
+    } else if (verb == "answer-delay") {
+        c.kind = Kind::AnswerDelay;
+        ok = args == 1 && ParseUnsigned(arg, 60000, &c.value);
+        usage = "answer-delay <milliseconds 0-60000>";
     } else if (verb == "echo") {
         c.kind = Kind::Echo;
         ok = args == 1 && ParseOnOff(arg, &c.on);

@@ -11,6 +11,10 @@
 //   advance <milliseconds>       move the virtual clock on
 //   fail-open <status> | fail-write <status>   FT_Open / FT_Write return status (0: normal)
 //   echo on|off                  the engine answers invalid opcodes, or stays silent
+//   short-read <n>|always|off    the nth FT_Read from now (or every one) returns FT_OK with half
+//   short-write <n>|always|off   the nth FT_Write from now (or every one) writes only half
+//   in-use <position> on|off     the listed device at that position is open in another process
+//   answer-delay <milliseconds>  the board's answers reach the host this much later
 #pragma once
 
 #include <cstdint>
@@ -34,9 +38,14 @@ struct ControlCommand {
         FailOpen,
         FailWrite,
         Echo,
+        ShortRead,
+        ShortWrite,
+        InUse,
+        AnswerDelay,
     };
     Kind kind = Kind::Unplug;
-    uint32_t value = 0;  // address, milliseconds or status
+    uint32_t value = 0;  // address, milliseconds, status or list position
+    int64_t nth = 0;     // short transfers: the nth call from now, -1 every call, 0 none
     double number = 0;   // volts or degrees
     bool on = false;
 };

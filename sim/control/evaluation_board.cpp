@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "sim/library/device_list_text.h"
 
@@ -40,6 +41,10 @@ BoardOptions BoardOptionsFromEnvironment() {
     o.traceFile = Env("KALENDO_SIM_TRACE");
     o.vcdFile = Env("KALENDO_SIM_VCD");
     o.controlFile = Env("KALENDO_SIM_CONTROL");
+    o.shortRead = Env("KALENDO_SIM_SHORT_READ");
+    o.shortWrite = Env("KALENDO_SIM_SHORT_WRITE");
+    o.inUse = Env("KALENDO_SIM_IN_USE");
+    o.answerDelay = Env("KALENDO_SIM_ANSWER_DELAY");
     return o;
 }
 
@@ -136,6 +141,32 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
         }
     }
     controlFile_ = options.controlFile.empty() ? DefaultControlFile() : options.controlFile;
+
+    // The library's faults, in the words of the control commands; those not set are off.
+    library_.SetShortRead(0);
+    library_.SetShortWrite(0);
+    library_.SetAnswerDelayMs(0);
+    const auto fault = [&](const char* variable, const std::string& verb,
+                           const std::string& value) {
+        if (value.empty()) return;
+        ControlCommand command;
+        std::string problem;
+        if (!ParseControlCommand(verb + " " + value, &command, &problem) ||
+            !Execute(command, &problem)) {
+            report(std::string(variable) + " \"" + value + "\": " + problem + "; ignored");
+        }
+    };
+    fault("KALENDO_SIM_SHORT_READ", "short-read", options.shortRead);
+    fault("KALENDO_SIM_SHORT_WRITE", "short-write", options.shortWrite);
+    fault("KALENDO_SIM_ANSWER_DELAY", "answer-delay", options.answerDelay);
+    std::string positions = options.inUse;
+    for (char& ch : positions) {
+        if (ch == ',') ch = ' ';
+    }
+    std::istringstream list(positions);
+    for (std::string position; list >> position;) {
+        fault("KALENDO_SIM_IN_USE", "in-use", position + " on");
+    }
 }
 
 void EvaluationBoard::Shutdown() {
@@ -195,6 +226,22 @@ bool EvaluationBoard::Execute(const ControlCommand& c, std::string* error) {
             return true;
         case Kind::Echo:
             library_.SetEngineEcho(c.on);
+            return true;
+        case Kind::ShortRead:
+            library_.SetShortRead(c.nth);
+            return true;
+        case Kind::ShortWrite:
+            library_.SetShortWrite(c.nth);
+            return true;
+        case Kind::InUse:
+            if (c.value >= library_.DeviceList().size()) {
+                if (error) *error = "no device at list position " + std::to_string(c.value);
+                return false;
+            }
+            library_.SetInUse(c.value, c.on);
+            return true;
+        case Kind::AnswerDelay:
+            library_.SetAnswerDelayMs(c.value);
             return true;
         case Kind::Supply:
         case Kind::SupplyAuto:

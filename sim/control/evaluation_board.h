@@ -9,6 +9,9 @@
 //   KALENDO_SIM_TRACE    file that gets one line per I2C transaction
 //   KALENDO_SIM_VCD      file that gets the SCL/SDA/FOUT-gate waveform
 //   KALENDO_SIM_CONTROL  control file that other processes write commands to (default below)
+//   KALENDO_SIM_SHORT_READ / _SHORT_WRITE  n or "always": short transfers (control_command.h)
+//   KALENDO_SIM_IN_USE   list positions, separated by ',', of devices open in another process
+//   KALENDO_SIM_ANSWER_DELAY  milliseconds the board's answers come late
 #pragma once
 
 #include <atomic>
@@ -36,6 +39,10 @@ struct BoardOptions {
     std::string traceFile;    // empty: no trace
     std::string vcdFile;      // empty: no waveform
     std::string controlFile;  // empty: DefaultControlFile()
+    std::string shortRead;    // the library's faults, as the control commands spell them
+    std::string shortWrite;
+    std::string inUse;  // list positions separated by ','
+    std::string answerDelay;
 };
 
 BoardOptions BoardOptionsFromEnvironment();

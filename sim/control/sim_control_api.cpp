@@ -19,13 +19,15 @@ using kalendo::sim::Simulator;
 
 namespace {
 
-int Run(ControlCommand::Kind kind, uint32_t value = 0, double number = 0, bool on = false) {
+int Run(ControlCommand::Kind kind, uint32_t value = 0, double number = 0, bool on = false,
+        int64_t nth = 0) {
     EnsureBoardStarted();
     ControlCommand c;
     c.kind = kind;
     c.value = value;
     c.number = number;
     c.on = on;
+    c.nth = nth;
     return Board().Execute(c, nullptr) ? 1 : 0;
 }
 
@@ -60,6 +62,20 @@ int KalendoSim_SetFailWrite(unsigned status) {
 }
 int KalendoSim_SetEngineEcho(int on) {
     return Run(ControlCommand::Kind::Echo, 0, 0, on != 0);
+}
+
+int KalendoSim_SetShortRead(int nth) {
+    return Run(ControlCommand::Kind::ShortRead, 0, 0, false, nth);
+}
+int KalendoSim_SetShortWrite(int nth) {
+    return Run(ControlCommand::Kind::ShortWrite, 0, 0, false, nth);
+}
+int KalendoSim_SetInUse(unsigned position, int on) {
+    return Run(ControlCommand::Kind::InUse, position, 0, on != 0);
+}
+int KalendoSim_SetAnswerDelayMs(unsigned ms) {
+    if (ms > 60000) return 0;
+    return Run(ControlCommand::Kind::AnswerDelay, ms);
 }
 
 int KalendoSim_UseVirtualClock(int on) {

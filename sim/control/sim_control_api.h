@@ -21,6 +21,17 @@ int KalendoSim_SetFailOpen(unsigned status);
 int KalendoSim_SetFailWrite(unsigned status);
 /* on = 0: the engine no longer answers invalid opcodes, so synchronisation never succeeds. */
 int KalendoSim_SetEngineEcho(int on);
+/* Short transfers, FT_OK with fewer bytes: nth > 0 strikes the nth FT_Read / FT_Write from now,
+ * nth < 0 every one from now on, 0 none. A short read returns half the bytes asked for (rounded
+ * down) once they have arrived, the rest staying queued; a short write hands only the first half
+ * of the bytes to the engine. */
+int KalendoSim_SetShortRead(int nth);
+int KalendoSim_SetShortWrite(int nth);
+/* The device at this position (from 0) of the configured USB list is open in another process
+ * (on = 1): listed with only its open flag, FT_Open refused with status 3. */
+int KalendoSim_SetInUse(unsigned position, int on);
+/* The board's answers reach the host ms later than the engine produces them (0: none). */
+int KalendoSim_SetAnswerDelayMs(unsigned ms);
 
 /* Time: switch to the virtual clock (it starts at the present time) and move it on. */
 int KalendoSim_UseVirtualClock(int on);
@@ -63,6 +74,7 @@ typedef int (*KalendoSim_UnsignedFn)(unsigned);
 typedef int (*KalendoSim_IntFn)(int);
 typedef int (*KalendoSim_DoubleFn)(double);
 typedef int (*KalendoSim_SetAddressAckFn)(unsigned, int);
+typedef int (*KalendoSim_SetInUseFn)(unsigned, int);
 typedef int (*KalendoSim_GetSupplyVoltageFn)(double*);
 typedef int (*KalendoSim_GetUpperPortFn)(unsigned char*, unsigned char*);
 typedef int (*KalendoSim_GetLastRegisterWriteFn)(unsigned, unsigned, unsigned char*, int);

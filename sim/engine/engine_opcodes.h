@@ -26,7 +26,7 @@ enum EngineCommand : uint8_t {
     kLoopbackOn = 0x84,    // data-in reads data-out internally
     kLoopbackOff = 0x85,
     kSetClockDivisor = 0x86,  // low byte, high byte
-    kSendImmediate = 0x87,    // flush the answer to the host: nothing to do here
+    kSendImmediate = 0x87,    // the chip sends its waiting answers to the host now
     kDivideBy5Off = 0x8A,     // master clock 60 MHz
     kDivideBy5On = 0x8B,      // master clock 12 MHz
     kThreePhaseOn = 0x8C,     // each bit takes three clock phases, data held through the last

@@ -186,6 +186,7 @@ void SerialEngine::Execute(const uint8_t* p, size_t length) {
             divisor_ = static_cast<uint16_t>(p[1] | p[2] << 8);
             break;
         case kSendImmediate:
+            if (answerSink_) answerSink_->OnSendImmediate(wirePs_);
             break;
         case kDivideBy5Off:
             divideBy5_ = false;
@@ -270,6 +271,14 @@ void SerialEngine::ClockBits(int bits, bool write, uint8_t writeByte, bool read,
         }
     }
     if (readByte) *readByte = result;
+}
+
+void SerialEngine::Answer(uint8_t byte) {
+    if (answerSink_) {
+        answerSink_->OnAnswer(wirePs_, byte);
+    } else {
+        answer_.push_back(byte);
+    }
 }
 
 bool SerialEngine::SampleDataIn() const {

@@ -19,6 +19,15 @@ class HighPortObserver {
     virtual void OnHighPort(int64_t ps, uint8_t value, uint8_t direction) = 0;
 };
 
+// Told about every answer byte as the engine produces it, and about send-immediate commands
+// (the chip's USB side, which decides when the host sees the answers).
+class AnswerSink {
+  public:
+    virtual ~AnswerSink() = default;
+    virtual void OnAnswer(int64_t ps, uint8_t byte) = 0;
+    virtual void OnSendImmediate(int64_t ps) = 0;
+};
+
 // Wire time per command that is not a shift: about a dozen master-clock cycles of the 60 MHz
 // engine. Repeating a pin-state command is how the program makes hold times (20 repeats = 4 us).
 constexpr int64_t kCommandPs = 200'000;
@@ -35,7 +44,10 @@ class SerialEngine {
     // Bytes from the host. Complete commands run at once; a partial one waits for the rest.
     void Write(const uint8_t* data, size_t count);
 
-    // Answers waiting for the host.
+    // With a sink, answers go to it instead of the engine's own queue below.
+    void SetAnswerSink(AnswerSink* sink) { answerSink_ = sink; }
+
+    // Answers waiting for the host (without a sink).
     size_t Pending() const { return answer_.size() - answerRead_; }
     size_t Read(uint8_t* out, size_t count);
     void PurgeAnswers();   // host receive buffer
@@ -71,10 +83,11 @@ class SerialEngine {
                    uint8_t flags);
     void ApplyPins();
     bool SampleDataIn() const;
-    void Answer(uint8_t byte) { answer_.push_back(byte); }
+    void Answer(uint8_t byte);
 
     I2cBus& bus_;
     HighPortObserver* highObserver_ = nullptr;
+    AnswerSink* answerSink_ = nullptr;
 
     std::vector<uint8_t> partial_;  // command bytes still waiting for the rest of a command
     std::vector<uint8_t> answer_;

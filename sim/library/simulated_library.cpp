@@ -1,7 +1,9 @@
 #include "sim/library/simulated_library.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace kalendo::sim {
 
@@ -27,6 +29,9 @@ void CopyText(char* out, size_t capacity, const std::string& text) {
     std::memset(out + n, 0, capacity - n);
 }
 
+// Host time a status poll stands for on the virtual clock.
+constexpr int64_t kPollPs = 1'000'000'000;
+
 uint64_t P(const void* p) {
     return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p));
 }
@@ -41,12 +46,12 @@ struct SimulatedLibrary::Device {
     UsbDeviceEntry listing;
     std::unique_ptr<I2cBus> ownBus;  // devices other than the board: an empty bus
     std::unique_ptr<SerialEngine> engine;
+    AnswerDelivery delivery;  // between the engine and the host
     bool plugged = true;
     uint32_t generation = 0;
     bool open = false;
     uintptr_t handle = 0;
     uint8_t bitMode = 0;
-    uint8_t latencyMs = 16;
     uint32_t readTimeoutMs = 0;
     uint32_t writeTimeoutMs = 0;
 };
@@ -71,6 +76,10 @@ void SimulatedLibrary::Reset() {
     for (int a = 0; a < 128; ++a) boardBus_.SetAddressAcknowledge(static_cast<uint8_t>(a), true);
     boardBus_.ResetDecoder();
     failOpen_ = failWrite_ = kFtOk;
+    shortRead_.Set(0);
+    shortWrite_.Set(0);
+    inUse_.clear();
+    answerDelayMs_ = 0;
     engineEcho_ = true;
     clock_.UseVirtual(false);
     recording_ = false;
@@ -96,9 +105,20 @@ void SimulatedLibrary::RebuildDevices() {
             d->engine = std::make_unique<SerialEngine>(*d->ownBus);
         }
         d->engine->SetAnswerInvalidOpcodes(engineEcho_);
+        d->engine->SetAnswerSink(&d->delivery);
+        d->delivery.Reset(clock_.NowPs());
         devices_.push_back(std::move(d));
     }
+    inUse_.assign(devices_.size(), false);
+    ApplyAnswerDelay();
     boardBus_.ResetDecoder();
+}
+
+void SimulatedLibrary::ApplyAnswerDelay() {
+    for (size_t i = 0; i < devices_.size(); ++i) {
+        devices_[i]->delivery.SetExtraDelayPs(
+            i == boardIndex_ ? int64_t{answerDelayMs_} * 1'000'000'000 : 0);
+    }
 }
 
 void SimulatedLibrary::SetDeviceList(const std::vector<UsbDeviceEntry>& devices) {
@@ -132,6 +152,7 @@ void SimulatedLibrary::PlugBack() {
     d.plugged = true;
     d.bitMode = 0;
     d.engine->Reset();
+    d.delivery.Reset(clock_.NowPs());
     boardBus_.ResetDecoder();
 }
 
@@ -166,6 +187,27 @@ void SimulatedLibrary::SetFailOpen(FtStatus status) {
 void SimulatedLibrary::SetFailWrite(FtStatus status) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     failWrite_ = status;
+}
+
+void SimulatedLibrary::SetShortRead(int64_t nth) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    shortRead_.Set(nth);
+}
+
+void SimulatedLibrary::SetShortWrite(int64_t nth) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    shortWrite_.Set(nth);
+}
+
+void SimulatedLibrary::SetInUse(size_t position, bool on) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (position < inUse_.size()) inUse_[position] = on;
+}
+
+void SimulatedLibrary::SetAnswerDelayMs(uint32_t ms) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    answerDelayMs_ = ms;
+    ApplyAnswerDelay();
 }
 
 void SimulatedLibrary::SetEngineEcho(bool on) {
@@ -233,9 +275,9 @@ FtStatus SimulatedLibrary::Lookup(FtHandle handle, Device** device) {
 }
 
 // Every entry point first runs the hook (outside the lock: it may call the control half).
-#define KALENDO_SIM_ENTER(name, ...)                    \
-    if (beforeEachCall_) beforeEachCall_();             \
-    std::lock_guard<std::recursive_mutex> lock(mutex_); \
+#define KALENDO_SIM_ENTER(name, ...)                     \
+    if (beforeEachCall_) beforeEachCall_();              \
+    std::unique_lock<std::recursive_mutex> lock(mutex_); \
     BeginCall(name, {__VA_ARGS__})
 
 FtStatus SimulatedLibrary::GetLibraryVersion(uint32_t* version) {
@@ -261,6 +303,12 @@ FtStatus SimulatedLibrary::GetDeviceInfoList(FtDeviceListNode* records, uint32_t
     for (uint32_t i = 0; i < n; ++i) {
         const Device& d = *devices_[visible[i]];
         FtDeviceListNode& r = records[i];
+        if (inUse_[visible[i]] && !d.open) {
+            // Open in another process: the library tells nothing but that.
+            r = FtDeviceListNode{};
+            r.flags = 1;
+            continue;
+        }
         r.flags = d.open ? 1 : 0;
         r.type = d.listing.type;
         r.id = UsbIdFor(d.listing.type);
@@ -283,11 +331,13 @@ FtStatus SimulatedLibrary::Open(int position, FtHandle* handle) {
         return kFtDeviceNotFound;
     }
     Device& d = *devices_[visible[static_cast<size_t>(position)]];
-    if (d.open) return kFtDeviceNotOpened;
+    if (d.open || inUse_[visible[static_cast<size_t>(position)]]) return kFtDeviceNotOpened;
     d.open = true;
     d.handle = nextHandle_++;
     d.bitMode = 0;
     d.engine->Reset();
+    d.delivery.Reset(clock_.NowPs());
+    d.delivery.SetLatencyMs(16, clock_.NowPs());
     handles_[d.handle] = OpenHandle{visible[static_cast<size_t>(position)], d.generation};
     *handle = reinterpret_cast<FtHandle>(d.handle);
     return kFtOk;
@@ -312,6 +362,7 @@ FtStatus SimulatedLibrary::ResetDevice(FtHandle handle) {
     if (FtStatus s = Lookup(handle, &d)) return s;
     d->engine->PurgeAnswers();
     d->engine->PurgeCommands();
+    d->delivery.Purge();
     return kFtOk;
 }
 
@@ -319,7 +370,10 @@ FtStatus SimulatedLibrary::Purge(FtHandle handle, uint32_t mask) {
     KALENDO_SIM_ENTER("FT_Purge", P(handle), mask);
     Device* d = nullptr;
     if (FtStatus s = Lookup(handle, &d)) return s;
-    if (mask & kFtPurgeRx) d->engine->PurgeAnswers();
+    if (mask & kFtPurgeRx) {
+        d->engine->PurgeAnswers();
+        d->delivery.Purge();
+    }
     if (mask & kFtPurgeTx) d->engine->PurgeCommands();
     return kFtOk;
 }
@@ -350,7 +404,7 @@ FtStatus SimulatedLibrary::SetLatencyTimer(FtHandle handle, uint8_t ms) {
     KALENDO_SIM_ENTER("FT_SetLatencyTimer", P(handle), ms);
     Device* d = nullptr;
     if (FtStatus s = Lookup(handle, &d)) return s;
-    d->latencyMs = ms;
+    d->delivery.SetLatencyMs(ms, clock_.NowPs());
     return kFtOk;
 }
 
@@ -372,7 +426,15 @@ FtStatus SimulatedLibrary::GetQueueStatus(FtHandle handle, uint32_t* waiting) {
     *waiting = 0;
     Device* d = nullptr;
     if (FtStatus s = Lookup(handle, &d)) return s;
-    *waiting = static_cast<uint32_t>(d->engine->Pending());
+    const int64_t now = clock_.NowPs();
+    const size_t arrived = d->delivery.Arrived(now);
+    *waiting = static_cast<uint32_t>(arrived);
+    // On the virtual clock the host's time between polls is invisible to the board: a poll
+    // while the chip still holds answers stands for up to 1 ms of it.
+    if (clock_.IsVirtual() && d->delivery.Held(now) > 0) {
+        const int64_t next = d->delivery.TimeWhenArrived(arrived + 1, now);
+        clock_.AdvanceToPs(std::min(now + kPollPs, next));
+    }
     return kFtOk;
 }
 
@@ -381,21 +443,47 @@ FtStatus SimulatedLibrary::GetLatencyTimer(FtHandle handle, uint8_t* ms) {
     if (!ms) return kFtInvalidParameter;
     Device* d = nullptr;
     if (FtStatus s = Lookup(handle, &d)) return s;
-    *ms = d->latencyMs;
+    *ms = d->delivery.LatencyMs();
     return kFtOk;
 }
 
-// Answers are ready as soon as the engine has produced them. A read asking for more than there
-// is returns what there is; on the virtual clock the read time-out has then passed. Nothing ever
-// blocks the caller for real time.
+// Waits on the board's clock until count bytes have arrived or the read time-out has passed,
+// then returns FT_OK with what there is. On the real clock the caller sleeps (the lock is let
+// go meanwhile, so the control half stays usable); on the virtual clock the clock moves on to
+// the arrival or the time-out. Without a time-out set, a read for more than the engine has
+// produced returns once what it produced has arrived (the real library would wait forever).
 FtStatus SimulatedLibrary::Read(FtHandle handle, void* buffer, uint32_t count, uint32_t* read) {
     KALENDO_SIM_ENTER("FT_Read", P(handle), P(buffer), count, P(read));
     if (!read || (!buffer && count)) return kFtInvalidParameter;
     *read = 0;
     Device* d = nullptr;
     if (FtStatus s = Lookup(handle, &d)) return s;
-    *read = static_cast<uint32_t>(d->engine->Read(static_cast<uint8_t*>(buffer), count));
-    if (*read < count) clock_.AdvanceMs(d->readTimeoutMs);
+    const uint32_t wanted = shortRead_.Strikes() ? count / 2 : count;
+    const int64_t deadline = d->readTimeoutMs
+                                 ? clock_.NowPs() + int64_t{d->readTimeoutMs} * 1'000'000'000
+                                 : AnswerDelivery::kNever;
+    for (;;) {
+        const int64_t now = clock_.NowPs();
+        if (d->delivery.Arrived(now) >= wanted || now >= deadline) break;
+        int64_t wake = std::min(deadline, d->delivery.TimeWhenArrived(wanted, now));
+        if (wake == AnswerDelivery::kNever) {
+            // No time-out and not enough coming: what has been produced, once it is here.
+            const size_t all = d->delivery.Arrived(now) + d->delivery.Held(now);
+            if (d->delivery.Arrived(now) == all) break;
+            wake = d->delivery.TimeWhenArrived(all, now);
+        }
+        if (clock_.IsVirtual()) {
+            clock_.AdvanceToPs(wake);
+            continue;
+        }
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::nanoseconds((wake - now + 999) / 1000));
+        lock.lock();
+        // The device may have gone while the lock was free.
+        if (FtStatus s = Lookup(handle, &d)) return s;
+    }
+    *read = static_cast<uint32_t>(
+        d->delivery.Take(static_cast<uint8_t*>(buffer), wanted, clock_.NowPs()));
     return kFtOk;
 }
 
@@ -409,12 +497,13 @@ FtStatus SimulatedLibrary::Write(FtHandle handle, const void* buffer, uint32_t c
     const auto* bytes = static_cast<const uint8_t*>(buffer);
     if (recording_) writes_.emplace_back(bytes, bytes + count);
     if (failWrite_ != kFtOk) return failWrite_;
+    const uint32_t sent = shortWrite_.Strikes() ? count / 2 : count;
     if (d->bitMode == kFtBitModeSerialEngine) {
         d->engine->CatchUpWireTime(clock_.NowPs());
-        d->engine->Write(bytes, count);
+        d->engine->Write(bytes, sent);
         clock_.AdvanceToPs(d->engine->WireTimePs());
     }
-    *written = count;
+    *written = sent;
     return kFtOk;
 }
 

@@ -14,6 +14,8 @@
 
 #include "bridge/ft_library.h"
 #include "sim/clock/board_clock.h"
+#include "sim/engine/answer_delivery.h"
+#include "sim/library/call_fault.h"
 #include "sim/bus/i2c_bus.h"
 #include "sim/bus/i2c_slave.h"
 #include "sim/engine/serial_engine.h"
@@ -76,6 +78,17 @@ class SimulatedLibrary {
     // Faults: a non-zero status makes every later FT_Open / FT_Write return it.
     void SetFailOpen(FtStatus status);
     void SetFailWrite(FtStatus status);
+    // Transfers the library documents as possible, FT_OK with fewer bytes: nth > 0 strikes the
+    // nth call from now, below 0 every call, 0 none. A short read returns half the bytes asked
+    // for (rounded down) as soon as they have arrived; the rest stay queued. A short write hands
+    // the first half of the bytes to the engine; the rest are never sent.
+    void SetShortRead(int64_t nth);
+    void SetShortWrite(int64_t nth);
+    // The device at this position of the configured list is open in another process: its list
+    // record carries only the open flag and FT_Open refuses it (kFtDeviceNotOpened).
+    void SetInUse(size_t position, bool on);
+    // The board's answers reach the chip's transmit buffer this much later than produced.
+    void SetAnswerDelayMs(uint32_t ms);
     // Off: the engines swallow invalid opcodes, so an echo of 0xFA and the opcode never comes.
     void SetEngineEcho(bool on);
 
@@ -126,6 +139,7 @@ class SimulatedLibrary {
     };
 
     void BeginCall(const char* name, std::initializer_list<uint64_t> args);
+    void ApplyAnswerDelay();
     void RebuildDevices();
     std::vector<size_t> VisibleDevices() const;
     // Resolves an open handle: kFtInvalidHandle when unknown, kFtIoError when the device has
@@ -144,6 +158,10 @@ class SimulatedLibrary {
     std::vector<I2cSlave*> slaves_;
     FtStatus failOpen_ = kFtOk;
     FtStatus failWrite_ = kFtOk;
+    CallFault shortRead_;
+    CallFault shortWrite_;
+    std::vector<bool> inUse_;
+    uint32_t answerDelayMs_ = 0;
     bool engineEcho_ = true;
     bool recording_ = false;
     std::vector<LibraryCall> calls_;

@@ -47,8 +47,11 @@ FtLibrary Bind() {
 
 class SimulatedLibraryTest : public ::testing::Test {
   protected:
+    // The virtual clock: a read waits for the latency timer or its time-out without real time
+    // passing.
     void SetUp() override {
         Simulator().Reset();
+        Simulator().Clock().UseVirtual(true);
         Simulator().AttachSlave(&chip);
         ft = Bind();
     }
@@ -66,12 +69,11 @@ class SimulatedLibraryTest : public ::testing::Test {
         uint32_t written = 0;
         return ft.Write(h, bytes.data(), static_cast<uint32_t>(bytes.size()), &written);
     }
-    Bytes ReadAll(FtHandle h) {
-        uint32_t waiting = 0;
-        EXPECT_EQ(ft.GetQueueStatus(h, &waiting), kFtOk);
-        Bytes out(waiting);
+    // Reads up to count bytes: all of them, or what came before the read time-out.
+    Bytes Receive(FtHandle h, uint32_t count) {
+        Bytes out(count);
         uint32_t read = 0;
-        EXPECT_EQ(ft.Read(h, out.data(), waiting, &read), kFtOk);
+        EXPECT_EQ(ft.Read(h, out.data(), count, &read), kFtOk);
         out.resize(read);
         return out;
     }
@@ -136,7 +138,7 @@ TEST_F(SimulatedLibraryTest, OtherDevicesOpenWithAnEmptyBus) {
         b.insert(b.end(), w.begin(), w.end());
         ASSERT_EQ(Send(h, b), kFtOk);
         const uint8_t expectedAck = position == 2 ? 0 : 1;
-        EXPECT_EQ(ReadAll(h), (Bytes(3, expectedAck))) << "position " << position;
+        EXPECT_EQ(Receive(h, 4), (Bytes(3, expectedAck))) << "position " << position;
         ft.Close(h);
     }
 }
@@ -145,14 +147,14 @@ TEST_F(SimulatedLibraryTest, EngineCommandsOnlyAfterSerialEngineMode) {
     FtHandle h = nullptr;
     ASSERT_EQ(ft.Open(0, &h), kFtOk);
     ASSERT_EQ(Send(h, {0xAA}), kFtOk);
-    EXPECT_TRUE(ReadAll(h).empty());
+    EXPECT_TRUE(Receive(h, 1).empty());
     ASSERT_EQ(ft.SetBitMode(h, 0, 2), kFtOk);
     ASSERT_EQ(Send(h, {0xAA}), kFtOk);
-    EXPECT_EQ(ReadAll(h), (Bytes{0xFA, 0xAA}));
+    EXPECT_EQ(Receive(h, 3), (Bytes{0xFA, 0xAA}));
 
     Simulator().SetEngineEcho(false);
     ASSERT_EQ(Send(h, {0xAA, 0xAB}), kFtOk);
-    EXPECT_TRUE(ReadAll(h).empty());
+    EXPECT_TRUE(Receive(h, 1).empty());
 }
 
 TEST_F(SimulatedLibraryTest, UnplugFailsOpenHandlesUntilReopenedAfterPlugBack) {
@@ -172,7 +174,7 @@ TEST_F(SimulatedLibraryTest, UnplugFailsOpenHandlesUntilReopenedAfterPlugBack) {
     FtHandle fresh = OpenEngine();
     ASSERT_EQ(Send(fresh, burst::Setup(true)), kFtOk);
     ASSERT_EQ(Send(fresh, burst::RegisterWrite(0x32, 0x02, {0x77})), kFtOk);
-    EXPECT_EQ(ReadAll(fresh), (Bytes{0, 0, 0}));
+    EXPECT_EQ(Receive(fresh, 3), (Bytes{0, 0, 0}));
     EXPECT_EQ(chip.At(2), 0x77);
 }
 
@@ -194,10 +196,107 @@ TEST_F(SimulatedLibraryTest, InjectedFaultsAndSilencedAddress) {
     Simulator().SetAddressAcknowledge(0x32, false);
     ASSERT_EQ(Send(h, burst::Setup(true)), kFtOk);
     ASSERT_EQ(Send(h, write), kFtOk);
-    EXPECT_EQ(ReadAll(h), (Bytes{1, 1, 1}));
+    EXPECT_EQ(Receive(h, 3), (Bytes{1, 1, 1}));
     Simulator().SetAddressAcknowledge(0x32, true);
     ASSERT_EQ(Send(h, write), kFtOk);
-    EXPECT_EQ(ReadAll(h), (Bytes{0, 0, 0}));
+    EXPECT_EQ(Receive(h, 3), (Bytes{0, 0, 0}));
+}
+
+// Short transfers come back FT_OK with fewer bytes, at the nth call from the moment they are set
+// or at every call. Each row: the fault, then the bytes each of four calls moves (8 asked).
+TEST_F(SimulatedLibraryTest, ShortTransfersAtTheNthCallOrEveryCall) {
+    struct Row {
+        const char* name;
+        bool read;
+        int64_t nth;
+        std::vector<uint32_t> moved;
+    };
+    const Row rows[] = {
+        {"no fault", true, 0, {8, 8, 8, 8}},      {"third read", true, 3, {8, 8, 4, 8}},
+        {"every read", true, -1, {4, 4, 4, 4}},   {"first write", false, 1, {4, 8, 8, 8}},
+        {"every write", false, -1, {4, 4, 4, 4}},
+    };
+    // Eight invalid opcodes answer sixteen bytes: enough for every read of a row.
+    const Bytes eight(8, 0xAA);
+    for (const Row& row : rows) {
+        Simulator().Reset();
+        Simulator().Clock().UseVirtual(true);
+        FtHandle h = OpenEngine();
+        if (row.read) {
+            for (int i = 0; i < 4; ++i) ASSERT_EQ(Send(h, eight), kFtOk);
+            Simulator().SetShortRead(row.nth);
+        } else {
+            Simulator().SetShortWrite(row.nth);
+        }
+        std::vector<uint32_t> moved;
+        Bytes received;
+        for (int i = 0; i < 4; ++i) {
+            uint8_t buffer[8] = {};
+            uint32_t n = 0;
+            const FtStatus status =
+                row.read ? ft.Read(h, buffer, 8, &n) : ft.Write(h, eight.data(), 8, &n);
+            EXPECT_EQ(status, kFtOk) << row.name;
+            moved.push_back(n);
+            received.insert(received.end(), buffer, buffer + n);
+        }
+        EXPECT_EQ(moved, row.moved) << row.name;
+        if (row.read) {
+            // Nothing lost: what a short read left behind comes with the next read.
+            for (size_t i = 0; i < received.size(); ++i) {
+                EXPECT_EQ(received[i], i % 2 ? 0xAA : 0xFA) << row.name << " byte " << i;
+            }
+        } else {
+            // Only what was written reached the engine: one answer pair per opcode.
+            uint32_t total = 0;
+            for (uint32_t n : moved) total += n;
+            EXPECT_EQ(Receive(h, 64).size(), 2 * total) << row.name;
+        }
+    }
+}
+
+// A device open in another process: its record carries the open flag and nothing else, and
+// FT_Open refuses it, while the other devices stay usable.
+TEST_F(SimulatedLibraryTest, DeviceInUseElsewhereListsOnlyItsFlagsAndDoesNotOpen) {
+    Simulator().SetDeviceList({{6, 0x11, "Dual RS232-HS A", "A"}, {8, 0x21, "UM232H", "C"}});
+    Simulator().SetInUse(1, true);
+    const auto records = List();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].flags, 1u);
+    EXPECT_EQ(records[1].type, 0u);
+    EXPECT_EQ(records[1].id, 0u);
+    EXPECT_EQ(records[1].locationId, 0u);
+    EXPECT_STREQ(records[1].serialNumber, "");
+    EXPECT_STREQ(records[1].description, "");
+    EXPECT_EQ(records[1].handle, nullptr);
+    EXPECT_STREQ(records[0].description, "Dual RS232-HS A") << "the other device is listed";
+
+    FtHandle h = reinterpret_cast<FtHandle>(1);
+    EXPECT_EQ(ft.Open(1, &h), kFtDeviceNotOpened);
+    EXPECT_EQ(h, nullptr);
+    ASSERT_EQ(ft.Open(0, &h), kFtOk);
+    ft.Close(h);
+
+    Simulator().SetInUse(1, false);
+    EXPECT_STREQ(List()[1].description, "UM232H");
+    ASSERT_EQ(ft.Open(1, &h), kFtOk);
+}
+
+// A slow device: its answers reach the host the set delay later, at the latency timer's next
+// expiry after that.
+TEST_F(SimulatedLibraryTest, AnswerDelayHoldsTheBoardsAnswers) {
+    for (uint32_t delayMs : {0u, 7u, 40u}) {
+        Simulator().Reset();
+        Simulator().Clock().UseVirtual(true);
+        Simulator().SetAnswerDelayMs(delayMs);
+        FtHandle h = OpenEngine();
+        ASSERT_EQ(ft.SetLatencyTimer(h, 2), kFtOk);
+        const int64_t start = Simulator().Clock().NowMicros();
+        ASSERT_EQ(Send(h, {0xAA}), kFtOk);
+        EXPECT_EQ(Receive(h, 2), (Bytes{0xFA, 0xAA})) << delayMs;
+        const int64_t waited = Simulator().Clock().NowMicros() - start;
+        EXPECT_GE(waited, int64_t{delayMs} * 1000) << delayMs;
+        EXPECT_LE(waited, int64_t{delayMs} * 1000 + 2000) << delayMs;
+    }
 }
 
 TEST_F(SimulatedLibraryTest, RecorderKeepsCallsAndWrittenBytes) {
