@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "sim/library/ft_entry_points.h"
@@ -318,21 +319,107 @@ TEST_F(SimulatedLibraryTest, RecorderKeepsCallsAndWrittenBytes) {
     EXPECT_EQ(Simulator().Writes()[0], write);
 }
 
-// A read for more than the engine produced returns what there is at once; on the virtual
-// clock the read time-out has passed.
-TEST_F(SimulatedLibraryTest, ShortReadReturnsAtOnceAndSpendsTheTimeoutVirtually) {
+// When answers reach the host: at the latency timer's next expiry after they were produced (the
+// timer runs from the open, or from FT_SetLatencyTimer, and restarts at every send), at once
+// when a full packet of 510 bytes waits, or at a send-immediate command. Each row: latency
+// (0: the library's 16 ms), virtual time passing before the write, the bytes written, the
+// bytes read, and when the last of them arrives, in microseconds after the latency was set.
+TEST_F(SimulatedLibraryTest, AnswersArriveAtTheLatencyTimerAFullPacketOrSendImmediate) {
+    struct Row {
+        const char* name;
+        uint8_t latencyMs;
+        int64_t idleUs;
+        Bytes bytes;
+        uint32_t read;
+        int64_t arrivesFromUs;
+        int64_t arrivesToUs;
+    };
+    const Bytes fullPacket(255, 0xAA);  // 510 answer bytes
+    Bytes packetAndOne = fullPacket;
+    packetAndOne.push_back(0xAB);
+    const Row rows[] = {
+        {"default latency", 0, 0, {0xAA}, 2, 16'000, 16'000},
+        {"2 ms latency", 2, 0, {0xAA}, 2, 2'000, 2'000},
+        {"produced between expiries", 2, 2'500, {0xAA}, 2, 4'000, 4'000},
+        {"send immediate", 16, 0, {0xAA, 0x87}, 2, 0, 5},
+        {"full packet", 16, 0, fullPacket, 510, 0, 200},
+        {"after a full packet the timer restarts", 16, 0, packetAndOne, 512, 16'000, 16'200},
+    };
+    for (const Row& row : rows) {
+        Simulator().Reset();
+        Simulator().Clock().UseVirtual(true);
+        FtHandle h = OpenEngine();
+        const int64_t start = Simulator().Clock().NowMicros();
+        if (row.latencyMs) ASSERT_EQ(ft.SetLatencyTimer(h, row.latencyMs), kFtOk);
+        Simulator().Clock().AdvancePs(row.idleUs * 1'000'000);
+        ASSERT_EQ(Send(h, row.bytes), kFtOk);
+        EXPECT_EQ(Receive(h, row.read).size(), row.read) << row.name;
+        const int64_t arrived = Simulator().Clock().NowMicros() - start;
+        EXPECT_GE(arrived, row.arrivesFromUs) << row.name;
+        EXPECT_LE(arrived, row.arrivesToUs) << row.name;
+    }
+}
+
+// The queue status counts what has arrived, not what the engine has produced. On the virtual
+// clock each poll while the chip holds answers stands for up to 1 ms; on the real clock the
+// answer comes after the latency timer by itself.
+TEST_F(SimulatedLibraryTest, QueueStatusCountsOnlyArrivedBytes) {
     FtHandle h = OpenEngine();
-    Simulator().Clock().UseVirtual(true);
-    const int64_t before = Simulator().Clock().NowMicros();
+    ASSERT_EQ(ft.SetLatencyTimer(h, 5), kFtOk);
+    ASSERT_EQ(Send(h, {0xAA, 0xAB}), kFtOk);
+    std::vector<uint32_t> polls;
+    for (int i = 0; i < 7; ++i) {
+        uint32_t waiting = 99;
+        ASSERT_EQ(ft.GetQueueStatus(h, &waiting), kFtOk);
+        polls.push_back(waiting);
+    }
+    EXPECT_EQ(polls, (std::vector<uint32_t>{0, 0, 0, 0, 0, 4, 4}));
+
+    Simulator().Clock().UseVirtual(false);
     ASSERT_EQ(Send(h, {0xAA}), kFtOk);
-    uint8_t buffer[8] = {};
-    uint32_t read = 0;
-    const auto realStart = std::chrono::steady_clock::now();
-    ASSERT_EQ(ft.Read(h, buffer, sizeof buffer, &read), kFtOk);
-    EXPECT_LT(std::chrono::steady_clock::now() - realStart, std::chrono::seconds(1));
-    EXPECT_EQ(read, 2u);
-    EXPECT_EQ(buffer[0], 0xFA);
-    EXPECT_GE(Simulator().Clock().NowMicros() - before, 5'000'000);
+    uint32_t waiting = 0;
+    ASSERT_EQ(ft.GetQueueStatus(h, &waiting), kFtOk);
+    EXPECT_EQ(waiting, 4u) << "the new answer has not arrived yet";
+    std::this_thread::sleep_for(std::chrono::milliseconds(12));
+    ASSERT_EQ(ft.GetQueueStatus(h, &waiting), kFtOk);
+    EXPECT_EQ(waiting, 6u);
+}
+
+// FT_Read waits until its count has arrived or its time-out has passed, then returns FT_OK with
+// what there is: on the virtual clock without real waiting, on the real clock for real.
+TEST_F(SimulatedLibraryTest, ReadWaitsForItsCountOrTheTimeOut) {
+    struct Row {
+        const char* name;
+        bool virtualClock;
+        uint32_t timeoutMs;
+        uint32_t asked;
+        uint32_t got;
+        int64_t tookFromMs;  // on the board's clock
+        int64_t tookToMs;
+    };
+    const Row rows[] = {
+        {"count arrives at the latency timer", true, 5000, 2, 2, 2, 2},
+        {"more than comes: short at the time-out", true, 5000, 8, 2, 5000, 5000},
+        {"short time-out", true, 1, 2, 0, 1, 1},
+        {"real clock: count arrives", false, 1000, 2, 2, 1, 100},
+        {"real clock: short at the time-out", false, 40, 8, 2, 40, 400},
+    };
+    for (const Row& row : rows) {
+        Simulator().Reset();
+        Simulator().Clock().UseVirtual(row.virtualClock);
+        FtHandle h = OpenEngine();
+        ASSERT_EQ(ft.SetTimeouts(h, row.timeoutMs, row.timeoutMs), kFtOk);
+        ASSERT_EQ(ft.SetLatencyTimer(h, 2), kFtOk);
+        const int64_t start = Simulator().Clock().NowMicros();
+        ASSERT_EQ(Send(h, {0xAA}), kFtOk);
+        uint8_t buffer[8] = {};
+        uint32_t read = 99;
+        ASSERT_EQ(ft.Read(h, buffer, row.asked, &read), kFtOk) << row.name;
+        const int64_t tookUs = Simulator().Clock().NowMicros() - start;
+        EXPECT_EQ(read, row.got) << row.name;
+        EXPECT_GE(tookUs, row.tookFromMs * 1000) << row.name;
+        EXPECT_LE(tookUs, row.tookToMs * 1000 + 10) << row.name;
+    }
 }
 
 TEST_F(SimulatedLibraryTest, BadArgumentsAreRefusedNotFollowed) {
