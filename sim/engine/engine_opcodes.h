@@ -27,13 +27,21 @@ enum EngineCommand : uint8_t {
     kLoopbackOff = 0x85,
     kSetClockDivisor = 0x86,  // low byte, high byte
     kSendImmediate = 0x87,    // the chip sends its waiting answers to the host now
+    kWaitIoHigh = 0x88,       // the engine waits until GPIOL1 (low port bit 5) is high
+    kWaitIoLow = 0x89,        // ... until it is low
     kDivideBy5Off = 0x8A,     // master clock 60 MHz
     kDivideBy5On = 0x8B,      // master clock 12 MHz
     kThreePhaseOn = 0x8C,     // each bit takes three clock phases, data held through the last
     kThreePhaseOff = 0x8D,
     kClockBitsNoData = 0x8E,   // length: n + 1 clocks
     kClockBytesNoData = 0x8F,  // length low, high: (n + 1) * 8 clocks
-    kDriveLowOnly = 0x9E,      // low mask, high mask: pins only ever pulled low
+    kClockUntilIoHigh = 0x94,  // clock without data until GPIOL1 is high
+    kClockUntilIoLow = 0x95,
+    kAdaptiveClockOn = 0x96,  // each clock waits for the return clock (not wired on the board)
+    kAdaptiveClockOff = 0x97,
+    kClockBytesUntilIoHigh = 0x9C,  // length low, high: up to (n + 1) * 8 clocks, or until high
+    kClockBytesUntilIoLow = 0x9D,
+    kDriveLowOnly = 0x9E,  // low mask, high mask: pins only ever pulled low
 };
 
 // Answer to an opcode the engine does not know: this byte, then the opcode.

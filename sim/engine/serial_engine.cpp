@@ -13,6 +13,10 @@ namespace {
 constexpr uint8_t kSclPin = 0x01;     // clock out
 constexpr uint8_t kSdaOutPin = 0x02;  // data out
 constexpr uint8_t kSdaInPin = 0x04;   // data in, tied to data out on the board
+constexpr uint8_t kGpioL1Pin = 0x20;  // not wired on the board: floats high as an input
+
+// UART roles of the low port: TXD (bit 0), RTS# (bit 2) and DTR# (bit 4) are outputs, idle high.
+constexpr uint8_t kUartOutputs = 0x15;
 
 LineDrive PinDrive(uint8_t value, uint8_t direction, uint8_t driveLowOnly, uint8_t pin) {
     if (!(direction & pin)) return LineDrive::Released;
@@ -47,7 +51,21 @@ void SerialEngine::Reset() {
     divideBy5_ = true;
     threePhase_ = false;
     loopback_ = false;
+    adaptiveClocking_ = false;
+    waitingForLevel_ = false;
     ApplyPins();
+    if (highObserver_) highObserver_->OnHighPort(wirePs_, highValue_, highDirection_);
+}
+
+void SerialEngine::ReturnToUart() {
+    partial_.clear();
+    waitingForLevel_ = false;
+    lowValue_ = kUartOutputs;
+    lowDirection_ = kUartOutputs;
+    lowDriveLowOnly_ = highDriveLowOnly_ = 0;
+    highDirection_ = 0;
+    ApplyPins();
+    if (highObserver_) highObserver_->OnHighPort(wirePs_, highValue_, highDirection_);
 }
 
 void SerialEngine::CatchUpWireTime(int64_t ps) {
@@ -92,6 +110,8 @@ size_t SerialEngine::CommandLength(const uint8_t* p, size_t available) const {
         case kSetHighPins:
         case kSetClockDivisor:
         case kClockBytesNoData:
+        case kClockBytesUntilIoHigh:
+        case kClockBytesUntilIoLow:
         case kDriveLowOnly:
             return 3;
         case kClockBitsNoData:
@@ -102,10 +122,14 @@ size_t SerialEngine::CommandLength(const uint8_t* p, size_t available) const {
 }
 
 void SerialEngine::Write(const uint8_t* data, size_t count) {
+    if (waitingForLevel_) {
+        partial_.insert(partial_.end(), data, data + count);
+        return;
+    }
     // Fast path: run commands straight from the caller's bytes when nothing is pending.
     size_t pos = 0;
     if (partial_.empty()) {
-        while (pos < count) {
+        while (pos < count && !waitingForLevel_) {
             const size_t length = CommandLength(data + pos, count - pos);
             if (length == 0 || length > count - pos) break;
             Execute(data + pos, length);
@@ -116,7 +140,7 @@ void SerialEngine::Write(const uint8_t* data, size_t count) {
     }
     partial_.insert(partial_.end(), data, data + count);
     size_t start = 0;
-    while (start < partial_.size()) {
+    while (start < partial_.size() && !waitingForLevel_) {
         const size_t length = CommandLength(partial_.data() + start, partial_.size() - start);
         if (length == 0 || length > partial_.size() - start) break;
         Execute(partial_.data() + start, length);
@@ -138,6 +162,17 @@ void SerialEngine::Execute(const uint8_t* p, size_t length) {
         return;
     }
     if (op == kClockBytesNoData) {
+        const int bytes = (p[1] | p[2] << 8) + 1;
+        for (int i = 0; i < bytes; ++i) ClockBits(8, false, 0, false, nullptr, 0);
+        return;
+    }
+    // Nothing on the board moves GPIOL1 while the engine clocks: the level it has at the start
+    // either ends the command at once or never.
+    if (op == kClockBytesUntilIoHigh || op == kClockBytesUntilIoLow) {
+        if (GpioL1High() == (op == kClockBytesUntilIoHigh)) {
+            wirePs_ += kCommandPs;
+            return;
+        }
         const int bytes = (p[1] | p[2] << 8) + 1;
         for (int i = 0; i < bytes; ++i) ClockBits(8, false, 0, false, nullptr, 0);
         return;
@@ -187,6 +222,20 @@ void SerialEngine::Execute(const uint8_t* p, size_t length) {
             break;
         case kSendImmediate:
             if (answerSink_) answerSink_->OnSendImmediate(wirePs_);
+            break;
+        case kWaitIoHigh:
+        case kWaitIoLow:
+        case kClockUntilIoHigh:
+        case kClockUntilIoLow: {
+            const bool wantHigh = op == kWaitIoHigh || op == kClockUntilIoHigh;
+            if (GpioL1High() != wantHigh) waitingForLevel_ = true;
+            break;
+        }
+        case kAdaptiveClockOn:
+            adaptiveClocking_ = true;
+            break;
+        case kAdaptiveClockOff:
+            adaptiveClocking_ = false;
             break;
         case kDivideBy5Off:
             divideBy5_ = false;
@@ -279,6 +328,10 @@ void SerialEngine::Answer(uint8_t byte) {
     } else {
         answer_.push_back(byte);
     }
+}
+
+bool SerialEngine::GpioL1High() const {
+    return (lowDirection_ & kGpioL1Pin) ? (lowValue_ & kGpioL1Pin) != 0 : true;
 }
 
 bool SerialEngine::SampleDataIn() const {

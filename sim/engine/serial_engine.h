@@ -40,6 +40,10 @@ class SerialEngine {
 
     // Power-on state: all pins inputs, 12 MHz master clock, two-phase clocking, queues empty.
     void Reset();
+    // Bit mode 0: the engine stops and the low port's pins go back to their UART roles (TXD on
+    // bit 0, RTS# on bit 2 and DTR# on bit 4 driven high, the rest inputs); the high port is
+    // released. A partial command and a wait are dropped.
+    void ReturnToUart();
 
     // Bytes from the host. Complete commands run at once; a partial one waits for the rest.
     void Write(const uint8_t* data, size_t count);
@@ -71,6 +75,10 @@ class SerialEngine {
     bool ThreePhase() const { return threePhase_; }
     bool DivideBy5() const { return divideBy5_; }
     bool Loopback() const { return loopback_; }
+    bool AdaptiveClocking() const { return adaptiveClocking_; }
+    // Waiting for GPIOL1 to reach a level (0x89 / 0x95 on this board, where it floats high):
+    // later commands queue until the engine is reset.
+    bool Waiting() const { return waitingForLevel_; }
     // Length of one clock phase (half a bit, or a third with three-phase clocking).
     int64_t PhasePs() const;
 
@@ -83,6 +91,7 @@ class SerialEngine {
                    uint8_t flags);
     void ApplyPins();
     bool SampleDataIn() const;
+    bool GpioL1High() const;
     void Answer(uint8_t byte);
 
     I2cBus& bus_;
@@ -104,6 +113,8 @@ class SerialEngine {
     bool divideBy5_ = true;
     bool threePhase_ = false;
     bool loopback_ = false;
+    bool adaptiveClocking_ = false;
+    bool waitingForLevel_ = false;
     int64_t wirePs_ = 0;
 };
 

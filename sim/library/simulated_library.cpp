@@ -408,15 +408,21 @@ FtStatus SimulatedLibrary::SetLatencyTimer(FtHandle handle, uint8_t ms) {
     return kFtOk;
 }
 
-// Mode 2 starts the serial engine afresh; any other mode stops it, and written bytes are then
-// not engine commands.
+// Mode 2 starts the serial engine afresh; mode 0 (reset) hands the pins back to the UART; any
+// other mode stops the engine too. Written bytes are then not engine commands.
 FtStatus SimulatedLibrary::SetBitMode(FtHandle handle, uint8_t mask, uint8_t mode) {
     KALENDO_SIM_ENTER("FT_SetBitMode", P(handle), mask, mode);
     Device* d = nullptr;
     if (FtStatus s = Lookup(handle, &d)) return s;
     d->bitMode = mode;
     d->engine->PurgeCommands();
-    if (mode == kFtBitModeSerialEngine) d->engine->Reset();
+    if (mode == kFtBitModeSerialEngine) {
+        d->engine->CatchUpWireTime(clock_.NowPs());
+        d->engine->Reset();
+    } else if (mode == 0) {
+        d->engine->CatchUpWireTime(clock_.NowPs());
+        d->engine->ReturnToUart();
+    }
     return kFtOk;
 }
 

@@ -158,6 +158,36 @@ TEST_F(SimulatedLibraryTest, EngineCommandsOnlyAfterSerialEngineMode) {
     EXPECT_TRUE(Receive(h, 1).empty());
 }
 
+// Bit mode 0 hands the pins back to the UART: TXD (SCL), RTS# (tied to SDA) and DTR# drive
+// high, the high port is released, the engine stops; a later mode 2 starts from power-on.
+TEST_F(SimulatedLibraryTest, BitModeZeroReturnsThePinsToTheUartAndModeTwoStartsClean) {
+    FtHandle h = OpenEngine();
+    Bytes b = burst::Setup(true);
+    b.insert(b.end(), {0x80, 0x00, 0x03, 0x82, 0x08, 0x0B, 0x89});  // both low, FOUT gate, wait
+    ASSERT_EQ(Send(h, b), kFtOk);
+    SerialEngine& engine = *Simulator().BoardEngine();
+    ASSERT_FALSE(Simulator().BoardBus().Scl());
+    ASSERT_TRUE(engine.Waiting());
+
+    ASSERT_EQ(ft.SetBitMode(h, 0, 0), kFtOk);
+    EXPECT_TRUE(Simulator().BoardBus().Scl());
+    EXPECT_TRUE(Simulator().BoardBus().Sda());
+    EXPECT_EQ(engine.LowDirection(), 0x15);
+    EXPECT_EQ(engine.LowValue() & 0x15, 0x15);
+    EXPECT_EQ(engine.HighDirection(), 0x00);
+    EXPECT_FALSE(engine.Waiting());
+    ASSERT_EQ(Send(h, {0xAA}), kFtOk);
+    EXPECT_TRUE(Receive(h, 2).empty()) << "UART bytes are not engine commands";
+
+    ASSERT_EQ(ft.SetBitMode(h, 0, 2), kFtOk);
+    EXPECT_EQ(engine.LowDirection(), 0x00);
+    EXPECT_EQ(engine.ClockDivisor(), 0);
+    EXPECT_FALSE(engine.ThreePhase());
+    EXPECT_TRUE(engine.DivideBy5());
+    ASSERT_EQ(Send(h, {0xAA}), kFtOk);
+    EXPECT_EQ(Receive(h, 2), (Bytes{0xFA, 0xAA}));
+}
+
 TEST_F(SimulatedLibraryTest, UnplugFailsOpenHandlesUntilReopenedAfterPlugBack) {
     FtHandle h = OpenEngine();
     Simulator().Unplug();
