@@ -113,6 +113,11 @@ bool ParseControlCommand(const std::string& line, ControlCommand* command, std::
         c.kind = Kind::AnswerDelay;
         ok = args == 1 && ParseUnsigned(arg, 60000, &c.value);
         usage = "answer-delay <milliseconds 0-60000>";
+    } else if (verb == "pin-ns") {
+        c.kind = Kind::PinNs;
+        ok = args == 1 && ParseUnsigned(arg, kMaxPinNs, &c.value) && c.value >= kMinPinNs;
+        usage = "pin-ns <nanoseconds " + std::to_string(kMinPinNs) + "-" +
+                std::to_string(kMaxPinNs) + ">";
     } else if (verb == "echo") {
         c.kind = Kind::Echo;
         ok = args == 1 && ParseOnOff(arg, &c.on);

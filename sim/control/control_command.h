@@ -15,12 +15,17 @@
 //   short-write <n>|always|off   the nth FT_Write from now (or every one) writes only half
 //   in-use <position> on|off     the listed device at that position is open in another process
 //   answer-delay <milliseconds>  the board's answers reach the host this much later
+//   pin-ns <nanoseconds>         wire time of each pin-state (non-shift) engine command
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 namespace kalendo::sim {
+
+// The range of the pin-command time (pin-ns, KALENDO_SIM_PIN_NS).
+constexpr uint32_t kMinPinNs = 10;
+constexpr uint32_t kMaxPinNs = 100000;
 
 struct ControlCommand {
     enum class Kind {
@@ -42,6 +47,7 @@ struct ControlCommand {
         ShortWrite,
         InUse,
         AnswerDelay,
+        PinNs,
     };
     Kind kind = Kind::Unplug;
     uint32_t value = 0;  // address, milliseconds, status or list position

@@ -45,6 +45,7 @@ BoardOptions BoardOptionsFromEnvironment() {
     o.shortWrite = Env("KALENDO_SIM_SHORT_WRITE");
     o.inUse = Env("KALENDO_SIM_IN_USE");
     o.answerDelay = Env("KALENDO_SIM_ANSWER_DELAY");
+    o.pinNs = Env("KALENDO_SIM_PIN_NS");
     return o;
 }
 
@@ -114,6 +115,9 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
     library_.WithLock([&] {
         writeLog_.Clear();
         library_.BoardBus().AddObserver(&writeLog_);
+        timing_.Clear();
+        timing_.SetViolationHandler(nullptr);
+        library_.BoardBus().AddObserver(&timing_);
     });
 
     if (!options.traceFile.empty()) {
@@ -122,7 +126,12 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
             report("cannot open the trace file " + options.traceFile);
         } else {
             trace_ = std::make_unique<TransactionTrace>(traceOut_);
-            library_.WithLock([&] { library_.BoardBus().AddObserver(trace_.get()); });
+            library_.WithLock([&] {
+                library_.BoardBus().AddObserver(trace_.get());
+                timing_.SetViolationHandler([this](const I2cTimingViolation& v) {
+                    if (trace_) trace_->WriteLine(DescribeViolation(v));
+                });
+            });
         }
     }
     if (!options.vcdFile.empty()) {
@@ -142,10 +151,12 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
     }
     controlFile_ = options.controlFile.empty() ? DefaultControlFile() : options.controlFile;
 
-    // The library's faults, in the words of the control commands; those not set are off.
+    // The library's faults and the pin-command time, in the words of the control commands;
+    // those not set are at their defaults.
     library_.SetShortRead(0);
     library_.SetShortWrite(0);
     library_.SetAnswerDelayMs(0);
+    library_.SetPinCommandNs(kCommandPs / 1000);
     const auto fault = [&](const char* variable, const std::string& verb,
                            const std::string& value) {
         if (value.empty()) return;
@@ -159,6 +170,7 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
     fault("KALENDO_SIM_SHORT_READ", "short-read", options.shortRead);
     fault("KALENDO_SIM_SHORT_WRITE", "short-write", options.shortWrite);
     fault("KALENDO_SIM_ANSWER_DELAY", "answer-delay", options.answerDelay);
+    fault("KALENDO_SIM_PIN_NS", "pin-ns", options.pinNs);
     std::string positions = options.inUse;
     for (char& ch : positions) {
         if (ch == ',') ch = ' ';
@@ -174,6 +186,8 @@ void EvaluationBoard::Shutdown() {
     library_.WithLock([&] {
         I2cBus& bus = library_.BoardBus();
         bus.RemoveObserver(&writeLog_);
+        bus.RemoveObserver(&timing_);
+        timing_.SetViolationHandler(nullptr);
         if (trace_) bus.RemoveObserver(trace_.get());
         if (vcd_) bus.RemoveObserver(vcd_.get());
         if (SerialEngine* engine = library_.BoardEngine()) engine->SetHighPortObserver(nullptr);
@@ -242,6 +256,9 @@ bool EvaluationBoard::Execute(const ControlCommand& c, std::string* error) {
             return true;
         case Kind::AnswerDelay:
             library_.SetAnswerDelayMs(c.value);
+            return true;
+        case Kind::PinNs:
+            library_.SetPinCommandNs(c.value);
             return true;
         case Kind::Supply:
         case Kind::SupplyAuto:

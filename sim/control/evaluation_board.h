@@ -12,6 +12,7 @@
 //   KALENDO_SIM_SHORT_READ / _SHORT_WRITE  n or "always": short transfers (control_command.h)
 //   KALENDO_SIM_IN_USE   list positions, separated by ',', of devices open in another process
 //   KALENDO_SIM_ANSWER_DELAY  milliseconds the board's answers come late
+//   KALENDO_SIM_PIN_NS   wire time of each pin-state command (default 200)
 #pragma once
 
 #include <atomic>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "sim/control/control_command.h"
+#include "sim/bus/i2c_timing_checker.h"
 #include "sim/control/control_file.h"
 #include "sim/recorders/register_write_log.h"
 #include "sim/library/simulated_library.h"
@@ -43,6 +45,7 @@ struct BoardOptions {
     std::string shortWrite;
     std::string inUse;  // list positions separated by ','
     std::string answerDelay;
+    std::string pinNs;  // empty: the default estimate
 };
 
 BoardOptions BoardOptionsFromEnvironment();
@@ -70,12 +73,15 @@ class EvaluationBoard {
     bool HasChips() const { return chips_ != nullptr; }
     EvaluationBoardChips* Chips() { return chips_.get(); }
     RegisterWriteLog& WriteLog() { return writeLog_; }
+    // The I2C timing of the board's bus (use under the library's lock).
+    I2cTimingChecker& TimingChecker() { return timing_; }
 
   private:
     SimulatedLibrary& library_;
     std::recursive_mutex mutex_;
     std::unique_ptr<EvaluationBoardChips> chips_;
     RegisterWriteLog writeLog_;
+    I2cTimingChecker timing_;
     std::FILE* traceOut_ = nullptr;
     std::unique_ptr<TransactionTrace> trace_;
     std::FILE* vcdOut_ = nullptr;

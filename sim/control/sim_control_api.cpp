@@ -31,6 +31,15 @@ int Run(ControlCommand::Kind kind, uint32_t value = 0, double number = 0, bool o
     return Board().Execute(c, nullptr) ? 1 : 0;
 }
 
+int CopyText(const std::string& line, char* text, int capacity) {
+    if (text && capacity > 0) {
+        const size_t n = std::min(line.size(), static_cast<size_t>(capacity) - 1);
+        std::memcpy(text, line.data(), n);
+        text[n] = '\0';
+    }
+    return static_cast<int>(line.size());
+}
+
 int CopyValues(const std::vector<uint8_t>& values, unsigned char* out, int capacity) {
     if (out && capacity > 0) {
         std::memcpy(out, values.data(), std::min(values.size(), static_cast<size_t>(capacity)));
@@ -203,6 +212,45 @@ int KalendoSim_GetRegisterSelects(unsigned address, unsigned char* regs, int cap
 int KalendoSim_ClearRegisterWrites(void) {
     EnsureBoardStarted();
     Simulator().WithLock([] { Board().WriteLog().Clear(); });
+    return 1;
+}
+
+int KalendoSim_SetPinCommandNs(unsigned ns) {
+    if (ns < kalendo::sim::kMinPinNs || ns > kalendo::sim::kMaxPinNs) return 0;
+    return Run(ControlCommand::Kind::PinNs, ns);
+}
+
+int KalendoSim_GetTimingViolationCount(void) {
+    EnsureBoardStarted();
+    int count = 0;
+    Simulator().WithLock(
+        [&] { count = static_cast<int>(Board().TimingChecker().ViolationCount()); });
+    return count;
+}
+
+int KalendoSim_GetTimingViolation(int index, char* text, int capacity) {
+    EnsureBoardStarted();
+    if (index < 0) return -1;
+    std::string line;
+    Simulator().WithLock([&] {
+        const auto& kept = Board().TimingChecker().Violations();
+        if (static_cast<size_t>(index) < kept.size()) {
+            line = kalendo::sim::DescribeViolation(kept[static_cast<size_t>(index)]);
+        }
+    });
+    return line.empty() ? -1 : CopyText(line, text, capacity);
+}
+
+int KalendoSim_GetTimingMargins(char* text, int capacity) {
+    EnsureBoardStarted();
+    std::string margins;
+    Simulator().WithLock([&] { margins = kalendo::sim::DescribeMargins(Board().TimingChecker()); });
+    return CopyText(margins, text, capacity);
+}
+
+int KalendoSim_ClearTimingViolations(void) {
+    EnsureBoardStarted();
+    Simulator().WithLock([] { Board().TimingChecker().Clear(); });
     return 1;
 }
 

@@ -66,6 +66,21 @@ int KalendoSim_GetRegisterSelects(unsigned address, unsigned char* regs, int cap
 /* Forgets the logged writes and selects. */
 int KalendoSim_ClearRegisterWrites(void);
 
+/* I2C timing of the board's bus. The wire time of every pin-state command, 10 to 100000 ns
+ * (default 200). */
+int KalendoSim_SetPinCommandNs(unsigned ns);
+/* Fast-mode violations seen since the board started or was cleared. */
+int KalendoSim_GetTimingViolationCount(void);
+/* The index-th violation (oldest first, at most 1000 kept) as one line, for example
+ * "0000000.003069 TIMING tSU;STA 400 ns < 600 ns (fast mode)", copied with its terminating zero
+ * when capacity allows; returns the line's length, or -1 when out of range. */
+int KalendoSim_GetTimingViolation(int index, char* text, int capacity);
+/* For each checked time, the shortest seen and its margins to fast and standard mode, one line
+ * each; copied as above, returns the length. */
+int KalendoSim_GetTimingMargins(char* text, int capacity);
+/* Forgets the violations and the shortest times. */
+int KalendoSim_ClearTimingViolations(void);
+
 /* One control command in the words of kalendo-sim-ctl (for example "ack 0x32 off"). */
 int KalendoSim_Execute(const char* command);
 
@@ -81,6 +96,8 @@ typedef int (*KalendoSim_GetLastRegisterWriteFn)(unsigned, unsigned, unsigned ch
 typedef int (*KalendoSim_GetRegisterWriteFn)(unsigned, int, unsigned char*, unsigned char*, int);
 typedef int (*KalendoSim_GetRegisterSelectsFn)(unsigned, unsigned char*, int);
 typedef int (*KalendoSim_ExecuteFn)(const char*);
+typedef int (*KalendoSim_GetTimingViolationFn)(int, char*, int);
+typedef int (*KalendoSim_GetTimingMarginsFn)(char*, int);
 
 #ifdef __cplusplus
 }

@@ -170,14 +170,14 @@ void SerialEngine::Execute(const uint8_t* p, size_t length) {
     // either ends the command at once or never.
     if (op == kClockBytesUntilIoHigh || op == kClockBytesUntilIoLow) {
         if (GpioL1High() == (op == kClockBytesUntilIoHigh)) {
-            wirePs_ += kCommandPs;
+            wirePs_ += commandPs_;
             return;
         }
         const int bytes = (p[1] | p[2] << 8) + 1;
         for (int i = 0; i < bytes; ++i) ClockBits(8, false, 0, false, nullptr, 0);
         return;
     }
-    wirePs_ += kCommandPs;
+    wirePs_ += commandPs_;
     switch (op) {
         case kSetLowPins:
             lowValue_ = p[1];

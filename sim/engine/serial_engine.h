@@ -28,8 +28,10 @@ class AnswerSink {
     virtual void OnSendImmediate(int64_t ps) = 0;
 };
 
-// Wire time per command that is not a shift: about a dozen master-clock cycles of the 60 MHz
-// engine. Repeating a pin-state command is how the program makes hold times (20 repeats = 4 us).
+// Wire time per command that is not a shift, by default: an estimate of about a dozen
+// master-clock cycles of the 60 MHz engine. Repeating a pin-state command is how the program
+// makes hold times (20 repeats = 4 us). The real figure is not published; the setting
+// (SetCommandPs, KALENDO_SIM_PIN_NS) lets the timing be checked at other values.
 constexpr int64_t kCommandPs = 200'000;
 
 class SerialEngine {
@@ -64,6 +66,8 @@ class SerialEngine {
     // owner moves it forward to the board's time before each write; it never goes back.
     int64_t WireTimePs() const { return wirePs_; }
     void CatchUpWireTime(int64_t ps);
+    void SetCommandPs(int64_t ps) { commandPs_ = ps; }
+    int64_t CommandPs() const { return commandPs_; }
 
     void SetHighPortObserver(HighPortObserver* observer) { highObserver_ = observer; }
 
@@ -116,6 +120,7 @@ class SerialEngine {
     bool adaptiveClocking_ = false;
     bool waitingForLevel_ = false;
     int64_t wirePs_ = 0;
+    int64_t commandPs_ = kCommandPs;
 };
 
 }  // namespace kalendo::sim

@@ -80,6 +80,7 @@ void SimulatedLibrary::Reset() {
     shortWrite_.Set(0);
     inUse_.clear();
     answerDelayMs_ = 0;
+    pinCommandNs_ = kCommandPs / 1000;
     engineEcho_ = true;
     clock_.UseVirtual(false);
     recording_ = false;
@@ -106,6 +107,7 @@ void SimulatedLibrary::RebuildDevices() {
         }
         d->engine->SetAnswerInvalidOpcodes(engineEcho_);
         d->engine->SetAnswerSink(&d->delivery);
+        d->engine->SetCommandPs(int64_t{pinCommandNs_} * 1000);
         d->delivery.Reset(clock_.NowPs());
         devices_.push_back(std::move(d));
     }
@@ -208,6 +210,17 @@ void SimulatedLibrary::SetAnswerDelayMs(uint32_t ms) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     answerDelayMs_ = ms;
     ApplyAnswerDelay();
+}
+
+void SimulatedLibrary::SetPinCommandNs(uint32_t ns) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    pinCommandNs_ = ns;
+    for (auto& d : devices_) d->engine->SetCommandPs(int64_t{ns} * 1000);
+}
+
+uint32_t SimulatedLibrary::PinCommandNs() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return pinCommandNs_;
 }
 
 void SimulatedLibrary::SetEngineEcho(bool on) {

@@ -89,6 +89,9 @@ class SimulatedLibrary {
     void SetInUse(size_t position, bool on);
     // The board's answers reach the chip's transmit buffer this much later than produced.
     void SetAnswerDelayMs(uint32_t ms);
+    // Wire time of every engine command that is not a shift (pin states above all).
+    void SetPinCommandNs(uint32_t ns);
+    uint32_t PinCommandNs() const;
     // Off: the engines swallow invalid opcodes, so an echo of 0xFA and the opcode never comes.
     void SetEngineEcho(bool on);
 
@@ -162,6 +165,7 @@ class SimulatedLibrary {
     CallFault shortWrite_;
     std::vector<bool> inUse_;
     uint32_t answerDelayMs_ = 0;
+    uint32_t pinCommandNs_ = kCommandPs / 1000;
     bool engineEcho_ = true;
     bool recording_ = false;
     std::vector<LibraryCall> calls_;

@@ -33,6 +33,12 @@ void TransactionTrace::OnStop(int64_t) {
     Flush();
 }
 
+void TransactionTrace::WriteLine(const std::string& text) {
+    if (!out_) return;
+    std::fprintf(out_, "%s\n", text.c_str());
+    std::fflush(out_);
+}
+
 void TransactionTrace::Flush() {
     if (line_.empty()) return;
     if (out_) {

@@ -22,6 +22,8 @@ class TransactionTrace : public BusObserver {
     void OnStop(int64_t ps) override;
     // Writes an unfinished transaction as it stands (the board is going away).
     void Flush();
+    // A line of its own at once (a timing violation, before the transaction it belongs to).
+    void WriteLine(const std::string& text);
 
   private:
     std::FILE* out_;

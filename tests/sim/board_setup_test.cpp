@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <utility>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -84,6 +86,7 @@ TEST(ControlCommandText, ParsesEachCommandAndRefusesTypos) {
         {"echo off", Kind::Echo, 0, 0, false},
         {"in-use 2 on", Kind::InUse, 2, 0, true},
         {"answer-delay 25", Kind::AnswerDelay, 25, 0, false},
+        {"pin-ns 600", Kind::PinNs, 600, 0, false},
     };
     for (const Good& g : good) {
         ControlCommand c;
@@ -108,7 +111,8 @@ TEST(ControlCommandText, ParsesEachCommandAndRefusesTypos) {
     const char* bad[] = {"unplug now",  "ack 0x80 off", "ack 0x32",     "supply 9",
                          "supply x",    "battery",      "advance -5",   "clock fast",
                          "echo maybe",  "reboot",       "short-read 0", "short-read -2",
-                         "short-write", "in-use 1",     "in-use x on",  "answer-delay 99999"};
+                         "short-write", "in-use 1",     "in-use x on",  "answer-delay 99999",
+                         "pin-ns 5",    "pin-ns"};
     for (const char* line : bad) {
         ControlCommand c;
         std::string error;
@@ -299,6 +303,53 @@ TEST_F(BoardTest, ControlApiObservesWritesAndUpperPortAndDrivesTheClock) {
     const int64_t spent = Simulator().Clock().NowMicros() - beforeWrite;
     EXPECT_GT(spent, 250);
     EXPECT_LT(spent, 400);
+    Simulator().DetachSlave(&chip);
+}
+
+// The bus timing through the control API: the pin-command time from the settings, violations
+// as trace lines and as text, the margins, and forgetting them.
+TEST_F(BoardTest, TimingViolationsReachTheTraceAndTheControlApi) {
+    BoardOptions o = Fresh();
+    o.pinNs = "10";
+    o.traceFile = (dir / "trace.txt").string();
+    std::vector<std::string> messages;
+    Board().Configure(o, &messages);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(Simulator().PinCommandNs(), 10u);
+    RegisterFileSlave chip{0x32, 16};
+    Simulator().AttachSlave(&chip);
+    FtHandle h = OpenEngine();
+    Exchange(h, burst::Setup(true));
+    Exchange(h, burst::RegisterWrite(0x32, 0x01, {0x09}), 3);
+    Board().Shutdown();  // closes the trace
+
+    // 20 pin commands of 10 ns hold the START and set up the STOP for 200 ns.
+    ASSERT_EQ(KalendoSim_GetTimingViolationCount(), 2);
+    char text[128] = {};
+    ASSERT_GT(KalendoSim_GetTimingViolation(0, text, sizeof text), 0);
+    EXPECT_NE(std::string(text).find("TIMING tHD;STA 200 ns < 600 ns (fast mode)"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(KalendoSim_GetTimingViolation(2, text, sizeof text), -1);
+    char tiny[8] = {};
+    EXPECT_GT(KalendoSim_GetTimingViolation(1, tiny, sizeof tiny), 8) << "length of the whole line";
+    EXPECT_EQ(std::string(tiny).size(), 7u);
+    std::string margins(2048, '\0');
+    ASSERT_GT(KalendoSim_GetTimingMargins(margins.data(), static_cast<int>(margins.size())), 0);
+    EXPECT_NE(margins.find("tSU;STO shortest 200 ns: fast mode -400 ns"), std::string::npos)
+        << margins;
+
+    std::ifstream trace(dir / "trace.txt");
+    std::string all((std::istreambuf_iterator<char>(trace)), std::istreambuf_iterator<char>());
+    EXPECT_NE(all.find("TIMING tHD;STA 200 ns"), std::string::npos) << all;
+    EXPECT_NE(all.find("TIMING tSU;STO 200 ns"), std::string::npos) << all;
+    EXPECT_NE(all.find("START 0x32 W ACK 0x01 ACK 0x09 ACK STOP"), std::string::npos) << all;
+
+    EXPECT_EQ(KalendoSim_ClearTimingViolations(), 1);
+    EXPECT_EQ(KalendoSim_GetTimingViolationCount(), 0);
+    EXPECT_EQ(KalendoSim_SetPinCommandNs(5), 0) << "below the range";
+    EXPECT_EQ(KalendoSim_SetPinCommandNs(600), 1);
+    EXPECT_EQ(Simulator().PinCommandNs(), 600u);
     Simulator().DetachSlave(&chip);
 }
 
