@@ -122,6 +122,12 @@ size_t SerialEngine::CommandLength(const uint8_t* p, size_t available) const {
 }
 
 void SerialEngine::Write(const uint8_t* data, size_t count) {
+    const int64_t before = wirePs_;
+    Run(data, count);
+    activePs_ += wirePs_ - before;
+}
+
+void SerialEngine::Run(const uint8_t* data, size_t count) {
     if (waitingForLevel_) {
         partial_.insert(partial_.end(), data, data + count);
         return;
