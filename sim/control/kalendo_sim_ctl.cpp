@@ -27,6 +27,10 @@ void Usage() {
                  "  advance <milliseconds>\n"
                  "  fail-open <status> | fail-write <status>   (0: no fault)\n"
                  "  echo on|off\n"
+                 "  short-read <n>|always|off | short-write <n>|always|off\n"
+                 "  in-use <list position> on|off\n"
+                 "  answer-delay <milliseconds>\n"
+                 "  pin-ns <nanoseconds>\n"
                  "The control file is KALENDO_SIM_CONTROL, or %s by default.\n",
                  kalendo::sim::DefaultControlFile().c_str());
 }
