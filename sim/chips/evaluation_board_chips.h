@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "sim/i2c_slave.h"
-#include "sim/sim_clock.h"
+#include "sim/bus/i2c_slave.h"
+#include "sim/clock/sim_clock.h"
 
 namespace kalendo::sim {
 

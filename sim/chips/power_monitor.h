@@ -19,7 +19,7 @@
 
 #include "sim/chips/board_conditions.h"
 #include "sim/chips/measurement_noise.h"
-#include "sim/i2c_slave.h"
+#include "sim/bus/i2c_slave.h"
 
 namespace kalendo::sim {
 

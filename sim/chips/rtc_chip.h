@@ -12,8 +12,8 @@
 #include "sim/chips/board_conditions.h"
 #include "sim/chips/evaluation_board_chips.h"
 #include "sim/chips/rtc_calendar.h"
-#include "sim/i2c_slave.h"
-#include "sim/sim_clock.h"
+#include "sim/bus/i2c_slave.h"
+#include "sim/clock/sim_clock.h"
 
 namespace kalendo::sim {
 

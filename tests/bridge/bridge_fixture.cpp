@@ -11,8 +11,10 @@ void ResetBridgeState() {
     FillWidthMask();
 }
 
+// On the virtual clock, so waits for the latency timer and the host's sleeps cost no real time.
 void BridgeTest::SetUp() {
     Sim().Reset();
+    Sim().Clock().UseVirtual(true);
     Sim().AttachSlave(&powerMonitorChip);
     Sim().AttachSlave(&rtcChip);
     InstallOsSeam(&os);

@@ -11,8 +11,8 @@
 #include "bridge/bridge_state.h"
 #include "bridge/i2c_engine.h"
 #include "bridge/register_access.h"
-#include "sim/register_file_slave.h"
-#include "sim/simulated_library.h"
+#include "sim/bus/register_file_slave.h"
+#include "sim/library/simulated_library.h"
 #include "tests/bridge/fake_os.h"
 
 namespace kalendo::testing {

@@ -1,8 +1,11 @@
 #include "tests/bridge/fake_os.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
-#include "sim/ft_entry_points.h"
+#include "sim/library/ft_entry_points.h"
+#include "sim/library/simulated_library.h"
 
 namespace kalendo::testing {
 
@@ -19,6 +22,16 @@ void* FakeOs::OpenLibrary(const char* name) {
 void* FakeOs::FindSymbol(void* library, const char* name) {
     if (library != &libraryToken || missingEntryPoints.count(name)) return nullptr;
     return sim::FindEntryPoint(name);
+}
+
+void FakeOs::SleepMs(uint32_t ms) {
+    sleptMs += ms;
+    sim::BoardClock& clock = sim::Simulator().Clock();
+    if (clock.IsVirtual()) {
+        sim::Simulator().WithLock([&] { clock.AdvanceMs(ms); });
+    } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
 }
 
 void FakeOs::CloseLibrary(void* library) {

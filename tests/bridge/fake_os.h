@@ -34,7 +34,9 @@ class FakeOs final : public OsSeam {
     MutexWait WaitMutex(void* mutex, uint32_t timeoutMs) override;
     void ReleaseMutex(void* mutex) override;
     void CloseMutex(void* mutex) override;
-    void SleepMs(uint32_t ms) override { sleptMs += ms; }
+    // The host's sleep passes on the simulated board's clock too: the virtual clock moves on,
+    // on the real clock the test really sleeps.
+    void SleepMs(uint32_t ms) override;
     bool GetEnv(const char* name, char* value, uint32_t capacity) override;
 
   private:

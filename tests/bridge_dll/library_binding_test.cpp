@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 
 #include "bridge/board_discovery.h"
@@ -98,6 +99,42 @@ TEST(LibraryBinding, BusHeldByAHungHolderFailsTheOperationAfterTheTimeOut) {
     ReadRegisterChecked(0x05, 8);
     EXPECT_EQ(Bridge().BusStatus, 0) << "an abandoned bus mutex is taken over";
     DisconnectBridge();
+}
+
+// The stand-in library's own controls, found by name as tests in other processes find them: the
+// program's bursts meet the fast-mode timing through the DLL, and a board open in another
+// process is not found.
+TEST(LibraryBinding, TimingCheckAndDeviceInUseThroughTheExportedControls) {
+    if (!UseLibraryFolder(KALENDO_BUILD_DIR "/sim")) GTEST_SKIP() << "run alone";
+    ASSERT_EQ(ConnectBridge(), 1);
+    HMODULE library = GetModuleHandleA("ftd2xx.dll");
+    ASSERT_NE(library, nullptr);
+    const auto violations = reinterpret_cast<int (*)(void)>(
+        reinterpret_cast<void*>(GetProcAddress(library, "KalendoSim_GetTimingViolationCount")));
+    const auto margins = reinterpret_cast<int (*)(char*, int)>(
+        reinterpret_cast<void*>(GetProcAddress(library, "KalendoSim_GetTimingMargins")));
+    const auto inUse = reinterpret_cast<int (*)(unsigned, int)>(
+        reinterpret_cast<void*>(GetProcAddress(library, "KalendoSim_SetInUse")));
+    ASSERT_TRUE(violations && margins && inUse);
+
+    SelectDevice(kRtc);
+    OpenSelectedDevice();
+    ReadRegisterChecked(0x00, 8);
+    WriteRegisterChecked(0x07, 0x5A, 8);
+    SelectDevice(kPowerMonitor);
+    OpenSelectedDevice();
+    EXPECT_EQ(ReadDeviceRegister(0xAD, 32), 0x0849534Cu);
+    EXPECT_EQ(violations(), 0);
+    char text[1024] = {};
+    ASSERT_GT(margins(text, sizeof text), 0);
+    EXPECT_NE(std::string(text).find("tHD;STA shortest 4000 ns"), std::string::npos) << text;
+    DisconnectBridge();
+
+    ASSERT_EQ(inUse(0, 1), 1);
+    ConnectBridge();
+    EXPECT_EQ(FirstDeviceOfBoard(0), 0) << "the only board is open elsewhere";
+    DisconnectBridge();
+    ASSERT_EQ(inUse(0, 0), 1);
 }
 
 }  // namespace

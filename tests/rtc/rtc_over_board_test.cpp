@@ -13,9 +13,9 @@
 #include "rtc/rtc_registers.h"
 #include "rtc/status_texts.h"
 #include "sim/chips/evaluation_board_chips.h"
-#include "sim/ft_entry_points.h"
-#include "sim/i2c_bus.h"
-#include "sim/simulated_library.h"
+#include "sim/library/ft_entry_points.h"
+#include "sim/bus/i2c_bus.h"
+#include "sim/library/simulated_library.h"
 
 namespace kalendo {
 namespace {

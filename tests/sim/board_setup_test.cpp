@@ -2,19 +2,22 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <utility>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
-#include "sim/board_clock.h"
-#include "sim/control_command.h"
-#include "sim/control_file.h"
-#include "sim/device_list_text.h"
-#include "sim/evaluation_board.h"
-#include "sim/ft_entry_points.h"
-#include "sim/i2c_burst_builder.h"
-#include "sim/register_file_slave.h"
-#include "sim/sim_control_api.h"
+#include "sim/clock/board_clock.h"
+#include "sim/control/control_command.h"
+#include "sim/control/control_file.h"
+#include "sim/library/device_list_text.h"
+#include "sim/control/evaluation_board.h"
+#include "sim/library/ft_entry_points.h"
+#include "sim/engine/i2c_burst_builder.h"
+#include "sim/bus/register_file_slave.h"
+#include "sim/control/sim_control_api.h"
 
 namespace kalendo::sim {
 namespace {
@@ -81,6 +84,9 @@ TEST(ControlCommandText, ParsesEachCommandAndRefusesTypos) {
         {"advance 60000", Kind::Advance, 60000, 0, false},
         {"fail-write 4", Kind::FailWrite, 4, 0, false},
         {"echo off", Kind::Echo, 0, 0, false},
+        {"in-use 2 on", Kind::InUse, 2, 0, true},
+        {"answer-delay 25", Kind::AnswerDelay, 25, 0, false},
+        {"pin-ns 600", Kind::PinNs, 600, 0, false},
     };
     for (const Good& g : good) {
         ControlCommand c;
@@ -91,8 +97,22 @@ TEST(ControlCommandText, ParsesEachCommandAndRefusesTypos) {
         EXPECT_DOUBLE_EQ(c.number, g.number) << g.line;
         EXPECT_EQ(c.on, g.on) << g.line;
     }
-    const char* bad[] = {"unplug now", "ack 0x80 off", "ack 0x32",   "supply 9",   "supply x",
-                         "battery",    "advance -5",   "clock fast", "echo maybe", "reboot"};
+    // Short transfers: the nth call from now, every call, or none.
+    const std::pair<const char*, int64_t> shortTransfers[] = {{"short-read 3", 3},
+                                                              {"short-read always", -1},
+                                                              {"short-write off", 0},
+                                                              {"short-write 1", 1}};
+    for (const auto& [line, nth] : shortTransfers) {
+        ControlCommand c;
+        std::string error;
+        ASSERT_TRUE(ParseControlCommand(line, &c, &error)) << line << ": " << error;
+        EXPECT_EQ(c.nth, nth) << line;
+    }
+    const char* bad[] = {"unplug now",  "ack 0x80 off", "ack 0x32",     "supply 9",
+                         "supply x",    "battery",      "advance -5",   "clock fast",
+                         "echo maybe",  "reboot",       "short-read 0", "short-read -2",
+                         "short-write", "in-use 1",     "in-use x on",  "answer-delay 99999",
+                         "pin-ns 5",    "pin-ns"};
     for (const char* line : bad) {
         ControlCommand c;
         std::string error;
@@ -145,19 +165,20 @@ class BoardTest : public ::testing::Test {
         o.controlFile = (dir / "control.txt").string();
         return o;
     }
-    FtHandle OpenEngine() {
+    FtHandle OpenEngine(int position = 0) {
         FtHandle h = nullptr;
-        EXPECT_EQ(FT_Open(0, &h), kFtOk);
+        EXPECT_EQ(FT_Open(position, &h), kFtOk);
+        EXPECT_EQ(FT_SetTimeouts(h, 1000, 1000), kFtOk);
         EXPECT_EQ(FT_SetBitMode(h, 0, 2), kFtOk);
         return h;
     }
-    Bytes Exchange(FtHandle h, const Bytes& b) {
+    // Writes b and reads the answers it is known to give (waiting for the latency timer).
+    Bytes Exchange(FtHandle h, const Bytes& b, uint32_t answers = 0) {
         uint32_t n = 0;
         EXPECT_EQ(FT_Write(h, b.data(), static_cast<uint32_t>(b.size()), &n), kFtOk);
-        uint32_t waiting = 0;
-        FT_GetQueueStatus(h, &waiting);
-        Bytes out(waiting);
-        FT_Read(h, out.data(), waiting, &n);
+        Bytes out(answers);
+        n = 0;
+        if (answers) FT_Read(h, out.data(), answers, &n);
         out.resize(n);
         return out;
     }
@@ -188,6 +209,43 @@ TEST_F(BoardTest, DeviceListFromSettingsAndBadSettingsFallBack) {
     EXPECT_NE(all.find("trace file"), std::string::npos) << all;
 }
 
+// The library's faults from the settings, spelled as the control commands; a bad value is
+// reported and ignored.
+TEST_F(BoardTest, LibraryFaultsFromSettings) {
+    BoardOptions o = Fresh();
+    o.devices = "8:0x11:UM232H;8:0x21:UM232H;8:0x31:UM232H";
+    o.inUse = "0,2";
+    o.shortWrite = "always";
+    std::vector<std::string> messages;
+    Board().Configure(o, &messages);
+    EXPECT_TRUE(messages.empty());
+    FtHandle h = nullptr;
+    EXPECT_EQ(FT_Open(0, &h), kFtDeviceNotOpened);
+    EXPECT_EQ(FT_Open(2, &h), kFtDeviceNotOpened);
+    h = OpenEngine(1);
+    uint32_t written = 0;
+    ASSERT_EQ(FT_Write(h, "\xAA\xAA", 2, &written), kFtOk);
+    EXPECT_EQ(written, 1u);
+    FT_Close(h);
+
+    o.inUse = "0,7";
+    o.shortWrite = "";
+    o.shortRead = "sometimes";
+    o.answerDelay = "-3";
+    messages.clear();
+    Board().Configure(o, &messages);
+    std::string all;
+    for (const auto& m : messages) all += m + "\n";
+    EXPECT_NE(all.find("KALENDO_SIM_IN_USE \"7 on\""), std::string::npos) << all;
+    EXPECT_NE(all.find("KALENDO_SIM_SHORT_READ"), std::string::npos) << all;
+    EXPECT_NE(all.find("KALENDO_SIM_ANSWER_DELAY"), std::string::npos) << all;
+    EXPECT_EQ(FT_Open(0, &h), kFtDeviceNotOpened) << "the good position still applies";
+    h = OpenEngine(1);
+    ASSERT_EQ(FT_Write(h, "\xAA\xAA", 2, &written), kFtOk);
+    EXPECT_EQ(written, 2u) << "no short writes any more";
+    FT_Close(h);
+}
+
 TEST_F(BoardTest, ControlFileCommandsRunAtTheNextPollAndTheFileIsTaken) {
     Board().Configure(Fresh(), nullptr);
     RegisterFileSlave chip{0x32, 16};
@@ -206,10 +264,10 @@ TEST_F(BoardTest, ControlFileCommandsRunAtTheNextPollAndTheFileIsTaken) {
     EXPECT_TRUE(Simulator().Plugged());
     FtHandle h = OpenEngine();
     Exchange(h, burst::Setup(true));
-    EXPECT_EQ(Exchange(h, burst::RegisterWrite(0x32, 0x01, {0x09})), (Bytes{1, 1, 1}))
+    EXPECT_EQ(Exchange(h, burst::RegisterWrite(0x32, 0x01, {0x09}), 3), (Bytes{1, 1, 1}))
         << "the address was silenced by the control file";
     EXPECT_EQ(KalendoSim_Execute("ack 0x32 on"), 1);
-    EXPECT_EQ(Exchange(h, burst::RegisterWrite(0x32, 0x01, {0x09})), (Bytes{0, 0, 0}));
+    EXPECT_EQ(Exchange(h, burst::RegisterWrite(0x32, 0x01, {0x09}), 3), (Bytes{0, 0, 0}));
     EXPECT_EQ(KalendoSim_Execute("ack 0x32"), 0);
     Simulator().DetachSlave(&chip);
 }
@@ -220,7 +278,7 @@ TEST_F(BoardTest, ControlApiObservesWritesAndUpperPortAndDrivesTheClock) {
     Simulator().AttachSlave(&chip);
     FtHandle h = OpenEngine();
     Exchange(h, burst::Setup(true));
-    Exchange(h, burst::RegisterWrite(0x32, 0x0F, {0x05, 0x06}));
+    Exchange(h, burst::RegisterWrite(0x32, 0x0F, {0x05, 0x06}), 4);
     Exchange(h, {0x82, 0x08, 0x0B});
 
     unsigned char values[4] = {};
@@ -241,10 +299,57 @@ TEST_F(BoardTest, ControlApiObservesWritesAndUpperPortAndDrivesTheClock) {
     EXPECT_EQ(Simulator().Clock().NowMicros() - before, 2'500'000);
     // The engine's wire time moves the virtual clock too: a 330-byte write is about 300 us.
     const int64_t beforeWrite = Simulator().Clock().NowMicros();
-    Exchange(h, burst::RegisterWrite(0x32, 0x0F, {0x05}));
+    Exchange(h, burst::RegisterWrite(0x32, 0x0F, {0x05}), 0);
     const int64_t spent = Simulator().Clock().NowMicros() - beforeWrite;
     EXPECT_GT(spent, 250);
     EXPECT_LT(spent, 400);
+    Simulator().DetachSlave(&chip);
+}
+
+// The bus timing through the control API: the pin-command time from the settings, violations
+// as trace lines and as text, the margins, and forgetting them.
+TEST_F(BoardTest, TimingViolationsReachTheTraceAndTheControlApi) {
+    BoardOptions o = Fresh();
+    o.pinNs = "10";
+    o.traceFile = (dir / "trace.txt").string();
+    std::vector<std::string> messages;
+    Board().Configure(o, &messages);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(Simulator().PinCommandNs(), 10u);
+    RegisterFileSlave chip{0x32, 16};
+    Simulator().AttachSlave(&chip);
+    FtHandle h = OpenEngine();
+    Exchange(h, burst::Setup(true));
+    Exchange(h, burst::RegisterWrite(0x32, 0x01, {0x09}), 3);
+    Board().Shutdown();  // closes the trace
+
+    // 20 pin commands of 10 ns hold the START and set up the STOP for 200 ns.
+    ASSERT_EQ(KalendoSim_GetTimingViolationCount(), 2);
+    char text[128] = {};
+    ASSERT_GT(KalendoSim_GetTimingViolation(0, text, sizeof text), 0);
+    EXPECT_NE(std::string(text).find("TIMING tHD;STA 200 ns < 600 ns (fast mode)"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(KalendoSim_GetTimingViolation(2, text, sizeof text), -1);
+    char tiny[8] = {};
+    EXPECT_GT(KalendoSim_GetTimingViolation(1, tiny, sizeof tiny), 8) << "length of the whole line";
+    EXPECT_EQ(std::string(tiny).size(), 7u);
+    std::string margins(2048, '\0');
+    ASSERT_GT(KalendoSim_GetTimingMargins(margins.data(), static_cast<int>(margins.size())), 0);
+    EXPECT_NE(margins.find("tSU;STO shortest 200 ns: fast mode -400 ns"), std::string::npos)
+        << margins;
+
+    std::ifstream trace(dir / "trace.txt");
+    std::string all((std::istreambuf_iterator<char>(trace)), std::istreambuf_iterator<char>());
+    EXPECT_NE(all.find("TIMING tHD;STA 200 ns"), std::string::npos) << all;
+    EXPECT_NE(all.find("TIMING tSU;STO 200 ns"), std::string::npos) << all;
+    EXPECT_NE(all.find("START 0x32 W ACK 0x01 ACK 0x09 ACK STOP"), std::string::npos) << all;
+
+    EXPECT_EQ(KalendoSim_ClearTimingViolations(), 1);
+    EXPECT_EQ(KalendoSim_GetTimingViolationCount(), 0);
+    EXPECT_EQ(KalendoSim_SetPinCommandNs(5), 0) << "below the range";
+    EXPECT_EQ(KalendoSim_SetPinCommandNs(600), 1);
+    EXPECT_EQ(Simulator().PinCommandNs(), 600u);
     Simulator().DetachSlave(&chip);
 }
 
@@ -257,12 +362,10 @@ TEST_F(BoardTest, ChipsAnswerBehindTheFirstUm232hOnly) {
     Board().Configure(o, nullptr);
     ASSERT_TRUE(Board().HasChips());
     for (int position : {0, 1}) {
-        FtHandle h = nullptr;
-        ASSERT_EQ(FT_Open(position, &h), kFtOk);
-        ASSERT_EQ(FT_SetBitMode(h, 0, 2), kFtOk);
+        FtHandle h = OpenEngine(position);
         Exchange(h, burst::Setup(true));
-        const Bytes select = Exchange(h, burst::RegisterSelect(0x40, 0xAD));
-        const Bytes data = Exchange(h, burst::DataRead(0x40, 1));
+        const Bytes select = Exchange(h, burst::RegisterSelect(0x40, 0xAD), 2);
+        const Bytes data = Exchange(h, burst::DataRead(0x40, 1), 2);
         ASSERT_EQ(data.size(), 2u);
         if (position == 1) {
             EXPECT_EQ(select, (Bytes{0, 0}));

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "sim/i2c_bus.h"
+#include "sim/bus/i2c_bus.h"
 
 namespace kalendo::sim::testing {
 

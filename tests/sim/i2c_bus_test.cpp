@@ -1,13 +1,13 @@
 // The bus as a chip and a logic analyser see it, driven by the engine bytes a master sends.
-#include "sim/i2c_bus.h"
+#include "sim/bus/i2c_bus.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "sim/i2c_burst_builder.h"
-#include "sim/register_file_slave.h"
-#include "sim/serial_engine.h"
+#include "sim/engine/i2c_burst_builder.h"
+#include "sim/bus/register_file_slave.h"
+#include "sim/engine/serial_engine.h"
 #include "tests/sim/bus_event_log.h"
 
 namespace kalendo::sim {

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "sim/i2c_burst_builder.h"
-#include "sim/register_file_slave.h"
-#include "sim/register_write_log.h"
-#include "sim/serial_engine.h"
-#include "sim/transaction_trace.h"
-#include "sim/vcd_recorder.h"
+#include "sim/engine/i2c_burst_builder.h"
+#include "sim/bus/register_file_slave.h"
+#include "sim/recorders/register_write_log.h"
+#include "sim/engine/serial_engine.h"
+#include "sim/recorders/transaction_trace.h"
+#include "sim/recorders/vcd_recorder.h"
 
 namespace kalendo::sim {
 namespace {

@@ -1,12 +1,12 @@
 // The serial engine's commands as the board sees them: answers, pin levels and wire time.
-#include "sim/serial_engine.h"
+#include "sim/engine/serial_engine.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "sim/i2c_burst_builder.h"
-#include "sim/register_file_slave.h"
+#include "sim/engine/i2c_burst_builder.h"
+#include "sim/bus/register_file_slave.h"
 
 namespace kalendo::sim {
 namespace {
@@ -126,6 +126,59 @@ TEST_F(SerialEngineTest, CommandsSplitAcrossWritesRunAsOne) {
         EXPECT_EQ(target.At(4), 0x11);
         EXPECT_EQ(target.At(6), 0x33);
     }
+}
+
+// The rest of the engine's command set: accepted without the bad-command answer. On this board
+// GPIOL1 (low port bit 5) is not wired and floats high, so a wait or clock "until high" ends at
+// once, a clock of bytes "until low" runs its full length, and a wait "until low" holds every
+// later command back; the 0xAA after each row shows whether the engine still runs. Wire time
+// in clocks of 10 us (100 kHz, three-phase).
+TEST_F(SerialEngineTest, ClockingAndWaitCommandsAreAcceptedWithoutAnswer) {
+    struct Row {
+        const char* name;
+        Bytes command;
+        bool stillRuns;
+        int clocks;
+    };
+    const Row rows[] = {
+        {"wait until GPIOL1 high", {0x88}, true, 0},
+        {"wait until GPIOL1 low", {0x89}, false, 0},
+        {"clock until GPIOL1 high", {0x94}, true, 0},
+        {"clock until GPIOL1 low", {0x95}, false, 0},
+        {"adaptive clocking on", {0x96}, true, 0},
+        {"adaptive clocking off", {0x97}, true, 0},
+        {"bytes of clocks until GPIOL1 high", {0x9C, 0x01, 0x00}, true, 0},
+        {"bytes of clocks until GPIOL1 low", {0x9D, 0x01, 0x00}, true, 16},
+        {"GPIOL1 driven low: wait until low", {0x80, 0x00, 0x23, 0x89}, true, 0},
+    };
+    for (const Row& row : rows) {
+        I2cBus freshBus;
+        SerialEngine fresh{freshBus};
+        const Bytes setup = burst::Setup(false);
+        fresh.Write(setup.data(), setup.size());
+        const int64_t before = fresh.WireTimePs();
+        Bytes b = row.command;
+        b.push_back(0xAA);
+        fresh.Write(b.data(), b.size());
+        Bytes answers(fresh.Pending());
+        fresh.Read(answers.data(), answers.size());
+        EXPECT_EQ(answers, row.stillRuns ? (Bytes{0xFA, 0xAA}) : Bytes{}) << row.name;
+        EXPECT_EQ(fresh.Waiting(), !row.stillRuns) << row.name;
+        const int64_t commandsPs = static_cast<int64_t>(b.size()) * kCommandPs;
+        EXPECT_LE(fresh.WireTimePs() - before, row.clocks * 10'000'000 + commandsPs) << row.name;
+        EXPECT_GE(fresh.WireTimePs() - before, row.clocks * 10'000'000) << row.name;
+    }
+    Send({0x96});
+    EXPECT_TRUE(engine.AdaptiveClocking());
+    Send({0x97});
+    EXPECT_FALSE(engine.AdaptiveClocking());
+
+    // A reset ends the wait; what was held back is dropped with it.
+    Send({0x89, 0xAA});
+    EXPECT_TRUE(engine.Waiting());
+    engine.Reset();
+    Send({0xAB});
+    EXPECT_EQ(Answers(), (Bytes{0xFA, 0xAB}));
 }
 
 // 60 MHz / (199 + 1) / 2 = 150 kHz per two phases; three-phase clocking stretches each bit to

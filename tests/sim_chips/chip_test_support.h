@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "sim/chips/evaluation_board_chips.h"
-#include "sim/i2c_slave.h"
-#include "sim/sim_clock.h"
+#include "sim/bus/i2c_slave.h"
+#include "sim/clock/sim_clock.h"
 
 namespace kalendo::sim::testing {
 

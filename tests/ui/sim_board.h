@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "sim/sim_control_api.h"
+#include "sim/control/sim_control_api.h"
 
 namespace kalendo {
 

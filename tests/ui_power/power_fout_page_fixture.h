@@ -17,7 +17,7 @@
 #include "app/connection_state.h"
 #include "pages/power_fout_page.h"
 #include "resources/resource_ids.h"
-#include "sim/sim_control_api.h"
+#include "sim/control/sim_control_api.h"
 #include "tests/ui_time_alarm/page_test_support.h"
 
 namespace kalendo {

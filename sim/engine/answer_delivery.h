@@ -1,0 +1,67 @@
+// When the engine's answers reach the host. The bridge chip does not pass answer bytes on as it
+// produces them: it holds them in its transmit buffer and sends them when its latency timer
+// expires (the timer restarts at every send to the host), at once when a full USB packet of
+// 510 data bytes is waiting, or when the engine runs a send-immediate command (0x87). The host's
+// driver keeps what has arrived until the program reads it. Times are the board's clock in
+// picoseconds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+
+#include "sim/engine/serial_engine.h"
+
+namespace kalendo::sim {
+
+class AnswerDelivery : public AnswerSink {
+  public:
+    // Data bytes in one high-speed USB packet (512 less the two status bytes).
+    static constexpr size_t kPacketBytes = 510;
+    static constexpr int64_t kNever = INT64_MAX;
+
+    // Both buffers empty; the latency timer starts at nowPs.
+    void Reset(int64_t nowPs);
+    // The timer restarts at nowPs with the new period. 0 passes answers on as they come.
+    void SetLatencyMs(uint8_t ms, int64_t nowPs);
+    uint8_t LatencyMs() const { return latencyMs_; }
+    // A slow device: every answer reaches the transmit buffer this much later than the engine
+    // produced it.
+    void SetExtraDelayPs(int64_t ps) { extraDelayPs_ = ps > 0 ? ps : 0; }
+
+    void OnAnswer(int64_t ps, uint8_t byte) override;
+    void OnSendImmediate(int64_t ps) override;
+
+    // Bytes the host holds at nowPs (arrived and not yet read).
+    size_t Arrived(int64_t nowPs);
+    // Bytes produced but not yet arrived at nowPs.
+    size_t Held(int64_t nowPs);
+    // Takes up to count arrived bytes, oldest first.
+    size_t Take(uint8_t* out, size_t count, int64_t nowPs);
+    // The earliest time at which the host holds count bytes, from what has been produced so
+    // far; kNever when that is not enough.
+    int64_t TimeWhenArrived(size_t count, int64_t nowPs) const;
+    // The host's receive buffer and the chip's transmit buffer both emptied.
+    void Purge();
+
+  private:
+    struct Byte {
+        uint8_t value;
+        int64_t ps;  // produced (in the chip) or arrived (at the host)
+    };
+
+    // Sends everything the latency timer sends up to tPs.
+    void Settle(int64_t tPs);
+    // Sends the chip's bytes produced by tPs, arriving at tPs; the timer restarts.
+    void Send(int64_t tPs);
+    int64_t NextExpiry(int64_t producedPs) const;
+
+    uint8_t latencyMs_ = 16;
+    int64_t latencyPs_ = 16'000'000'000;
+    int64_t timerStartPs_ = 0;
+    int64_t extraDelayPs_ = 0;
+    std::deque<Byte> chip_;
+    std::deque<Byte> host_;
+};
+
+}  // namespace kalendo::sim
