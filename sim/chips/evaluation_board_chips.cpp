@@ -76,8 +76,19 @@ RtcModel EvaluationBoardChips::Model() const {
 void EvaluationBoardChips::SetBatteryVoltage(double volts) {
     impl_->board.batteryVolts = volts;
 }
+// The RTC counts lazily: it catches up at the old rate first, so a change of temperature or
+// crystal error applies from now on only.
 void EvaluationBoardChips::SetBoardTemperature(double celsius) {
+    impl_->rtc->Sync();
     impl_->board.boardCelsius = celsius;
+}
+void EvaluationBoardChips::SetCrystalPpm(double ppm) {
+    impl_->rtc->Sync();
+    impl_->board.crystalPpm = ppm;
+}
+void EvaluationBoardChips::SetCrystalTempco(double ppmPerCelsiusSquared) {
+    impl_->rtc->Sync();
+    impl_->board.crystalTempcoPpmPerC2 = ppmPerCelsiusSquared;
 }
 
 void EvaluationBoardChips::SetSupplyOverride(double volts) {

@@ -36,6 +36,10 @@ class EvaluationBoardChips {
     // Conditions a test or the control tool sets.
     void SetBatteryVoltage(double volts);      // default 3.0 V
     void SetBoardTemperature(double celsius);  // default 25 degrees
+    // The RTC crystal's error: a constant offset in ppm (default 0) and its turnover curve,
+    // tempco ppm per degree squared slower away from 25 degrees (default 0).
+    void SetCrystalPpm(double ppm);
+    void SetCrystalTempco(double ppmPerCelsiusSquared);
     void SetSupplyOverride(double volts);      // forces the RTC supply rail (a failing supply)
     void ClearSupplyOverride();                // back to what the power monitor generates
     void FireEventInput();                     // TQ5200: time stamp of the event input

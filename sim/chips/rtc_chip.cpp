@@ -1,6 +1,7 @@
 #include "sim/chips/rtc_chip.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace kalendo::sim {
 
@@ -125,7 +126,15 @@ void RtcChip::Sync() {
     if (elapsed > 0) AdvanceBy(elapsed);
 }
 
-void RtcChip::AdvanceBy(int64_t micros) {
+void RtcChip::AdvanceBy(int64_t hostMicros) {
+    if (hostMicros <= 0) return;
+    // The error's fraction of a microsecond is carried to the next call, so small steps lose
+    // nothing of it; dividing by a million keeps whole-ppm errors exact.
+    const double gained =
+        static_cast<double>(hostMicros) * CrystalErrorPpm(board_) / 1e6 + crystalRemainderMicros_;
+    const double wholeGained = std::floor(gained);
+    crystalRemainderMicros_ = gained - wholeGained;
+    const int64_t micros = hostMicros + static_cast<int64_t>(wholeGained);
     if (micros <= 0) return;
     const int64_t oscillatorBefore = oscillatorMicros_;
     oscillatorMicros_ += micros;

@@ -81,7 +81,8 @@ class RtcChip : public I2cSlave {
 
     // Catches up with the SimClock.
     void Sync();
-    // Lets time pass that the SimClock did not see (the program was not running).
+    // Lets time pass that the SimClock did not see (the program was not running). The crystal
+    // turns it into its own running time, fast or slow by the board's crystal error.
     void AdvanceBy(int64_t micros);
     // Power-on state: 2000-01-01 00:00:00.000, a Saturday; everything else 0.
     void PowerOnReset();
@@ -122,6 +123,7 @@ class RtcChip : public I2cSlave {
     const SimClock& clock_;
     const BoardConditions& board_;
     int64_t lastSyncMicros_ = 0;
+    double crystalRemainderMicros_ = 0;  // fraction of a microsecond the crystal has run ahead
     int64_t oscillatorMicros_ = 0;  // running time of the crystal, phase of 4096 Hz and 64 Hz
     int64_t subsecondMicros_ = 0;   // part of the current second already counted
     uint32_t timerCount_ = 0;       // the countdown as it runs

@@ -79,6 +79,14 @@ bool ParseControlCommand(const std::string& line, ControlCommand* command, std::
         c.kind = Kind::Temperature;
         ok = args == 1 && ParseReal(arg, -60.0, 150.0, &c.number);
         usage = "temperature <celsius -60 to 150>";
+    } else if (verb == "ppm") {
+        c.kind = Kind::CrystalPpm;
+        ok = args == 1 && ParseReal(arg, -kMaxCrystalPpm, kMaxCrystalPpm, &c.number);
+        usage = "ppm <crystal error -100000 to 100000>";
+    } else if (verb == "tempco") {
+        c.kind = Kind::CrystalTempco;
+        ok = args == 1 && ParseReal(arg, -kMaxCrystalTempco, kMaxCrystalTempco, &c.number);
+        usage = "tempco <ppm per degree squared -1 to 1>";
     } else if (verb == "clock") {
         c.kind = arg == "virtual" ? Kind::ClockVirtual : Kind::ClockReal;
         ok = args == 1 && (arg == "virtual" || arg == "real");

@@ -6,6 +6,8 @@
 //   supply <volts> | supply auto  force the RTC supply rail / back to the power monitor's output
 //   battery <volts>              battery voltage
 //   temperature <celsius>        board temperature
+//   ppm <ppm>                    the RTC crystal's constant frequency error (+: runs fast)
+//   tempco <ppm per degree^2>    its turnover curve: that much slower per degree squared from 25
 //   event                        pulse the RTC's event input (TQ5200 time stamp)
 //   clock virtual | clock real    switch the board's clock
 //   advance <milliseconds>       move the virtual clock on
@@ -26,6 +28,10 @@ namespace kalendo::sim {
 // The range of the pin-command time (pin-ns, KALENDO_SIM_PIN_NS).
 constexpr uint32_t kMinPinNs = 10;
 constexpr uint32_t kMaxPinNs = 100000;
+// The crystal error's range (ppm, KALENDO_SIM_PPM) and its curvature's (KALENDO_SIM_TEMPCO):
+// wide enough for a broken crystal, narrow enough that the clock always runs forwards.
+constexpr double kMaxCrystalPpm = 100000.0;
+constexpr double kMaxCrystalTempco = 1.0;
 
 struct ControlCommand {
     enum class Kind {
@@ -36,6 +42,8 @@ struct ControlCommand {
         SupplyAuto,
         Battery,
         Temperature,
+        CrystalPpm,
+        CrystalTempco,
         Event,
         ClockVirtual,
         ClockReal,

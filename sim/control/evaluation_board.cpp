@@ -46,6 +46,8 @@ BoardOptions BoardOptionsFromEnvironment() {
     o.inUse = Env("KALENDO_SIM_IN_USE");
     o.answerDelay = Env("KALENDO_SIM_ANSWER_DELAY");
     o.pinNs = Env("KALENDO_SIM_PIN_NS");
+    o.crystalPpm = Env("KALENDO_SIM_PPM");
+    o.crystalTempco = Env("KALENDO_SIM_TEMPCO");
     return o;
 }
 
@@ -171,6 +173,8 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
     fault("KALENDO_SIM_SHORT_WRITE", "short-write", options.shortWrite);
     fault("KALENDO_SIM_ANSWER_DELAY", "answer-delay", options.answerDelay);
     fault("KALENDO_SIM_PIN_NS", "pin-ns", options.pinNs);
+    fault("KALENDO_SIM_PPM", "ppm", options.crystalPpm);
+    fault("KALENDO_SIM_TEMPCO", "tempco", options.crystalTempco);
     std::string positions = options.inUse;
     for (char& ch : positions) {
         if (ch == ',') ch = ' ';
@@ -264,6 +268,8 @@ bool EvaluationBoard::Execute(const ControlCommand& c, std::string* error) {
         case Kind::SupplyAuto:
         case Kind::Battery:
         case Kind::Temperature:
+        case Kind::CrystalPpm:
+        case Kind::CrystalTempco:
         case Kind::Event:
             break;
     }
@@ -282,6 +288,12 @@ bool EvaluationBoard::Execute(const ControlCommand& c, std::string* error) {
                     break;
                 case Kind::Temperature:
                     chips_->SetBoardTemperature(c.number);
+                    break;
+                case Kind::CrystalPpm:
+                    chips_->SetCrystalPpm(c.number);
+                    break;
+                case Kind::CrystalTempco:
+                    chips_->SetCrystalTempco(c.number);
                     break;
                 case Kind::Event:
                     chips_->FireEventInput();

@@ -13,6 +13,8 @@
 //   KALENDO_SIM_IN_USE   list positions, separated by ',', of devices open in another process
 //   KALENDO_SIM_ANSWER_DELAY  milliseconds the board's answers come late
 //   KALENDO_SIM_PIN_NS   wire time of each pin-state command (default 200)
+//   KALENDO_SIM_PPM      the RTC crystal's frequency error in ppm (default 0)
+//   KALENDO_SIM_TEMPCO   its turnover curve, ppm per degree squared around 25 (default 0)
 #pragma once
 
 #include <atomic>
@@ -46,6 +48,8 @@ struct BoardOptions {
     std::string inUse;  // list positions separated by ','
     std::string answerDelay;
     std::string pinNs;  // empty: the default estimate
+    std::string crystalPpm;  // empty: an exact crystal
+    std::string crystalTempco;
 };
 
 BoardOptions BoardOptionsFromEnvironment();

@@ -22,6 +22,7 @@ void Usage() {
                  "  supply <volts> | supply auto\n"
                  "  battery <volts>\n"
                  "  temperature <celsius>\n"
+                 "  ppm <crystal error> | tempco <ppm per degree squared>\n"
                  "  event\n"
                  "  clock virtual | clock real\n"
                  "  advance <milliseconds>\n"

@@ -87,6 +87,8 @@ TEST(ControlCommandText, ParsesEachCommandAndRefusesTypos) {
         {"in-use 2 on", Kind::InUse, 2, 0, true},
         {"answer-delay 25", Kind::AnswerDelay, 25, 0, false},
         {"pin-ns 600", Kind::PinNs, 600, 0, false},
+        {"ppm -20.5", Kind::CrystalPpm, 0, -20.5, false},
+        {"tempco 0.034", Kind::CrystalTempco, 0, 0.034, false},
     };
     for (const Good& g : good) {
         ControlCommand c;
@@ -112,7 +114,8 @@ TEST(ControlCommandText, ParsesEachCommandAndRefusesTypos) {
                          "supply x",    "battery",      "advance -5",   "clock fast",
                          "echo maybe",  "reboot",       "short-read 0", "short-read -2",
                          "short-write", "in-use 1",     "in-use x on",  "answer-delay 99999",
-                         "pin-ns 5",    "pin-ns"};
+                         "pin-ns 5",    "pin-ns",       "ppm 200000",   "ppm fast",
+                         "tempco 2",    "tempco"};
     for (const char* line : bad) {
         ControlCommand c;
         std::string error;

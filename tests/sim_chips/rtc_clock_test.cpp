@@ -104,6 +104,51 @@ TEST_P(RtcClockTest, BurstReadIsLatchedAtStart) {
     EXPECT_EQ(minutes, 0x59);
 }
 
+// Seconds counted over a stretch of host time, for the crystal's error at a board temperature.
+TEST_P(RtcClockTest, CrystalErrorAndTurnoverCurveScaleTheCount) {
+    struct Case {
+        double ppm;
+        double tempco;
+        double celsius;
+        int64_t hostSeconds;
+        int expectedSeconds;  // counted by the chip
+    };
+    const Case cases[] = {
+        {+5000, 0, 25, 1000, 1005},
+        {-5000, 0, 25, 1000, 995},
+        {0, 0.04, 35, 25100, 25099},    // -0.04 * 10^2 = -4 ppm: 0.1004 s short
+        {0, 0.04, 15, 25100, 25099},    // the same on the cold side of the turnover
+        {+8, 0.04, 25, 125100, 125101},  // at the turnover only the offset counts
+    };
+    for (const Case& c : cases) {
+        VirtualClock clock;
+        EvaluationBoardChips chips(ChipsConfig{GetParam(), &clock, 1, ""});
+        chips.SetCrystalPpm(c.ppm);
+        chips.SetCrystalTempco(c.tempco);
+        chips.SetBoardTemperature(c.celsius);
+        SetRtcTime(chips.Rtc(), {2024, 7, 1, 0, 0, 0, kMon});
+        clock.AdvanceSeconds(c.hostSeconds);
+        const RtcTime now = ReadRtcTime(chips.Rtc());
+        const int counted = ((now.day - 1) * 24 + now.hour) * 3600 + now.minute * 60 + now.second;
+        EXPECT_EQ(counted, c.expectedSeconds)
+            << "ppm " << c.ppm << " tempco " << c.tempco << " at " << c.celsius;
+    }
+}
+
+// Polled every millisecond, +400 ppm is 0.4 us a step: the chip must carry the fraction, or the
+// hundredth second would come at 100 s instead of 99.96 s.
+TEST_P(RtcClockTest, CrystalErrorSurvivesSmallSteps) {
+    chips_.SetCrystalPpm(400);
+    SetRtcTime(Rtc(), {2024, 7, 1, 0, 0, 0, kMon});
+    for (int ms = 0; ms < 99959; ++ms) {
+        clock_.AdvanceMicros(1000);
+        ReadByte(Rtc(), 0x00);
+    }
+    EXPECT_EQ(ReadRtcTime(Rtc()).second, 39);  // 99.959 s host: 99.999 s crystal (1:39)
+    clock_.AdvanceMicros(2000);
+    EXPECT_EQ(ReadRtcTime(Rtc()).second, 40);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothModels, RtcClockTest,
                          ::testing::Values(RtcModel::Tq5100, RtcModel::Tq5200),
                          [](const auto& info) { return std::string(ModelName(info.param)); });
