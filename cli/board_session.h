@@ -1,0 +1,60 @@
+// The evaluation board as one command of kalendo-cli sees it: the bridge connected, the first
+// board's power monitor and RTC found, and reads and writes that each say whether they reached
+// the chip. Unlike Connect in the window it writes nothing while connecting, so a read-only
+// command (and the drift run above all) leaves the chip exactly as it was.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "bridge/bridge_state.h"
+#include "rtc/guarded_time_write.h"
+
+namespace kalendo::cli {
+
+class BoardSession {
+  public:
+    BoardSession() = default;
+    ~BoardSession();  // disconnects the bridge
+    BoardSession(const BoardSession&) = delete;
+    BoardSession& operator=(const BoardSession&) = delete;
+
+    // The bridge's latency timer for this program's own polling: answers come back within a
+    // millisecond instead of the window's two, which halves a poll and sharpens each time
+    // stamp of a drift run. The window keeps its own setting.
+    static constexpr uint8_t kLatencyTimerMs = 1;
+
+    // False with the window's message: "ERROR: Unable to locate ISL28023 device" when no board
+    // is there, "ERROR: Board Disconnected" when it does not answer.
+    bool Open(std::string* error, uint8_t latencyTimerMs = kLatencyTimerMs);
+
+    bool ReadRtc(uint8_t reg, uint8_t* value);
+    bool WriteRtc(uint8_t reg, uint8_t value);
+    // Read-modify-write of one RTC register: keeps keepMask, then sets setBits.
+    bool UpdateRtc(uint8_t reg, uint8_t keepMask, uint8_t setBits);
+    // The time and calendar write with the control register's write guard around it.
+    bool GuardedWrite(const FieldWrite* writes, size_t count);
+    // The power monitor's identification answers: it, and with it the board, is there.
+    bool PowerMonitorAnswers();
+    bool RtcAnswers();
+    // One power-monitor register, taken only when the monitor still identifies itself after
+    // it (its failed reads set no status and give a code that looks like a value).
+    bool ReadPowerMonitor(uint8_t command, uint32_t width, uint32_t* value);
+    bool SetFoutGate(bool on);
+
+    DeviceHandle powerMonitor() const { return powerMonitor_; }
+    DeviceHandle rtc() const { return rtc_; }
+
+  private:
+    DeviceHandle powerMonitor_ = 0;
+    DeviceHandle rtc_ = 0;
+    bool connected_ = false;
+};
+
+// The three answers of an open: found and answering, not found, or found but silent.
+constexpr const char* kNoBoardMessage = "ERROR: Unable to locate ISL28023 device";
+constexpr const char* kNoRtcMessage = "ERROR: Unable to locate RTC device";
+constexpr const char* kDisconnectedMessage = "ERROR: Board Disconnected";
+constexpr const char* kNoLibraryMessage = "ERROR: ftd2xx.dll not found or incomplete";
+
+}  // namespace kalendo::cli

@@ -1,0 +1,126 @@
+#include "cli/command_table.h"
+
+namespace kalendo::cli {
+
+namespace {
+
+constexpr char kProgram[] = "kalendo-cli";
+
+// clang-format off
+const std::vector<CommandSpec> kCommands = {
+    {"boards", "boards",
+     "The boards found, each with its channel and the chips that answered.", RunBoards},
+    {"time", "time\ntime set HH:MM:SS\ntime sync",
+     "Reads the RTC's time, sets it (24-hour), or sets time and date to the PC's clock.\n"
+     "Writes are made with the write guard set around them, as the Time and Date page does.",
+     RunTime},
+    {"date", "date\ndate set YYYY-MM-DD",
+     "Reads the RTC's date and week day, or sets them (2000-2099).", RunDate},
+    {"regs", "regs",
+     "Every readable register of the model with its name, value and access.", RunRegs},
+    {"reg", "reg read ADDR\nreg write ADDR VALUE",
+     "Reads or writes one RTC register. ADDR and VALUE are hexadecimal bytes (\"0F\", \"0x1a\"),\n"
+     "as on the Registers page.", RunReg},
+    {"alarm", "alarm\nalarm set HH:MM [--day D | --weekday W]\nalarm on|off",
+     "Reads the alarm, sets its time (and day of month, or week day), or arms and disarms it.\n"
+     "Setting the alarm disarms it, as the Alarm page does.", RunAlarm},
+    {"fout", "fout on|off\nfout freq 32768|1024|1",
+     "Switches the FOUT output on or off, or chooses its frequency in hertz.", RunFout},
+    {"supply", "supply VOLTS",
+     "Sets the RTC supply, 0.1 to 4.0 V in steps of 0.1 V.", RunSupply},
+    {"power", "power [--average N]",
+     "One measurement of the supply and battery voltages and currents and the board\n"
+     "temperature, averaged over N readings (1-25, default 10).", RunPower},
+    {"log", "log --seconds N [--out FILE]",
+     "Logs the power measurement once a second for N seconds (1-86400) into a data log as the\n"
+     "window writes it: datalog_MMDDYYYY_hhmmss.txt in the current folder, or FILE.", RunLog},
+    {"drift", "drift --minutes N [--csv FILE]",
+     "Measures the RTC's frequency offset against the PC clock over N minutes (a decimal, at\n"
+     "most a week): the offset in ppm with its uncertainty (two standard errors), the RTC's\n"
+     "offset from the PC's time of day, the gain or loss per month, the board temperature and\n"
+     "whether the result lies within the model's frequency tolerance. Only reads the chip.\n"
+     "--csv writes one row per seconds transition.", RunDrift},
+};
+// clang-format on
+
+std::string Prefixed(const char* synopsis, const std::string& prefix) {
+    std::string out;
+    std::string line;
+    for (const char* p = synopsis;; ++p) {
+        if (*p == '\n' || *p == '\0') {
+            out += prefix + kProgram + " [--json] [--model TQ5100|TQ5200] " + line + "\n";
+            line.clear();
+            if (*p == '\0') break;
+        } else {
+            line += *p;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+const std::vector<CommandSpec>& Commands() {
+    return kCommands;
+}
+
+const CommandSpec* FindCommand(const std::string& name) {
+    for (const CommandSpec& c : kCommands) {
+        if (name == c.name) return &c;
+    }
+    return nullptr;
+}
+
+std::string UsageText() {
+    std::string text = "usage:\n";
+    for (const CommandSpec& c : kCommands) text += Prefixed(c.synopsis, "  ");
+    text += "\n"
+            "--json prints the facts as one JSON object; --model chooses the RTC (default TQ5100).\n"
+            "Exit status: 0 done, 1 the board or the bus failed, 2 usage error.\n"
+            "kalendo-cli COMMAND --help describes one command.\n";
+    return text;
+}
+
+std::string CommandHelp(const CommandSpec& command) {
+    return "usage:\n" + Prefixed(command.synopsis, "  ") + "\n" + command.help + "\n";
+}
+
+CliRun RunCli(const std::vector<std::string>& arguments, CommandContext context) {
+    CliRun run;
+    CommandLine line;
+    std::string error;
+    if (!ParseCommandLine(arguments, &line, &error)) {
+        run.status = kExitUsage;
+        run.err = std::string(kProgram) + ": " + error + "\n" + UsageText();
+        return run;
+    }
+    const CommandSpec* command = line.words.empty() ? nullptr : FindCommand(line.words[0]);
+    if (line.help) {
+        run.out = command ? CommandHelp(*command) : UsageText();
+        return run;
+    }
+    if (!command) {
+        run.status = kExitUsage;
+        run.err = std::string(kProgram) + ": " +
+                  (line.words.empty() ? std::string("no command")
+                                      : "unknown command \"" + line.words[0] + "\"") +
+                  "\n" + UsageText();
+        return run;
+    }
+    FactOutput out(line.json);
+    context.model = line.model;
+    context.out = &out;
+    const CommandArguments args(line.words.begin() + 1, line.words.end());
+    run.status = command->run(context, args);
+    if (run.status == kExitUsage) {
+        run.err = std::string(kProgram) + " " + command->name + ": " + context.usageError + "\n" +
+                  "usage:\n" + Prefixed(command->synopsis, "  ");
+        return run;
+    }
+    run.err = context.errors;
+    // A failed command prints no facts: a script must not take half an answer for a whole one.
+    if (run.status == kExitOk) run.out = out.Render();
+    return run;
+}
+
+}  // namespace kalendo::cli

@@ -1,0 +1,118 @@
+#include "cli/drift_measurement.h"
+
+#include <algorithm>
+
+#include "rtc/bcd_codec.h"
+
+namespace kalendo::cli {
+
+namespace {
+
+constexpr double kSecondsPerDay = 86400;
+constexpr char kTimeNotRead[] = "ERROR: RTC Time not read, bus error";
+constexpr char kTemperatureNotRead[] = "ERROR: Board temperature not read, bus error";
+
+bool ValidSecondsBcd(uint8_t v) {
+    return (v & 0x0F) <= 9 && v <= 0x59;
+}
+
+// One poll: the register and the PC clock on either side of the read.
+struct Poll {
+    double before;
+    double after;
+    int second;
+};
+
+}  // namespace
+
+double TimeOfDayDifference(double rtcSecondsOfDay, double pcSecondsOfDay) {
+    double d = rtcSecondsOfDay - pcSecondsOfDay;
+    while (d > kSecondsPerDay / 2) d -= kSecondsPerDay;
+    while (d < -kSecondsPerDay / 2) d += kSecondsPerDay;
+    return d;
+}
+
+DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftSettings& settings) {
+    DriftResult result;
+    const double start = clocks.monotonicSeconds();
+    // The PC's time of day, tied to the monotonic clock once so that both run at one rate.
+    const double pcDayAtStart = clocks.localSecondsOfDay();
+    double nextProgress = start + settings.progressEverySeconds;
+    double nextTemperature = start;
+    double celsiusSum = 0;
+
+    bool havePrevious = false;
+    Poll previous{};
+    int64_t rtcCount = 0;
+    bool dayKnown = false;
+    double rtcDayAtFirst = 0;  // the RTC's time of day when its count was countAtDay
+    int64_t countAtDay = 0;
+    while (true) {
+        const double before = clocks.monotonicSeconds();
+        if (before - start >= settings.seconds) break;
+        if (before >= nextTemperature) {
+            double celsius = 0;
+            if (!board.ReadBoardCelsius(&celsius)) {
+                result.error = kTemperatureNotRead;
+                return result;
+            }
+            if (result.temperatureReadings == 0) result.minCelsius = result.maxCelsius = celsius;
+            result.minCelsius = std::min(result.minCelsius, celsius);
+            result.maxCelsius = std::max(result.maxCelsius, celsius);
+            celsiusSum += celsius;
+            ++result.temperatureReadings;
+            result.meanCelsius = celsiusSum / result.temperatureReadings;
+            nextTemperature += settings.temperatureEverySeconds;
+            continue;  // the temperature read took time: bracket the next seconds read afresh
+        }
+        uint8_t bcd = 0;
+        const bool read = board.ReadSeconds(&bcd);
+        const double after = clocks.monotonicSeconds();
+        if (!read || !ValidSecondsBcd(bcd)) {
+            result.error = kTimeNotRead;
+            return result;
+        }
+        const Poll poll{before, after, FromBcd(bcd)};
+        if (havePrevious && poll.second != previous.second) {
+            const int step = (poll.second - previous.second + 60) % 60;
+            rtcCount += step;
+            if (!dayKnown) {
+                // Just after a change the next one is almost a second away: time enough to
+                // read the rest of the time of day without the seconds moving under it.
+                uint8_t hours = 0, minutes = 0;
+                if (!board.ReadHoursMinutes(&hours, &minutes)) {
+                    result.error = kTimeNotRead;
+                    return result;
+                }
+                rtcDayAtFirst = FromBcd(hours) * 3600.0 + FromBcd(minutes) * 60.0 + poll.second;
+                countAtDay = rtcCount;
+                dayKnown = true;
+            }
+            // The chip latched the old value somewhere in the previous read and the new one
+            // somewhere in this read: the change lies between the two, at most.
+            const double early = previous.before;
+            const double late = poll.after;
+            if (step == 1) {
+                result.transitions.push_back(
+                    {(early + late) / 2, (late - early) / 2, rtcCount});
+            }
+        }
+        previous = poll;
+        havePrevious = true;
+        if (settings.progress && after >= nextProgress) {
+            settings.progress({after - start, FitDrift(result.transitions)});
+            nextProgress += settings.progressEverySeconds;
+        }
+    }
+    result.fit = FitDrift(result.transitions);
+    if (dayKnown && !result.transitions.empty()) {
+        const SecondsTransition& last = result.transitions.back();
+        const double rtcDay = rtcDayAtFirst + static_cast<double>(last.rtcSeconds - countAtDay);
+        const double pcDay = pcDayAtStart + (last.pcSeconds - start);
+        result.offsetKnown = true;
+        result.offsetMs = TimeOfDayDifference(rtcDay, pcDay) * 1000;
+    }
+    return result;
+}
+
+}  // namespace kalendo::cli

@@ -1,0 +1,56 @@
+// The drift run: polls the RTC's seconds register, time-stamps every change with the PC clock
+// read just before and just after each poll, and fits the RTC's rate over the run. It only
+// reads: the write guard is never touched and nothing is written to the chip.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/drift_fit.h"
+
+namespace kalendo::cli {
+
+// What the run needs from the board; each read says whether it reached the chip.
+class DriftBoard {
+  public:
+    virtual ~DriftBoard() = default;
+    virtual bool ReadSeconds(uint8_t* bcd) = 0;
+    virtual bool ReadHoursMinutes(uint8_t* hoursBcd, uint8_t* minutesBcd) = 0;
+    virtual bool ReadBoardCelsius(double* celsius) = 0;
+};
+
+// The PC's clocks: a precise monotonic one, and the local time of day to compare the RTC with.
+struct PcClocks {
+    std::function<double()> monotonicSeconds;
+    std::function<double()> localSecondsOfDay;  // 0 to 86400, with its fraction
+};
+
+struct DriftProgress {
+    double elapsedSeconds;
+    DriftFit fit;  // the running estimate; not valid during the first seconds
+};
+
+struct DriftSettings {
+    double seconds = 60;               // length of the run on the monotonic clock
+    double progressEverySeconds = 1;   // how often `progress` is called
+    double temperatureEverySeconds = 10;
+    std::function<void(const DriftProgress&)> progress;  // may be empty
+};
+
+struct DriftResult {
+    std::string error;  // empty on success; otherwise what failed, in the window's words
+    DriftFit fit;
+    std::vector<SecondsTransition> transitions;
+    bool offsetKnown = false;
+    double offsetMs = 0;  // the RTC's time of day minus the PC's, at the last transition
+    int temperatureReadings = 0;
+    double minCelsius = 0, meanCelsius = 0, maxCelsius = 0;
+};
+
+DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftSettings& settings);
+
+// The RTC's time of day minus the PC's, folded into -12 h .. +12 h.
+double TimeOfDayDifference(double rtcSecondsOfDay, double pcSecondsOfDay);
+
+}  // namespace kalendo::cli

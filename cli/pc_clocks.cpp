@@ -1,0 +1,47 @@
+#include "cli/pc_clocks.h"
+
+#include <chrono>
+#include <ctime>
+
+namespace kalendo::cli {
+
+namespace {
+
+// Local broken-down time of a system-clock instant, and the instant's fraction of a second.
+std::tm LocalParts(std::chrono::system_clock::time_point at, double* fraction) {
+    const std::time_t whole = std::chrono::system_clock::to_time_t(at);
+    const auto wholePoint = std::chrono::system_clock::from_time_t(whole);
+    *fraction = std::chrono::duration<double>(at - wholePoint).count();
+    std::tm parts{};
+#if defined(_WIN32)
+    localtime_s(&parts, &whole);
+#else
+    localtime_r(&whole, &parts);
+#endif
+    return parts;
+}
+
+}  // namespace
+
+PcClocks SystemPcClocks() {
+    PcClocks clocks;
+    // steady_clock is the performance counter on Windows.
+    clocks.monotonicSeconds = [] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    };
+    clocks.localSecondsOfDay = [] {
+        double fraction = 0;
+        const std::tm t = LocalParts(std::chrono::system_clock::now(), &fraction);
+        return t.tm_hour * 3600.0 + t.tm_min * 60.0 + t.tm_sec + fraction;
+    };
+    return clocks;
+}
+
+LocalTime SystemLocalTime() {
+    double fraction = 0;
+    const std::tm t = LocalParts(std::chrono::system_clock::now(), &fraction);
+    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+}
+
+}  // namespace kalendo::cli

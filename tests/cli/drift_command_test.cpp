@@ -1,0 +1,120 @@
+// drift on the simulated board with a crystal error: the offset recovered, the facts around it,
+// the CSV, and a board lost part-way. On the virtual clock a minute of polling takes no waiting.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/cli/cli_board_fixture.h"
+
+namespace kalendo::testing {
+namespace {
+
+// The value of "name: value" in line output; NaN when it is not there.
+double Fact(const std::string& out, const std::string& name) {
+    const std::string text = "\n" + out;
+    const size_t at = text.find("\n" + name + ": ");
+    if (at == std::string::npos) return std::nan("");
+    return std::strtod(text.c_str() + at + name.size() + 3, nullptr);
+}
+
+class DriftCommandTest : public CliBoardTest {};
+
+TEST_F(DriftCommandTest, RecoversALargeOffsetWithinFivePercentInFifteenSeconds) {
+    chips->SetCrystalPpm(5000);
+    const double start = BoardSeconds();
+    const cli::CliRun run = Run({"drift", "--minutes", "0.25"});
+    ASSERT_EQ(run.status, cli::kExitOk) << run.err;
+    EXPECT_LT(BoardSeconds() - start, 20.0);
+    const double ppm = Fact(run.out, "offset_ppm");
+    const double uncertainty = Fact(run.out, "uncertainty_ppm");
+    EXPECT_NEAR(ppm, 5000, 250) << run.out;
+    EXPECT_NEAR(ppm, 5000, uncertainty) << run.out;
+    EXPECT_LT(uncertainty, 200) << run.out;
+    EXPECT_GE(Fact(run.out, "transitions"), 13) << run.out;
+    EXPECT_NEAR(Fact(run.out, "seconds_per_month"), 5000 * 2.6297, 250 * 2.63);
+    // The TQ5100's data sheet allows +-3.8 ppm.
+    EXPECT_NE(run.out.find("tolerance_ppm: 3.8\nwithin_tolerance: no\n"), std::string::npos)
+        << run.out;
+    std::printf("drift +5000 ppm over 15 s: %.1f +- %.1f ppm\n", ppm, uncertainty);
+}
+
+TEST_F(DriftCommandTest, SlowCrystalTemperatureAndOffsetFromThePcClock) {
+    // At 45 degrees a 0.034 ppm/degree^2 crystal loses 13.6 ppm; -300 ppm more makes it plain.
+    chips->SetCrystalPpm(-300);
+    chips->SetCrystalTempco(0.034);
+    chips->SetBoardTemperature(45.0);
+    ASSERT_EQ(Run({"time", "sync"}).status, cli::kExitOk);
+    const cli::CliRun run =
+        Run({"--model", "TQ5200", "drift", "--minutes", "1"});
+    ASSERT_EQ(run.status, cli::kExitOk) << run.err;
+    const double ppm = Fact(run.out, "offset_ppm");
+    const double uncertainty = Fact(run.out, "uncertainty_ppm");
+    EXPECT_NEAR(ppm, -313.6, uncertainty) << run.out;
+    EXPECT_LT(uncertainty, 20) << run.out;
+    EXPECT_NEAR(Fact(run.out, "board_temperature_mean_c"), 45.0, 0.1) << run.out;
+    // Synchronised to the whole second of the PC, then 60 s at -313.6 ppm: 0 to 1 s behind,
+    // plus the 19 ms lost.
+    const double offsetMs = Fact(run.out, "rtc_minus_pc_ms");
+    EXPECT_LT(offsetMs, -15) << run.out;
+    EXPECT_GT(offsetMs, -1100) << run.out;
+    EXPECT_NE(run.out.find("model: TQ5200\n"), std::string::npos);
+    EXPECT_NE(run.out.find("tolerance_ppm: 20.0\n"), std::string::npos) << run.out;
+}
+
+TEST_F(DriftCommandTest, WritesNothingToTheChipAndOneCsvRowPerTransition) {
+    chips->SetCrystalPpm(100);
+    const std::filesystem::path csv =
+        std::filesystem::temp_directory_path() / "kalendo-cli-drift-test.csv";
+    std::filesystem::remove(csv);
+    writes.Clear();
+    const cli::CliRun run = Run({"drift", "--minutes", "0.2", "--csv", csv.string()});
+    ASSERT_EQ(run.status, cli::kExitOk) << run.err;
+    EXPECT_TRUE(writes.Writes(0x32).empty());
+    EXPECT_TRUE(writes.Writes(0x40).empty());
+    std::ifstream in(csv);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "transition,pc_s,pc_half_width_ms,rtc_s,rtc_minus_pc_ms");
+    int rows = 0;
+    while (std::getline(in, line)) ++rows;
+    EXPECT_EQ(rows, Fact(run.out, "transitions"));
+    std::filesystem::remove(csv);
+}
+
+TEST_F(DriftCommandTest, RtcLostPartWayFailsAndWritesNoCsv) {
+    const std::filesystem::path csv =
+        std::filesystem::temp_directory_path() / "kalendo-cli-drift-lost.csv";
+    std::filesystem::remove(csv);
+    onClockRead = [this](double now) {
+        if (now > 5) Sim().SetAddressAcknowledge(0x32, false);
+    };
+    const cli::CliRun run = Run({"--json", "drift", "--minutes", "1", "--csv", csv.string()});
+    EXPECT_EQ(run.status, cli::kExitBoardFailed);
+    EXPECT_EQ(run.err, "ERROR: RTC Time not read, bus error\n");
+    EXPECT_EQ(run.out, "");
+    EXPECT_FALSE(std::filesystem::exists(csv));
+    EXPECT_LT(BoardSeconds(), 7) << "stops at the first failed read";
+}
+
+TEST_F(DriftCommandTest, ProgressShowsElapsedTimeAndTheRunningEstimate) {
+    chips->SetCrystalPpm(5000);
+    std::vector<std::string> lines;
+    cli::CommandContext context;
+    context.clocks.monotonicSeconds = [this] { return BoardSeconds(); };
+    context.clocks.localSecondsOfDay = [this] { return BoardSeconds(); };
+    context.localNow = [] { return kPcStart; };
+    context.progress = [&](const std::string& line) { lines.push_back(line); };
+    const cli::CliRun run = cli::RunCli({"drift", "--minutes", "0.1"}, context);
+    ASSERT_EQ(run.status, cli::kExitOk) << run.err;
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines.front(), "drift: 1 of 6 s, waiting for transitions");
+    EXPECT_NE(lines.back().find("ppm"), std::string::npos) << lines.back();
+    EXPECT_EQ(lines.back().rfind("drift: 6 of 6 s, +", 0), 0u) << lines.back();
+}
+
+}  // namespace
+}  // namespace kalendo::testing
