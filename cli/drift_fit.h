@@ -24,10 +24,10 @@ struct DriftFit {
     double interceptSeconds = 0;
 };
 
-// A least-squares line through (PC time, RTC time minus PC time). The residuals' scatter gives
-// the slope's standard error, but it is never taken below what the time stamps' own bracket
-// allows (a uniform error over +-halfWidth), so a short run with a lucky line states no
-// accuracy it does not have.
+// A weighted least-squares line through (PC time, RTC time minus PC time), each transition
+// weighed by its bracket (1 / halfWidth^2). The residuals' scatter gives the slope's standard
+// error, but it is never taken below what the brackets allow (a uniform error over
+// +-halfWidth), so a short run with a lucky line states no accuracy it does not have.
 DriftFit FitDrift(const std::vector<SecondsTransition>& transitions);
 
 // Seconds gained (positive) or lost in a mean calendar month at this rate.

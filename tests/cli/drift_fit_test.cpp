@@ -62,6 +62,19 @@ TEST(DriftFitTest, ExactStampsStillCarryTheBracketsUncertainty) {
     EXPECT_NEAR(fit.ppmUncertainty, 254.2, 0.5);
 }
 
+// A poll the host held up gives a wide bracket whose midpoint may lie far off: it must not
+// drag the line (unweighted, 80 ms at the 14th of 15 points would move it by 0.08 * 6 / 280,
+// about 1700 ppm).
+TEST(DriftFitTest, AWideBracketBarelyCounts) {
+    std::vector<SecondsTransition> t = Transitions(5000, 15, 0.002, 3);
+    t[13].pcSeconds += 0.080;
+    t[13].halfWidth = 0.090;
+    const DriftFit fit = FitDrift(t);
+    ASSERT_TRUE(fit.valid);
+    EXPECT_NEAR(fit.ppm, 5000, fit.ppmUncertainty);
+    EXPECT_LT(fit.ppmUncertainty, 200);
+}
+
 TEST(DriftFitTest, TooFewTransitionsOrNoSpanGiveNoResult) {
     EXPECT_FALSE(FitDrift({}).valid);
     EXPECT_FALSE(FitDrift({{1, 0.001, 0}, {2, 0.001, 1}}).valid);

@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# One case of kalendo-cli.exe run under Wine on the simulated board; exits non-zero with the
+# reason when the program's output or exit status is not what the case expects.
+#   run_cli_under_wine.sh CASE WINE PROGRAM SIM_DIR SIM_MISSING_ENTRY_DIR
+set -uo pipefail
+case_name=$1 wine=$2 program=$3 sim_dir=$4 missing_entry_dir=$5
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+export KALENDO_SIM_STATE=fresh
+export KALENDO_SIM_CONTROL="$work/control.txt"
+unset KALENDO_SIM_DEVICES KALENDO_SIM_PPM KALENDO_SIM_TEMPCO
+
+windows_path() { echo "Z:$(echo "$1" | tr '/' '\\')"; }
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# Runs the program with the given library folder; sets status, out and err (CR removed).
+run_with() {
+    local library=$1
+    shift
+    WINEPATH="$(windows_path "$library")" "$wine" "$program" "$@" >"$work/out" 2>"$work/err"
+    status=$?
+    out=$(tr -d '\r' <"$work/out")
+    err=$(tr -d '\r' <"$work/err")
+}
+run() { run_with "$sim_dir" "$@"; }
+
+expect_status() {
+    [ "$status" -eq "$1" ] || fail "$2: exit status $status, expected $1; stderr: $err"
+}
+expect_out() {
+    [ "$out" = "$1" ] || fail "$2: stdout \"$out\", expected \"$1\""
+}
+expect_err() {
+    [ "$err" = "$1" ] || fail "$2: stderr \"$err\", expected \"$1\""
+}
+expect_in() {
+    case "$1" in *"$2"*) ;; *) fail "$3: \"$2\" not in \"$1\"" ;; esac
+}
+
+case "$case_name" in
+help_and_usage_errors)
+    run --help
+    expect_status 0 "--help"
+    expect_in "$out" "drift --minutes N [--csv FILE]" "--help"
+    run supply --help
+    expect_status 0 "supply --help"
+    expect_in "$out" "0.1 to 4.0 V" "supply --help"
+    for args in "" "frobnicate" "time set 24:00:00" "reg write 07 1FF" "supply 9" \
+                "drift --minutes 0" "--model TQ9999 time"; do
+        # shellcheck disable=SC2086
+        run $args
+        expect_status 2 "\"$args\""
+        expect_out "" "\"$args\""
+        expect_in "$err" "usage:" "\"$args\""
+    done
+    ;;
+missing_library)
+    run_with "$work" time
+    expect_status 1 "no ftd2xx.dll"
+    expect_err "ERROR: ftd2xx.dll not found or incomplete" "no ftd2xx.dll"
+    expect_out "" "no ftd2xx.dll"
+    ;;
+incomplete_library)
+    run_with "$missing_entry_dir" time
+    expect_status 1 "library without FT_GetLatencyTimer"
+    expect_err "ERROR: ftd2xx.dll not found or incomplete" "library without FT_GetLatencyTimer"
+    ;;
+missing_board)
+    for args in "time" "regs" "power" "drift --minutes 1"; do
+        # shellcheck disable=SC2086
+        KALENDO_SIM_DEVICES=none run $args
+        expect_status 1 "$args without a board"
+        expect_err "ERROR: Unable to locate ISL28023 device" "$args without a board"
+        expect_out "" "$args without a board"
+    done
+    KALENDO_SIM_DEVICES=none run boards
+    expect_status 0 "boards without a board"
+    expect_out "boards: 0" "boards without a board"
+    ;;
+commands_in_one_process_each)
+    run boards
+    expect_status 0 boards
+    expect_out "boards: 1
+board 0: UM232H channel 0, answering: ISL28023@0x40 RTC@0x32" boards
+    run time set 23:59:58
+    expect_status 0 "time set"
+    expect_out "time: 23:59:58
+result: RTC Time Updated" "time set"
+    run date
+    expect_out "date: 2000-01-01
+weekday: Saturday" "date of a fresh RTC"
+    run --model TQ5200 reg read 1f
+    expect_out "address: 0x1F
+name: Timer2 Preset
+value: 0x00" "TQ5200 register 0x1F"
+    run time sync
+    expect_status 0 "time sync"
+    expect_in "$out" "result: RTC time Synchronized to system time" "time sync"
+    run fout freq 1
+    expect_out "fout_frequency: 1Hz
+result: FOUT Frequency updated" "fout freq"
+    run power --average 3
+    expect_status 0 power
+    expect_in "$out" "readings: 3" power
+    run log --seconds 2 --out bench.txt
+    expect_status 0 log
+    expect_out "file: bench.txt
+records: 3" log
+    [ "$(grep -c $'\r$' bench.txt)" -eq 5 ] || fail "log: bench.txt has not 5 CRLF lines"
+    ;;
+json_output)
+    run --json alarm set 06:45 --weekday Tuesday
+    expect_status 0 "alarm set"
+    expect_out '{"alarm": "06:45", "weekday": "Tuesday", "enabled": false, "result": "RTC Alarm Date Updated"}' "alarm set"
+    run --json supply 3.3
+    expect_out '{"supply_v": 3.3, "result": "Voltage changed to 3.3"}' "supply"
+    ;;
+board_unplugged_during_log)
+    # Another process unplugs the board two seconds into a five-second log.
+    ( sleep 2.5; echo unplug >>"$KALENDO_SIM_CONTROL" ) &
+    run log --seconds 5 --out lost.txt
+    wait
+    expect_status 1 "unplugged during log"
+    expect_out "" "unplugged during log"
+    expect_in "$err" "ERROR: Power not measured, ISL28023 not answering" "unplugged during log"
+    records=$(($(grep -c $'\r$' lost.txt) - 2))
+    { [ "$records" -ge 2 ] && [ "$records" -le 4 ]; } ||
+        fail "unplugged during log: $records records logged"
+    expect_in "$err" "the log holds $records records" "unplugged during log"
+    ;;
+drift_recovers_5000_ppm_in_15_seconds)
+    start=$(date +%s.%N)
+    KALENDO_SIM_PPM=5000 run drift --minutes 0.25 --csv drift.csv
+    elapsed=$(echo "$(date +%s.%N) - $start" | bc)
+    expect_status 0 "drift"
+    echo "$out"
+    ppm=$(echo "$out" | sed -n 's/^offset_ppm: //p')
+    uncertainty=$(echo "$out" | sed -n 's/^uncertainty_ppm: //p')
+    echo "drift +5000 ppm under Wine: $ppm +- $uncertainty ppm in $elapsed s"
+    [ "$(echo "$ppm > 4750 && $ppm < 5250" | bc)" = 1 ] || fail "drift: $ppm ppm is not within 5 % of 5000"
+    [ "$(echo "$elapsed < 20" | bc)" = 1 ] || fail "drift: took $elapsed s"
+    expect_in "$out" "within_tolerance: no" "drift"
+    rows=$(($(wc -l <drift.csv) - 1))
+    expect_in "$out" "transitions: $rows" "drift csv rows"
+    ;;
+*)
+    echo "unknown case $case_name"
+    exit 2
+    ;;
+esac
+[ "$failures" -eq 0 ]
