@@ -29,7 +29,7 @@ std::string Hex2(unsigned value) {
 }
 
 std::string TwoDigits(int a, int b, int c = -1) {
-    char text[16];
+    char text[40];
     if (c < 0) {
         std::snprintf(text, sizeof text, "%02d:%02d", a, b);
     } else {

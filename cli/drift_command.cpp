@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "bridge/os_seam.h"
 #include "cli/board_session.h"
 #include "cli/command_context.h"
 #include "rtc/bcd_codec.h"
@@ -96,6 +97,7 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
     SessionDriftBoard probe(board);
     DriftSettings settings;
     settings.seconds = minutes * 60;
+    settings.wait = [](double seconds) { Os().SleepMs(static_cast<uint32_t>(seconds * 1000)); };
     if (c.progress) {
         settings.progress = [&](const DriftProgress& p) {
             char line[128];

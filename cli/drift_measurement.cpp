@@ -1,6 +1,7 @@
 #include "cli/drift_measurement.h"
 
 #include <algorithm>
+#include <random>
 
 #include "rtc/bcd_codec.h"
 
@@ -9,6 +10,12 @@ namespace kalendo::cli {
 namespace {
 
 constexpr double kSecondsPerDay = 86400;
+// Polling starts again this long before the next transition is due: room for an RTC up to 5 %
+// fast, a late wake-up and the jitter below.
+constexpr double kWakeBeforeSeconds = 0.060;
+constexpr double kJitterSeconds = 0.005;  // about two polls
+// Only after a transition stamped at least this sharply is the next one predicted.
+constexpr double kSharpHalfWidth = 0.010;
 constexpr char kTimeNotRead[] = "ERROR: RTC Time not read, bus error";
 constexpr char kTemperatureNotRead[] = "ERROR: Board temperature not read, bus error";
 
@@ -41,7 +48,10 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
     double nextTemperature = start;
     double celsiusSum = 0;
 
+    std::mt19937 random(20260314);
+    std::uniform_real_distribution<double> jitter(0, kJitterSeconds);
     bool havePrevious = false;
+    double nextDue = 0;  // when the next transition is due, after a sharp one; 0: unknown
     Poll previous{};
     int64_t rtcCount = 0;
     bool dayKnown = false;
@@ -96,12 +106,23 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
                 result.transitions.push_back(
                     {(early + late) / 2, (late - early) / 2, rtcCount});
             }
+            if (step == 1 && (late - early) / 2 < kSharpHalfWidth) {
+                nextDue = (early + late) / 2 + 1;
+            }
         }
         previous = poll;
         havePrevious = true;
         if (settings.progress && after >= nextProgress) {
             settings.progress({after - start, FitDrift(result.transitions)});
-            nextProgress += settings.progressEverySeconds;
+            while (nextProgress <= after) nextProgress += settings.progressEverySeconds;
+        }
+        if (settings.wait && nextDue > 0) {
+            // A late wake-up finds the new second at its first poll: that transition's bracket
+            // reaches back before the sleep, weighs next to nothing, and polling goes on
+            // without pause until a sharp one comes.
+            const double sleep = nextDue - kWakeBeforeSeconds - jitter(random) - after;
+            if (sleep > 0 && after + sleep - start < settings.seconds) settings.wait(sleep);
+            nextDue = 0;
         }
     }
     result.fit = FitDrift(result.transitions);

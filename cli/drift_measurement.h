@@ -36,6 +36,11 @@ struct DriftSettings {
     double progressEverySeconds = 1;   // how often `progress` is called
     double temperatureEverySeconds = 10;
     std::function<void(const DriftProgress&)> progress;  // may be empty
+    // Sleeps this many seconds. After each sharp transition the run sleeps until shortly
+    // before the next one is due, less a random part of a poll: the polls then meet each
+    // second at a different phase instead of on one grid with it, so the time stamps' errors
+    // average out. Empty: poll without pause.
+    std::function<void(double seconds)> wait;
 };
 
 struct DriftResult {
