@@ -132,15 +132,16 @@ int RunTime(CommandContext& c, const CommandArguments& args) {
     if (set && !ParseClockTime(args[1], &h, &m, &s)) {
         return c.UsageError("\"" + args[1] + "\" is no time HH:MM:SS (00:00:00 to 23:59:59)");
     }
+    BoardSession board;
+    if (!OpenBoard(c, board)) return kExitBoardFailed;
     LocalTime now{};
     if (sync) {
+        // Taken once connected, so the time written is not older by the connecting.
         now = c.localNow();
         if (now.year < 2000 || now.year > 2099) {
             return c.Failed("ERROR: Time not set, the RTC holds only the years 2000 to 2099");
         }
     }
-    BoardSession board;
-    if (!OpenBoard(c, board)) return kExitBoardFailed;
     if (set) {
         const FieldWrite writes[] = {
             {kRegSeconds, ToBcd(s)}, {kRegMinutes, ToBcd(m)}, {kRegHours, ToBcd(h)}};

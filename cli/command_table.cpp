@@ -38,7 +38,8 @@ const std::vector<CommandSpec> kCommands = {
      "Measures the RTC's frequency offset against the PC clock over N minutes (a decimal, at\n"
      "most a week): the offset in ppm with its uncertainty (two standard errors), the RTC's\n"
      "offset from the PC's time of day, the gain or loss per month, the board temperature and\n"
-     "whether the result lies within the model's frequency tolerance. Only reads the chip.\n"
+     "whether the result lies within the model's frequency tolerance and monthly deviation\n"
+     "(yes, no, or undecided while the uncertainty straddles the limit). Only reads the chip.\n"
      "--csv writes one row per seconds transition.", RunDrift},
 };
 // clang-format on

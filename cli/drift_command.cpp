@@ -46,6 +46,14 @@ double PlusMinusValue(const std::string& field) {
     return end == start || !std::isfinite(v) || v < 0 ? NAN : v;
 }
 
+// "yes" when the whole uncertainty range lies within +-limit, "no" when none of it does, and
+// "undecided" when the run was too short to tell.
+const char* Verdict(double value, double uncertainty, double limit) {
+    if (std::fabs(value) + uncertainty <= limit) return "yes";
+    if (std::fabs(value) - uncertainty > limit) return "no";
+    return "undecided";
+}
+
 std::string Signed(double value, int decimals) {
     char text[48];
     std::snprintf(text, sizeof text, "%+.*f", decimals, value);
@@ -152,11 +160,12 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
                     "\": the result is not judged\n";
     } else {
         out.Number("tolerance_ppm", tolerance, 1);
-        out.Flag("within_tolerance", std::fabs(fit.ppm) <= tolerance);
+        out.Text("within_tolerance", Verdict(fit.ppm, fit.ppmUncertainty, tolerance));
     }
     if (!std::isnan(monthly)) {
         out.Number("monthly_deviation_s", monthly, 1);
-        out.Flag("within_monthly_deviation", std::fabs(SecondsPerMonth(fit.ppm)) <= monthly);
+        out.Text("within_monthly_deviation",
+                 Verdict(SecondsPerMonth(fit.ppm), SecondsPerMonth(fit.ppmUncertainty), monthly));
     }
     out.Text("summary", Signed(fit.ppm, 2) + " +- " + Signed(fit.ppmUncertainty, 2).substr(1) +
                             " ppm, " + Signed(SecondsPerMonth(fit.ppm), 1) + " s/month");

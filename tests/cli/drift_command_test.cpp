@@ -62,7 +62,30 @@ TEST_F(DriftCommandTest, SlowCrystalTemperatureAndOffsetFromThePcClock) {
     EXPECT_LT(offsetMs, -15) << run.out;
     EXPECT_GT(offsetMs, -1100) << run.out;
     EXPECT_NE(run.out.find("model: TQ5200\n"), std::string::npos);
-    EXPECT_NE(run.out.find("tolerance_ppm: 20.0\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("tolerance_ppm: 20.0\nwithin_tolerance: no\n"), std::string::npos)
+        << run.out;
+}
+
+// The TQ5100 allows +-3.8 ppm and +-9.9 s a month: a verdict only where the whole uncertainty
+// range is on one side of the limit.
+TEST_F(DriftCommandTest, ToleranceVerdictWaitsForEnoughCertainty) {
+    struct Case {
+        double ppm;
+        const char* minutes;
+        const char* verdict;
+    };
+    const Case cases[] = {{+1, "10", "yes"}, {+1, "0.25", "undecided"}, {-12, "10", "no"}};
+    for (const Case& c : cases) {
+        chips->SetCrystalPpm(c.ppm);
+        const cli::CliRun run = Run({"drift", "--minutes", c.minutes});
+        ASSERT_EQ(run.status, cli::kExitOk) << run.err;
+        EXPECT_NE(run.out.find(std::string("within_tolerance: ") + c.verdict + "\n"),
+                  std::string::npos)
+            << run.out;
+        EXPECT_NE(run.out.find(std::string("within_monthly_deviation: ") + c.verdict + "\n"),
+                  std::string::npos)
+            << run.out;
+    }
 }
 
 TEST_F(DriftCommandTest, WritesNothingToTheChipAndOneCsvRowPerTransition) {
