@@ -105,6 +105,7 @@ TEST_F(DriftCommandTest, WritesNothingToTheChipAndOneCsvRowPerTransition) {
     int rows = 0;
     while (std::getline(in, line)) ++rows;
     EXPECT_EQ(rows, Fact(run.out, "transitions"));
+    in.close();  // Windows removes no file that is open
     std::filesystem::remove(csv);
 }
 
