@@ -98,14 +98,14 @@ int RunBoards(CommandContext& c, const CommandArguments& args) {
         // Each chip answers or not at its address: the power monitor by its identification,
         // the RTC by its seconds register.
         const DeviceHandle first = FirstDeviceOfBoard(b);
-        const DeviceHandle monitor = FindDeviceByName(first, "ISL28023");
-        const DeviceHandle rtc = FindDeviceByName(first, "Novar TQ5100");
+        const DeviceHandle monitor = FindDeviceByName(first, kPowerMonitorName);
+        const DeviceHandle rtc = FindDeviceByName(first, kRtcDeviceName);
         bool monitorAnswers = false, rtcAnswers = false;
         if (monitor && rtc) {
             Bridge().BusStatus = kBusOk;
             SelectDevice(monitor);
             OpenSelectedDevice();
-            monitorAnswers = ReadRegisterChecked(0xAD, 32) == 0x0849534C;
+            monitorAnswers = ReadRegisterChecked(kPowerMonitorIdRegister, 32) == kPowerMonitorId;
             SelectDevice(rtc);
             OpenSelectedDevice();
             Bridge().BusStatus = kBusOk;

@@ -9,12 +9,6 @@ namespace kalendo::cli {
 
 namespace {
 
-constexpr const char* kPowerMonitorName = "ISL28023";
-// Both RTC models answer at one address, through this one device entry (as in the window).
-constexpr const char* kRtcDeviceName = "Novar TQ5100";
-constexpr uint8_t kPowerMonitorIdRegister = 0xAD;
-constexpr uint32_t kPowerMonitorIdPrefix = 0x0849534C;  // length 8, then "ISL"
-
 void Select(DeviceHandle h) {
     SelectDevice(h);
     OpenSelectedDevice();
@@ -95,7 +89,7 @@ bool BoardSession::PowerMonitorAnswers() {
         Select(rtc_);
     });
     // A power-monitor read that fails sets no status of its own; the identification tells.
-    return id == kPowerMonitorIdPrefix;
+    return id == kPowerMonitorId;
 }
 
 bool BoardSession::ReadPowerMonitor(uint8_t command, uint32_t width, uint32_t* value) {

@@ -51,6 +51,13 @@ class BoardSession {
     bool connected_ = false;
 };
 
+// The device entries' names (both RTC models answer at one address, through the one entry) and
+// the power monitor's identification: a length of 8, then "ISL".
+constexpr const char* kPowerMonitorName = "ISL28023";
+constexpr const char* kRtcDeviceName = "Novar TQ5100";
+constexpr uint8_t kPowerMonitorIdRegister = 0xAD;
+constexpr uint32_t kPowerMonitorId = 0x0849534C;
+
 // The three answers of an open: found and answering, not found, or found but silent.
 constexpr const char* kNoBoardMessage = "ERROR: Unable to locate ISL28023 device";
 constexpr const char* kNoRtcMessage = "ERROR: Unable to locate RTC device";

@@ -31,9 +31,10 @@ const std::vector<CommandSpec> kCommands = {
     {"power", "power [--average N]",
      "One measurement of the supply and battery voltages and currents and the board\n"
      "temperature, averaged over N readings (1-25, default 10).", RunPower},
-    {"log", "log --seconds N [--out FILE]",
+    {"log", "log --seconds N [--out FILE] [--average N]",
      "Logs the power measurement once a second for N seconds (1-86400) into a data log as the\n"
-     "window writes it: datalog_MMDDYYYY_hhmmss.txt in the current folder, or FILE.", RunLog},
+     "window writes it: datalog_MMDDYYYY_hhmmss.txt in the current folder, or FILE, which must\n"
+     "not exist yet. Each record averages N readings (1-25, default 5).", RunLog},
     {"drift", "drift --minutes N [--csv FILE]",
      "Measures the RTC's frequency offset against the PC clock over N minutes (a decimal, at\n"
      "most a week): the offset in ppm with its uncertainty (two standard errors), the RTC's\n"

@@ -18,7 +18,7 @@ class FactOutput {
     void Flag(const std::string& name, bool value);
 
     // A row of a list (registers, boards): its own line in line form, and an object in the
-    // JSON array `list`. Values are texts unless given as numbers with Row::Number.
+    // JSON array `list`.
     class Row {
       public:
         Row& Text(const std::string& name, const std::string& value);

@@ -18,6 +18,9 @@
 #include "sim/engine/i2c_burst_builder.h"
 #include "sim/bus/register_file_slave.h"
 #include "sim/control/sim_control_api.h"
+#if defined(KALENDO_SIM_HAVE_CHIPS)
+#include "sim/chips/evaluation_board_chips.h"
+#endif
 
 namespace kalendo::sim {
 namespace {
@@ -378,6 +381,42 @@ TEST_F(BoardTest, ChipsAnswerBehindTheFirstUm232hOnly) {
         }
         FT_Close(h);
     }
+}
+
+// The crystal error from the environment and from a control command: the RTC's minutes and
+// seconds after 1000 s of the board's clock.
+TEST_F(BoardTest, CrystalErrorFromTheEnvironmentAndTheControlCommands) {
+    BoardOptions o = Fresh();
+    o.crystalPpm = "5000";
+    std::vector<std::string> messages;
+    Board().Configure(o, &messages);
+    EXPECT_TRUE(messages.empty());
+    ASSERT_TRUE(Board().HasChips());
+    Simulator().Clock().UseVirtual(true);
+    const auto minutesAndSeconds = [] {
+        I2cSlave& rtc = Board().Chips()->Rtc();
+        rtc.OnStart(false);
+        rtc.OnWrite(0x00);
+        rtc.OnStart(true);
+        const int seconds = rtc.OnRead();
+        const int minutes = rtc.OnRead();
+        rtc.OnStop();
+        return minutes << 8 | seconds;
+    };
+    minutesAndSeconds();  // the count starts here
+    Simulator().WithLock([] { Simulator().Clock().AdvanceMs(1000000); });
+    EXPECT_EQ(minutesAndSeconds(), 0x1645);  // 1005 s
+    EXPECT_EQ(KalendoSim_Execute("ppm -5000"), 1);
+    Simulator().WithLock([] { Simulator().Clock().AdvanceMs(1000000); });
+    EXPECT_EQ(minutesAndSeconds(), 0x3320);  // and 995 s more
+    EXPECT_EQ(KalendoSim_Execute("tempco 5"), 0);
+
+    o.crystalPpm = "fast";
+    o.crystalTempco = "0.034";
+    messages.clear();
+    Board().Configure(o, &messages);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("KALENDO_SIM_PPM \"fast\""), std::string::npos) << messages[0];
 }
 #endif
 
