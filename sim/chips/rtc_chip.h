@@ -83,7 +83,7 @@ class RtcChip : public I2cSlave {
     void Sync();
     // Lets time pass that the SimClock did not see (the program was not running). The crystal
     // turns it into its own running time, fast or slow by the board's crystal error.
-    void AdvanceBy(int64_t micros);
+    void AdvanceBy(int64_t hostMicros);
     // Power-on state: 2000-01-01 00:00:00.000, a Saturday; everything else 0.
     void PowerOnReset();
 
