@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: the native unit tests (with
-# AddressSanitizer and UBSan), then the Windows tests under Wine twice, the same test programs
-# built for x86_64 and for i686.
+# Installs what is missing, builds and runs the tests: the native unit tests (with
+# AddressSanitizer and UBSan), every Windows test built for x86_64 under Wine, then, built for
+# i686, the Windows tests where the width matters (the mingw32 presets choose them; README).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -45,7 +45,7 @@ step "Windows x86_64 build (MinGW-w64)"
 cmake --preset mingw64 >"$logdir/mingw64-configure.log" 2>&1 || { cat "$logdir/mingw64-configure.log"; exit 1; }
 cmake --build --preset mingw64 || exit 1
 
-step "Windows i686 build (MinGW-w64)"
+step "Windows i686 build (MinGW-w64): the program and the width tests"
 cmake --preset mingw32 >"$logdir/mingw32-configure.log" 2>&1 || { cat "$logdir/mingw32-configure.log"; exit 1; }
 cmake --build --preset mingw32 || exit 1
 
