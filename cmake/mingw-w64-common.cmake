@@ -10,3 +10,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Static runtime: Wine cannot find libstdc++-6.dll otherwise.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+# Test programs run through the Wine loader of their width, which the toolchain file found.
+if(KALENDO_WINE_LOADER)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${KALENDO_WINE_LOADER})
+endif()

@@ -1,20 +1,29 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the simulated run need, when missing.
+# The 32-bit Windows tests need Wine's 32-bit half (wine32:i386), so the i386 architecture is
+# added first when the machine lacks it.
 set -euo pipefail
 packages=(
     cmake ninja-build clang libclang-rt-14-dev googletest libbenchmark-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine wine64 xvfb xauth x11-utils imagemagick gnuplot-nox
+    wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick gnuplot-nox
 )
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+updated=0
+if [ "$(dpkg --print-architecture)" = amd64 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "Adding the i386 architecture (for wine32:i386)"
+    $SUDO dpkg --add-architecture i386
+    $SUDO apt-get update -qq
+    updated=1
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
 done
 if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
-    SUDO=""
-    [ "$(id -u)" -eq 0 ] || SUDO=sudo
-    $SUDO apt-get update -qq
+    [ "$updated" -eq 1 ] || $SUDO apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
         "${missing[@]}" >/dev/null
 fi

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: the native unit tests (with
-# AddressSanitizer and UBSan), the Windows tests under Wine, and the 32-bit compile check.
+# Installs what is missing, builds and runs the tests: the native unit tests (with
+# AddressSanitizer and UBSan), every Windows test built for x86_64 under Wine, then, built for
+# i686, the Windows tests where the width matters (the mingw32 presets choose them; README).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -11,8 +12,9 @@ mkdir -p "$logdir"
 passed=0
 failed=0
 status=0
+parts=""
 
-# Adds the counts of ctest's closing line to the totals.
+# Adds the counts of ctest's closing line in log $1 to the totals, under the run's name $2.
 tally() {
     local line
     line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
@@ -26,6 +28,7 @@ tally() {
     t=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
     passed=$((passed + t - f))
     failed=$((failed + f))
+    parts="${parts}${parts:+, }$2 $((t - f))/$t"
 }
 
 step() { echo; echo "=== $*"; }
@@ -36,26 +39,31 @@ cmake --build --preset native || exit 1
 step "Native tests"
 ctest --preset native -j2 2>&1 | tee "$logdir/native-ctest.log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-tally "$logdir/native-ctest.log"
+tally "$logdir/native-ctest.log" native
 
 step "Windows x86_64 build (MinGW-w64)"
 cmake --preset mingw64 >"$logdir/mingw64-configure.log" 2>&1 || { cat "$logdir/mingw64-configure.log"; exit 1; }
 cmake --build --preset mingw64 || exit 1
 
-step "Windows i686 compile check (MinGW-w64)"
+step "Windows i686 build (MinGW-w64): the program and the width tests"
 cmake --preset mingw32 >"$logdir/mingw32-configure.log" 2>&1 || { cat "$logdir/mingw32-configure.log"; exit 1; }
 cmake --build --preset mingw32 || exit 1
 
-step "Windows tests under Wine"
+# One virtual display and one wineserver for both widths: the i686 programs run in the same
+# win64 prefix through Wine's 32-bit loader.
 # shellcheck source=tools/wine-env.sh
 source tools/wine-env.sh
 kalendo_wine_up
 trap kalendo_wine_down EXIT
-ctest --preset mingw64 -j2 2>&1 | tee "$logdir/mingw64-ctest.log"
-[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-tally "$logdir/mingw64-ctest.log"
+for width in mingw64 mingw32; do
+    step "Windows tests under Wine ($width)"
+    ctest --preset "$width" -j2 2>&1 | tee "$logdir/$width-ctest.log"
+    [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+    tally "$logdir/$width-ctest.log" "$width"
+done
 
 echo
+echo "passed per run: ${parts}"
 echo "all tests: ${passed} passed, ${failed} failed"
 [ "$failed" -eq 0 ] || status=1
 exit $status

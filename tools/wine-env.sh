@@ -13,7 +13,9 @@ KALENDO_WINE=$(command -v wine64 || true)
 [ -n "$KALENDO_WINE" ] || KALENDO_WINE=/usr/lib/wine/wine64
 KALENDO_WINESERVER=$(command -v wineserver || true)
 [ -n "$KALENDO_WINESERVER" ] || KALENDO_WINESERVER=/usr/lib/wine/wineserver
-export KALENDO_WINE KALENDO_WINESERVER
+# Wine's 32-bit loader (package wine32:i386), which the i686 tests run under.
+KALENDO_WINE32=/usr/lib/wine/wine
+export KALENDO_WINE KALENDO_WINE32 KALENDO_WINESERVER
 
 kalendo_xvfb_pid=""
 
@@ -27,6 +29,15 @@ kalendo_wine_up() {
         for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${n}" ] && break; sleep 0.1; done
     fi
     mkdir -p "$WINEPREFIX"
+    # A prefix made before Wine's 32-bit half was installed has an empty syswow64 that wineboot
+    # never fills; the 32-bit programs then fail with "could not load kernel32.dll".
+    if [ -f "$WINEPREFIX/system.reg" ] && [ -x "$KALENDO_WINE32" ] &&
+        [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+        echo "The Wine prefix in $WINEPREFIX has no 32-bit support: making it anew"
+        "$KALENDO_WINESERVER" -k >/dev/null 2>&1 || true
+        rm -rf "$WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+    fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Creating the Wine prefix in $WINEPREFIX (once, about 20 s)"
         "$KALENDO_WINE" wineboot -u >/dev/null 2>&1 || true

@@ -30,10 +30,13 @@ TEST_F(I2cTransactionTest, RtcRegisterWriteIsOneBurstWithThreeAcknowledgeBits) {
 TEST_F(I2cTransactionTest, RegisterWriteAfterAnUnreadAnswerPurgesItAndReadsOnlyItsOwnBits) {
     ConnectAndSelect(kRtc);
     // An answer nobody read: the engine's echo of an invalid opcode (two bytes, the second with
-    // bit 0 set, which would read as a missing acknowledge) waits in the receive queue.
-    const uint8_t invalidOpcode = 0xAB;
+    // bit 0 set, which would read as a missing acknowledge) waits in the receive queue. The
+    // send-immediate command hands it over at once instead of at the latency timer's expiry.
+    const uint8_t invalidOpcodeThenSendImmediate[] = {0xAB, 0x87};
     uint32_t written = 0;
-    ASSERT_EQ(Bridge().ft.Write(Bridge().ChannelHandle, &invalidOpcode, 1, &written), kFtOk);
+    ASSERT_EQ(Bridge().ft.Write(Bridge().ChannelHandle, invalidOpcodeThenSendImmediate,
+                                sizeof invalidOpcodeThenSendImmediate, &written),
+              kFtOk);
     uint32_t waiting = 0;
     ASSERT_EQ(Bridge().ft.GetQueueStatus(Bridge().ChannelHandle, &waiting), kFtOk);
     ASSERT_EQ(waiting, 2u);
