@@ -37,6 +37,8 @@ class FakeOs final : public OsSeam {
     // The host's sleep passes on the simulated board's clock too: the virtual clock moves on,
     // on the real clock the test really sleeps.
     void SleepMs(uint32_t ms) override;
+    // The time the bridge layer has slept, so bounds on waits are exact.
+    uint64_t NowMs() override { return sleptMs; }
     bool GetEnv(const char* name, char* value, uint32_t capacity) override;
 
   private:
