@@ -6,32 +6,21 @@ namespace kalendo {
 
 namespace {
 
-struct ActionBudget {
-    bool active = false;
-    uint32_t budgetMs = 0;
-    uint32_t waitedMs = 0;
-    bool busBusy = false;
-    bool boardSilent = false;
-};
-
-ActionBudget current;
+BusHold::Budget current;
 
 }  // namespace
 
 BusHold::BusHold(uint32_t budgetMs) {
     if (current.active && budgetMs >= current.budgetMs) return;
-    saved_ = {current.active, current.budgetMs, current.waitedMs, current.busBusy,
-              current.boardSilent};
-    current = ActionBudget{};
+    saved_ = current;
+    current = Budget{};
     current.active = true;
     current.budgetMs = budgetMs;
     own_ = true;
 }
 
 BusHold::~BusHold() {
-    if (!own_) return;
-    current = {saved_.active, saved_.budgetMs, saved_.waitedMs, saved_.busBusy,
-               saved_.boardSilent};
+    if (own_) current = saved_;
 }
 
 bool BusHold::BusBusy() const {
@@ -40,7 +29,8 @@ bool BusHold::BusBusy() const {
 
 uint32_t BusWaitAllowanceMs() {
     if (!current.active) return kBusMutexTimeoutMs;
-    const uint32_t left = current.waitedMs < current.budgetMs ? current.budgetMs - current.waitedMs : 0;
+    const uint32_t left =
+        current.waitedMs < current.budgetMs ? current.budgetMs - current.waitedMs : 0;
     return left < kBusMutexTimeoutMs ? left : kBusMutexTimeoutMs;
 }
 

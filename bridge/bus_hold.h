@@ -25,23 +25,26 @@ class BusHold {
     // True once a mutex wait of this action timed out: another program holds the bus.
     bool BusBusy() const;
 
+    // What the active action has used of the bus.
+    struct Budget {
+        bool active = false;
+        uint32_t budgetMs = 0;
+        uint32_t waitedMs = 0;  // in mutex waits so far
+        bool busBusy = false;
+        bool boardSilent = false;
+    };
+
   private:
     bool own_ = false;  // this hold's budget is the active one
-    struct Saved {
-        bool active;
-        uint32_t budgetMs;
-        uint32_t waitedMs;
-        bool busBusy;
-        bool boardSilent;
-    } saved_ = {};
+    Budget saved_;      // the budget this hold replaced, put back when it ends
 };
 
 // For the bridge layer. Without an active hold every transaction waits the full time-out and
 // nothing is remembered between transactions.
-uint32_t BusWaitAllowanceMs();                  // what the next mutex wait may take
+uint32_t BusWaitAllowanceMs();  // what the next mutex wait may take
 void NoteBusWait(uint32_t waitedMs, bool timedOut);
-void NoteBoardSilent();                         // a read came back short
-bool BusHoldStopped();                          // the action must not use the bus any more
-bool BusHeldElsewhere();                        // the active action's wait timed out
+void NoteBoardSilent();   // a read came back short
+bool BusHoldStopped();    // the action must not use the bus any more
+bool BusHeldElsewhere();  // the active action's wait timed out
 
 }  // namespace kalendo

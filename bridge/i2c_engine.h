@@ -11,7 +11,8 @@ namespace kalendo {
 // Engine status codes (0 = success; any other value is a library status passed through).
 constexpr uint32_t kEngineOk = 0;
 constexpr uint32_t kEngineAddressNack = 2;
-constexpr uint32_t kEngineShortTransfer = 4;  // fewer bytes moved than asked (the library's I/O error)
+// Fewer bytes moved than asked: the library's I/O error.
+constexpr uint32_t kEngineShortTransfer = 4;
 constexpr uint32_t kEngineNoMemory = 5;
 constexpr uint32_t kEngineBadParameter = 6;
 constexpr uint32_t kEngineDataNack = 10;

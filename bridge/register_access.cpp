@@ -174,8 +174,7 @@ DeviceHandle AttachDevice(DeviceHandle h) {
             s.BusStatus = kBusNoChannel;
             return 0;
         }
-        if (ConfigureChannel(entry->clockRate, entry->latencyTimer, entry->options) !=
-            kEngineOk) {
+        if (ConfigureChannel(entry->clockRate, entry->latencyTimer, entry->options) != kEngineOk) {
             // Left open, the channel would refuse the next open as already open and keep its
             // loop-back on, so every acknowledge and read would seem to succeed.
             FreeTimingRecord(s.ChannelHandle);

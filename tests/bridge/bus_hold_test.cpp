@@ -81,9 +81,8 @@ TEST_F(BusHoldTest, WithoutAHoldEveryTransactionWaitsTheFullTimeOut) {
     os.waitTimeouts.clear();
     os.waitAnswers = {MutexWait::TimedOut, MutexWait::TimedOut};
     RtcAction();
-    EXPECT_EQ(os.waitTimeouts,
-              (std::vector<uint32_t>{kBusMutexTimeoutMs, kBusMutexTimeoutMs, kBusMutexTimeoutMs,
-                                     kBusMutexTimeoutMs}));
+    EXPECT_EQ(os.waitTimeouts, (std::vector<uint32_t>{kBusMutexTimeoutMs, kBusMutexTimeoutMs,
+                                                      kBusMutexTimeoutMs, kBusMutexTimeoutMs}));
     EXPECT_EQ(rtcChip.At(0x0F), 0x05) << "the write after the two time-outs got the bus";
 }
 

@@ -39,8 +39,8 @@ class BusHeldByAnotherProgram {
         const std::string releaseName = "kalendo-test-bus-release-" + tag;
         held_ = CreateEventA(nullptr, TRUE, FALSE, heldName.c_str());
         release_ = CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str());
-        std::string command = std::string("\"") + KALENDO_BUS_HOLDER + "\" " + kBusMutexName +
-                              " " + heldName + " " + releaseName;
+        std::string command = std::string("\"") + KALENDO_BUS_HOLDER + "\" " + kBusMutexName + " " +
+                              heldName + " " + releaseName;
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
@@ -183,10 +183,7 @@ TEST_F(SharedBusTest, BusHeldByAnotherProgramEachActionWaitsOnceThenFailsOrSkips
     std::vector<std::string> timeShown;
     std::vector<std::string> powerShown;
     const std::vector<BusyCase> cases = {
-        {"Connect",
-         [] {},
-         [this] { Click(IDC_MAIN_CONNECT); },
-         kUserActionBoundMs,
+        {"Connect", [] {}, [this] { Click(IDC_MAIN_CONNECT); }, kUserActionBoundMs,
          [this] {
              ExpectDisconnected();
              EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: Bus busy, board not connected");
@@ -197,13 +194,11 @@ TEST_F(SharedBusTest, BusHeldByAnotherProgramEachActionWaitsOnceThenFailsOrSkips
              timeShown = {Text(IDC_MAIN_RTC_TIME), Text(IDC_MAIN_RTC_DATE),
                           Text(IDC_MAIN_RTC_TEMP)};
          },
-         [this] { Tick(); },
-         kTickBoundMs,
+         [this] { Tick(); }, kTickBoundMs,
          [this, &timeShown] {
              ExpectConnected();  // a busy bus is no unplugged board
              EXPECT_EQ(Text(IDC_MAIN_INFO), "WARNING: Bus busy, status not refreshed");
-             EXPECT_EQ((std::vector<std::string>{Text(IDC_MAIN_RTC_TIME),
-                                                 Text(IDC_MAIN_RTC_DATE),
+             EXPECT_EQ((std::vector<std::string>{Text(IDC_MAIN_RTC_TIME), Text(IDC_MAIN_RTC_DATE),
                                                  Text(IDC_MAIN_RTC_TEMP)}),
                        timeShown);
          }},
@@ -212,8 +207,7 @@ TEST_F(SharedBusTest, BusHeldByAnotherProgramEachActionWaitsOnceThenFailsOrSkips
              Connect();
              ShowTab(kRegistersTab);
          },
-         [this] { ClickPage(kRegistersTab, IDC_REG_REFRESH); },
-         kUserActionBoundMs,
+         [this] { ClickPage(kRegistersTab, IDC_REG_REFRESH); }, kUserActionBoundMs,
          [this] {
              ExpectConnected();
              EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: RTC Register values not read, bus error");
