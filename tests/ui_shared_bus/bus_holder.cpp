@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     }
     SetEvent(held);
     // Bounded, so a test that dies cannot leave the bus held for ever.
-    WaitForSingleObject(release, 120000);
+    WaitForSingleObject(release, 600000);
     ReleaseMutex(mutex);
     CloseHandle(mutex);
     return 0;
