@@ -52,6 +52,8 @@ class Application {
     void RefreshBatteryIndicator();
     void RefreshFoutIndicator();
     void CheckBoardPresent();
+    // Disconnect by the user: the FOUT gate goes low with the lamp, then the disconnected state.
+    void DisconnectBoard();
 
   private:
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
@@ -66,6 +68,15 @@ class Application {
     void TrackNormalRectangle();
     void ModelChosen();
     std::string ShowConnectError(const char* text);
+    // A Connect that did not complete: the disconnected state with its error.
+    std::string FailConnect(const char* text);
+    std::string TimeText();
+    std::string DateText();
+    std::string TemperatureText();
+    // Reads the power monitor's identification; the RTC is selected again when it answered.
+    bool PowerMonitorAnswers();
+    // The board no longer answers: the disconnected state, and the bridge closed.
+    void BoardGone();
     void ShowModelChange();
     void LoadModelNamesIntoBox();
 

@@ -7,6 +7,7 @@
 #include "app/connection_state.h"
 #include "app/status_text.h"
 #include "bridge/board_discovery.h"
+#include "bridge/bus_hold.h"
 #include "bridge/register_access.h"
 #include "resources/resource_ids.h"
 #include "rtc/rtc_registers.h"
@@ -81,13 +82,24 @@ std::string Application::ConnectBoard() {
         DeleteObject(connectBoardLamp);
         connectBoardLamp = nullptr;
     }
+    BusHold hold(kUserActionBusWaitMs);
+    // A board plugged in after the last search is found only by a new search.
+    if (Bridge().initialised && Bridge().boardCount == 0) {
+        DisconnectBridge();
+    }
     ConnectBridge();
     ListBoardDevices();
     pages_.ResetAll();
     BusActionReport report;
+    if (hold.BusBusy()) {
+        return FailConnect("ERROR: Bus busy, board not connected");
+    }
     BoardHandle = FirstDeviceOfBoard(0);
     PowerMonitorHandle = FindDeviceByName(BoardHandle, kPowerMonitorName);
     if (PowerMonitorHandle == 0) {
+        if (Bridge().devicesOpenElsewhere > 0) {
+            return FailConnect("ERROR: Board in use by another program");
+        }
         return ShowConnectError("ERROR: Unable to locate ISL28023 device");
     }
     SelectDevice(PowerMonitorHandle);
@@ -110,6 +122,9 @@ std::string Application::ConnectBoard() {
     }
     const bool rtcReady =
         rtcReport.Report(mainWindow_, "Connected to RTC", "RTC not initialised, bus error");
+    if (hold.BusBusy()) {
+        return FailConnect("ERROR: Bus busy, board not connected");
+    }
     SetLamp(&connectBoardLamp, IDC_MAIN_BOARD_LAMP, IDB_LAMP_GREEN);
     SetDlgItemTextA(mainWindow_, IDC_MAIN_CONNECT, "Disconnect");
     BoardConnected = true;
@@ -121,8 +136,13 @@ std::string Application::ConnectBoard() {
     Bridge().BusStatus = kBusOk;
     SetBridgeOutputPin(0);
     FoutEnabled = false;
+    if (hold.BusBusy()) {
+        return FailConnect("ERROR: Bus busy, board not connected");
+    }
     if (!powerMonitorReady || !rtcReady || report.Failed()) {
-        return ShowConnectError("ERROR: Board not initialised, bus error");
+        // A board whose set-up did not reach it is not connected: the window must not offer
+        // "Disconnect" beside a chip in an unknown state.
+        return FailConnect("ERROR: Board not initialised, bus error");
     }
     ShowInformation(mainWindow_, "Board Connected");
     return std::string();
@@ -131,6 +151,24 @@ std::string Application::ConnectBoard() {
 std::string Application::ShowConnectError(const char* text) {
     ShowInformation(mainWindow_, text);
     return text;
+}
+
+std::string Application::FailConnect(const char* text) {
+    ShowDisconnected();
+    RefreshTime();
+    RefreshDate();
+    RefreshTemperature();
+    return ShowConnectError(text);
+}
+
+void Application::DisconnectBoard() {
+    if (BoardConnected) {
+        // The lamp is about to say "FOUT Disabled": the clock output stops with it.
+        BusHold hold(kUserActionBusWaitMs);
+        SetBridgeOutputPin(0);
+        Bridge().BusStatus = kBusOk;
+    }
+    ShowDisconnected();
 }
 
 void Application::ShowDisconnected() {
@@ -165,11 +203,24 @@ void Application::ListBoardDevices() {
 }
 
 void Application::StatusTick() {
-    RefreshTime();
-    RefreshDate();
-    RefreshTemperature();
+    BusHold hold(kPeriodicTickBusWaitMs);
+    const std::string time = TimeText();
+    const std::string date = DateText();
+    const std::string temperature = TemperatureText();
+    const bool present = !BoardConnected || PowerMonitorAnswers();
+    if (hold.BusBusy()) {
+        // Another program has the bus: nothing was read, so everything shown stays as it was,
+        // and a busy bus is no unplugged board.
+        ShowInformation(mainWindow_, "WARNING: Bus busy, status not refreshed");
+        return;
+    }
+    SetDlgItemTextA(mainWindow_, IDC_MAIN_RTC_TIME, time.c_str());
+    SetDlgItemTextA(mainWindow_, IDC_MAIN_RTC_DATE, date.c_str());
+    SetDlgItemTextA(mainWindow_, IDC_MAIN_RTC_TEMP, temperature.c_str());
     RefreshBatteryIndicator();
-    CheckBoardPresent();
+    if (!present) {
+        BoardGone();
+    }
     if (FoutIndicatorStale) {
         RefreshFoutIndicator();
         FoutIndicatorStale = false;
@@ -177,10 +228,20 @@ void Application::StatusTick() {
 }
 
 void Application::RefreshTime() {
-    HWND text = GetDlgItem(mainWindow_, IDC_MAIN_RTC_TIME);
+    SetDlgItemTextA(mainWindow_, IDC_MAIN_RTC_TIME, TimeText().c_str());
+}
+
+void Application::RefreshDate() {
+    SetDlgItemTextA(mainWindow_, IDC_MAIN_RTC_DATE, DateText().c_str());
+}
+
+void Application::RefreshTemperature() {
+    SetDlgItemTextA(mainWindow_, IDC_MAIN_RTC_TEMP, TemperatureText().c_str());
+}
+
+std::string Application::TimeText() {
     if (!BoardConnected) {
-        SetWindowTextA(text, "Unconnected");
-        return;
+        return "Unconnected";
     }
     const auto seconds = static_cast<uint8_t>(ReadDeviceRegister(kRegSeconds, 8));
     const int32_t status = TakeBusStatus();
@@ -190,16 +251,12 @@ void Application::RefreshTime() {
         minutes = static_cast<uint8_t>(ReadRegisterChecked(kRegMinutes, 8));
         hours = static_cast<uint8_t>(ReadRegisterChecked(kRegHours, 8));
     }
-    SetWindowTextA(
-        text,
-        TimeTextFromRegisters(status, seconds, minutes, hours, TwelveHourDisplay != 0).c_str());
+    return TimeTextFromRegisters(status, seconds, minutes, hours, TwelveHourDisplay != 0);
 }
 
-void Application::RefreshDate() {
-    HWND text = GetDlgItem(mainWindow_, IDC_MAIN_RTC_DATE);
+std::string Application::DateText() {
     if (!BoardConnected) {
-        SetWindowTextA(text, "Unconnected");
-        return;
+        return "Unconnected";
     }
     const auto day = static_cast<uint8_t>(ReadRegisterChecked(kRegDay, 8));
     const int32_t status = TakeBusStatus();
@@ -211,18 +268,16 @@ void Application::RefreshDate() {
         year = static_cast<uint8_t>(ReadRegisterChecked(kRegYear, 8));
         week = static_cast<uint8_t>(ReadRegisterChecked(kRegWeek, 8));
     }
-    SetWindowTextA(text, DateTextFromRegisters(status, day, month, year, week).c_str());
+    return DateTextFromRegisters(status, day, month, year, week);
 }
 
-void Application::RefreshTemperature() {
-    HWND text = GetDlgItem(mainWindow_, IDC_MAIN_RTC_TEMP);
+std::string Application::TemperatureText() {
     if (!BoardConnected) {
-        SetWindowTextA(text, "Unconnected");
-        return;
+        return "Unconnected";
     }
     const auto raw = static_cast<uint8_t>(ReadRegisterChecked(kRegTemperature, 8));
     const int32_t status = TakeBusStatus();
-    SetWindowTextA(text, TemperatureTextFromRegister(status, raw).c_str());
+    return TemperatureTextFromRegister(status, raw);
 }
 
 void Application::RefreshBatteryIndicator() {
@@ -239,17 +294,24 @@ void Application::RefreshFoutIndicator() {
 }
 
 void Application::CheckBoardPresent() {
-    if (!BoardConnected) {
-        return;
+    if (BoardConnected && !PowerMonitorAnswers() && !BusHeldElsewhere()) {
+        BoardGone();
     }
+}
+
+bool Application::PowerMonitorAnswers() {
     SelectDevice(PowerMonitorHandle);
     OpenSelectedDevice();
     const uint32_t id = ReadDeviceRegister(kPowerMonitorIdRegister, 32);
     if (id == kPowerMonitorIdPrefix) {
         SelectDevice(RtcHandle);
         OpenSelectedDevice();
-        return;
+        return true;
     }
+    return false;
+}
+
+void Application::BoardGone() {
     if (DeviceEntry* entry = EntryOf(Bridge().ActiveDevice)) {
         entry->attached = 0;
     } else {

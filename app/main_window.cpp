@@ -5,11 +5,13 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <optional>
 
 #include "app/about_box.h"
 #include "app/application.h"
 #include "app/connection_state.h"
 #include "app/status_text.h"
+#include "bridge/bus_hold.h"
 #include "rtc/model_file.h"
 #include "resources/resource_ids.h"
 
@@ -38,6 +40,12 @@ constexpr const char* kProductName = "Kalendo Tool";
 }  // namespace
 
 INT_PTR Application::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    // A user's click, choice or tab change waits for the bus at most once in all; the status
+    // tick takes a tick's share itself.
+    std::optional<BusHold> hold;
+    if (message == WM_COMMAND || message == WM_NOTIFY || message == WM_INITDIALOG) {
+        hold.emplace(kUserActionBusWaitMs);
+    }
     switch (message) {
         case WM_INITDIALOG:
             OnInitDialog();
@@ -148,7 +156,7 @@ INT_PTR Application::OnCommand(WPARAM wParam) {
         case IDC_MAIN_CONNECT: {
             std::string connectError;
             if (BoardConnected) {
-                ShowDisconnected();
+                DisconnectBoard();
             } else {
                 connectError = ConnectBoard();
             }
@@ -181,7 +189,7 @@ INT_PTR Application::OnCommand(WPARAM wParam) {
 
 void Application::ModelChosen() {
     if (BoardConnected) {
-        ShowDisconnected();
+        DisconnectBoard();
     }
     ShowModelChange();
     char model[kModelTextCapacity] = {};

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "app/status_text.h"
+#include "bridge/bus_hold.h"
 
 namespace kalendo {
 
@@ -57,6 +58,10 @@ INT_PTR CALLBACK TabPage::PageDialogProc(HWND window, UINT message, WPARAM wPara
     if (!page) {
         return FALSE;
     }
+    if (message == WM_TIMER) {
+        return page->HandleMessage(message, wParam, lParam);  // each timer chooses its own hold
+    }
+    BusHold hold(kUserActionBusWaitMs);
     return page->HandleMessage(message, wParam, lParam);
 }
 

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "bridge/bridge_state.h"
+#include "bridge/bus_lock.h"
 #include "bridge/i2c_engine.h"
 #include "bridge/os_seam.h"
 #include "bridge/register_access.h"
@@ -112,7 +113,7 @@ int ConnectBridge() {
     if (s.mutexHandle) {
         // A process that hangs holding the bus must not hang this one: after the time-out the
         // enumeration goes on unlocked.
-        MutexWait wait = Os().WaitMutex(s.mutexHandle, kBusMutexTimeoutMs);
+        MutexWait wait = WaitForBusMutex(s.mutexHandle);
         if (wait == MutexWait::Acquired || wait == MutexWait::Abandoned) held = s.mutexHandle;
     }
 
@@ -124,7 +125,7 @@ int ConnectBridge() {
         s.initialised = 1;
 
         uint32_t channels = 0;
-        if (CountChannels(&channels) == kEngineOk) {
+        if (CountChannels(&channels, &s.devicesOpenElsewhere) == kEngineOk) {
             for (uint32_t i = 0; i < channels && s.boardCount < kMaxBoards; ++i) {
                 FtDeviceListNode record = {};
                 if (GetChannelInfo(i + 1, &record) != kEngineOk) continue;
@@ -157,6 +158,7 @@ void DisconnectBridge() {
     }
     s.ActiveDevice = 0;
     s.BusTarget = nullptr;
+    s.devicesOpenElsewhere = 0;
 }
 
 }  // namespace kalendo

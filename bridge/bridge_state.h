@@ -77,6 +77,7 @@ struct BridgeState {
     // Boards and devices.
     BoardEntry* boards[kMaxBoards] = {nullptr, nullptr};
     uint32_t boardCount = 0;
+    uint32_t devicesOpenElsewhere = 0;  // listed as open by another process at the last search
     DeviceHandle ActiveDevice = 0;
     int32_t BusStatus = 0;
     DeviceEntry* BusTarget = nullptr;

@@ -1,15 +1,27 @@
 #include "bridge/bus_lock.h"
 
-#include "bridge/board_discovery.h"
 #include "bridge/bridge_state.h"
-#include "bridge/os_seam.h"
+#include "bridge/bus_hold.h"
 
 namespace kalendo {
 
+MutexWait WaitForBusMutex(void* mutex) {
+    const uint64_t began = Os().NowMs();
+    const MutexWait wait = Os().WaitMutex(mutex, BusWaitAllowanceMs());
+    const uint64_t waited = Os().NowMs() - began;
+    NoteBusWait(waited > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(waited),
+                wait == MutexWait::TimedOut);
+    return wait;
+}
+
 BusLock::BusLock() {
+    if (BusHoldStopped()) {
+        usable_ = false;
+        return;
+    }
     void* mutex = Bridge().mutexHandle;
     if (!mutex) return;
-    switch (Os().WaitMutex(mutex, kBusMutexTimeoutMs)) {
+    switch (WaitForBusMutex(mutex)) {
         case MutexWait::Acquired:
         case MutexWait::Abandoned:  // its owner died; the bus itself is fine
             held_ = mutex;

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <new>
 
+#include "bridge/bus_hold.h"
 #include "bridge/engine_commands.h"
 #include "bridge/os_seam.h"
 
@@ -23,9 +24,10 @@ constexpr uint32_t kUsbTransferSize = 65536;
 constexpr uint32_t kLibraryTimeoutMs = 5000;
 constexpr uint32_t kFastModeRate = 400000;
 
-// The engine answers within a few polls; more than this many without the echo means it is not
-// in serial-engine mode or not there at all.
-constexpr uint32_t kEchoPollLimit = 4096;
+// The engine echoes within a few milliseconds; no echo after this long means it is not in
+// serial-engine mode or not there at all. A time, not a poll count: Sleep(1) lasts 1 ms under
+// Wine but a whole timer period (about 15.6 ms) on Windows.
+constexpr uint64_t kEchoWaitMs = 250;
 constexpr uint32_t kReceiveChunk = 4096;
 
 // A burst is never more than a few hundred bytes; anything beyond this is a caller's error.
@@ -89,9 +91,27 @@ FtLibrary& Ft() {
     return Bridge().ft;
 }
 
-uint32_t WriteToEngine(const uint8_t* bytes, uint32_t count) {
+// A write the library took only in part fails: the engine got half a command.
+uint32_t WriteAll(FtHandle channel, const uint8_t* bytes, uint32_t count) {
     uint32_t written = 0;
-    return Ft().Write(Bridge().ChannelHandle, bytes, count, &written);
+    const uint32_t status = Ft().Write(channel, bytes, count, &written);
+    if (status != kFtOk) return status;
+    return written == count ? kEngineOk : kEngineShortTransfer;
+}
+
+// Reads exactly count bytes. Fewer means the library's read time-out passed without the board's
+// answer, so the rest of the action does not wait for it again.
+uint32_t ReadAll(FtHandle channel, uint8_t* bytes, uint32_t count, uint32_t* got) {
+    *got = 0;
+    const uint32_t status = Ft().Read(channel, bytes, count, got);
+    if (status != kFtOk) return status;
+    if (*got >= count) return kEngineOk;
+    NoteBoardSilent();
+    return kEngineShortTransfer;
+}
+
+uint32_t WriteToEngine(const uint8_t* bytes, uint32_t count) {
+    return WriteAll(Bridge().ChannelHandle, bytes, count);
 }
 
 uint32_t WriteToEngine(std::initializer_list<uint8_t> bytes) {
@@ -107,7 +127,8 @@ uint32_t EchoWait(uint8_t opcode, EchoMode mode) {
     uint32_t status;
     if (mode == EchoMode::SendOnce && (status = WriteToEngine({opcode})) != kFtOk) return status;
     bool armed = false;
-    for (uint32_t polls = 0;;) {
+    const uint64_t began = Os().NowMs();
+    for (;;) {
         if (mode == EchoMode::SendEveryPoll && (status = WriteToEngine({opcode})) != kFtOk) {
             return status;
         }
@@ -127,7 +148,7 @@ uint32_t EchoWait(uint8_t opcode, EchoMode mode) {
                 armed = (b == kBadCommandReply);
             }
         }
-        if (++polls > kEchoPollLimit) return kEngineNoChannel;
+        if (Os().NowMs() - began >= kEchoWaitMs) return kEngineNoChannel;
     }
 }
 
@@ -174,8 +195,20 @@ bool IsI2cCapable(const FtDeviceListNode& record) {
     }
 }
 
-uint32_t CountChannels(uint32_t* count) {
+namespace {
+
+// A device another process has open is listed with only its open flag: no type, no
+// description. This process's own open channel keeps its description.
+bool OpenElsewhere(FtDeviceListNode& record) {
+    record.description[sizeof(record.description) - 1] = '\0';
+    return (record.flags & 1) != 0 && record.description[0] == '\0';
+}
+
+}  // namespace
+
+uint32_t CountChannels(uint32_t* count, uint32_t* openElsewhere) {
     *count = 0;
+    if (openElsewhere) *openElsewhere = 0;
     uint32_t total = 0;
     uint32_t status = Ft().CreateDeviceInfoList(&total);
     if (status != kFtOk || total == 0) return status;
@@ -185,6 +218,7 @@ uint32_t CountChannels(uint32_t* count) {
     status = Ft().GetDeviceInfoList(records, &listed);
     for (uint32_t j = 0; j < total && j < listed; ++j) {
         if (IsI2cCapable(records[j])) ++*count;
+        if (openElsewhere && OpenElsewhere(records[j])) ++*openElsewhere;
     }
     delete[] records;
     return status;
@@ -340,17 +374,19 @@ uint32_t I2C_DeviceWrite(uint8_t address, uint32_t count, const uint8_t* bytes, 
     used += body.size();
     if (options & XFER_STOP) used += BuildStopSequence(burst.data + used, t);
 
-    uint32_t written = 0;
-    uint32_t status = Ft().Write(h, burst.data, used, &written);
+    *sent = 0;
+    uint32_t status = WriteAll(h, burst.data, used);
+    if (status != kEngineOk) return status;
     *sent = count;
     const uint32_t acks = count + (withAddress ? 1 : 0);
-    if (status != kFtOk || acks == 0) return status;
+    if (acks == 0) return kEngineOk;
 
     OwnedBytes ackBits(acks);
     if (!ackBits.data) return kEngineNoMemory;
     uint32_t got = 0;
-    status = Ft().Read(h, ackBits.data, acks, &got);
-    if (status != kFtOk) return status;
+    status = ReadAll(h, ackBits.data, acks, &got);
+    if (status != kEngineOk && status != kEngineShortTransfer) return status;
+    // An acknowledge bit that never arrived is no acknowledge.
     uint32_t acknowledged = 0;
     while (acknowledged < got && acknowledged < acks && (ackBits.data[acknowledged] & 0x01) == 0) {
         ++acknowledged;
@@ -377,14 +413,15 @@ uint32_t I2C_DeviceRead(FtHandle channel, uint8_t address, uint32_t count, uint8
     used += body.size();
     used += BuildStopSequence(burst.data + used, t);
 
-    uint32_t written = 0;
-    uint32_t status = Ft().Write(channel, burst.data, used, &written);
-    *received = count;
-    if (status != kFtOk) return status;
+    *received = 0;
+    uint32_t status = WriteAll(channel, burst.data, used);
+    if (status != kEngineOk) return status;
     uint8_t addressAck = 0;
     uint32_t got = 0;
-    if ((status = Ft().Read(channel, &addressAck, 1, &got)) != kFtOk) return status;
-    if ((status = Ft().Read(channel, buffer, count, &got)) != kFtOk) return status;
+    if ((status = ReadAll(channel, &addressAck, 1, &got)) != kEngineOk) return status;
+    status = ReadAll(channel, buffer, count, &got);
+    *received = got;
+    if (status != kEngineOk) return status;
     return (addressAck & 0x01) ? kEngineAddressNack : kEngineOk;
 }
 

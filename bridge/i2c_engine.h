@@ -11,6 +11,8 @@ namespace kalendo {
 // Engine status codes (0 = success; any other value is a library status passed through).
 constexpr uint32_t kEngineOk = 0;
 constexpr uint32_t kEngineAddressNack = 2;
+// Fewer bytes moved than asked: the library's I/O error.
+constexpr uint32_t kEngineShortTransfer = 4;
 constexpr uint32_t kEngineNoMemory = 5;
 constexpr uint32_t kEngineBadParameter = 6;
 constexpr uint32_t kEngineDataNack = 10;
@@ -24,7 +26,8 @@ constexpr uint32_t XFER_NO_ADDRESS = 0x40;
 
 bool IsI2cCapable(const FtDeviceListNode& record);
 
-uint32_t CountChannels(uint32_t* count);
+// openElsewhere, when given, gets the number of devices listed as open by another process.
+uint32_t CountChannels(uint32_t* count, uint32_t* openElsewhere = nullptr);
 uint32_t GetChannelInfo(uint32_t k, FtDeviceListNode* record);  // k counts from 1
 uint32_t OpenChannel(uint32_t k);                               // k counts from 1
 uint32_t ConfigureChannel(uint32_t clockRate, uint8_t latencyTimer, uint32_t options);

@@ -13,6 +13,12 @@ namespace {
 OsSeam* installed = nullptr;
 }
 
+uint64_t OsSeam::NowMs() {
+    using namespace std::chrono;
+    return static_cast<uint64_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 OsSeam& Os() {
     return installed ? *installed : DefaultOsSeam();
 }

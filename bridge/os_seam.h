@@ -25,6 +25,8 @@ class OsSeam {
     virtual void ReleaseMutex(void* mutex) = 0;
     virtual void CloseMutex(void* mutex) = 0;
     virtual void SleepMs(uint32_t ms) = 0;
+    // Milliseconds on a monotonic clock, for bounds on waits; the default is the host's.
+    virtual uint64_t NowMs();
     // Value of an environment variable; false when it is not set.
     virtual bool GetEnv(const char* name, char* value, uint32_t capacity) = 0;
 };

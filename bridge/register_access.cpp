@@ -47,13 +47,28 @@ uint32_t ByteCount(uint32_t width) {
     return n <= 4 ? n : 4;
 }
 
+// Releases the bus a START without its STOP left held.
+void SendStop(uint8_t address) {
+    uint32_t sent = 0;
+    I2C_DeviceWrite(address, 0, nullptr, &sent, XFER_STOP | XFER_BURST | XFER_NO_ADDRESS);
+}
+
 uint32_t ReadPowerMonitorRegister(uint8_t address, uint8_t reg, uint32_t n) {
     uint32_t sent = 0;
-    I2C_DeviceWrite(address, 1, &reg, &sent, XFER_START | XFER_BURST);
+    if (I2C_DeviceWrite(address, 1, &reg, &sent, XFER_START | XFER_BURST) != kEngineOk ||
+        sent != 1) {
+        // Reading on would return whichever register the pointer held before.
+        SendStop(address);
+        Bridge().BusStatus = kBusTransactionFailed;
+        return 0xFFFF;
+    }
     uint8_t bytes[4] = {};
     uint32_t received = 0;
     uint32_t status = I2C_DeviceRead(Bridge().ChannelHandle, address, n, bytes, &received);
-    if (status != kEngineOk || received != n) return 0xFFFF;
+    if (status != kEngineOk || received != n) {
+        Bridge().BusStatus = kBusTransactionFailed;
+        return 0xFFFF;
+    }
     uint32_t value = 0;
     for (uint32_t i = 0; i < n; ++i) value = (value << 8) | bytes[i];  // most significant first
     return value;
@@ -65,8 +80,7 @@ uint32_t ReadRtcRegister(uint8_t address, uint8_t reg, uint32_t n) {
     uint32_t status = I2C_DeviceWrite(address, 1, &reg, &sent, XFER_START | XFER_BURST);
     bool ok = status == kEngineOk && sent == 1;
     if (!ok) {
-        // Release the bus the address phase left open.
-        I2C_DeviceWrite(address, 0, nullptr, &sent, XFER_STOP | XFER_BURST | XFER_NO_ADDRESS);
+        SendStop(address);
     } else {
         uint32_t received = 0;
         status = I2C_DeviceRead(Bridge().ChannelHandle, address, n, bytes, &received);
@@ -153,11 +167,23 @@ DeviceHandle AttachDevice(DeviceHandle h) {
     }
     s.BusTarget = entry;
     BoardEntry& board = *s.boards[BoardOf(h) - 1];
-    if (board.attachedCount == 0 && OpenChannel(entry->channelIndex + 1) == kEngineOk &&
-        ConfigureChannel(entry->clockRate, entry->latencyTimer, entry->options) != kEngineOk) {
-        return 0;  // nothing marked: the next attach opens and configures again
+    if (board.attachedCount == 0) {
+        // Nothing is marked when the open or the set-up fails, so the next attach opens and
+        // configures again; the transactions meanwhile fail for want of a channel.
+        if (OpenChannel(entry->channelIndex + 1) != kEngineOk) {
+            s.BusStatus = kBusNoChannel;
+            return 0;
+        }
+        if (ConfigureChannel(entry->clockRate, entry->latencyTimer, entry->options) != kEngineOk) {
+            // Left open, the channel would refuse the next open as already open and keep its
+            // loop-back on, so every acknowledge and read would seem to succeed.
+            FreeTimingRecord(s.ChannelHandle);
+            s.ft.Close(s.ChannelHandle);
+            s.ChannelHandle = nullptr;
+            s.BusStatus = kBusNoChannel;
+            return 0;
+        }
     }
-    // A failed open is not fatal here: the transactions then fail with the engine's status.
     if (!entry->attached) {
         ++board.attachedCount;
         entry->attached = 1;
@@ -269,7 +295,12 @@ int SetBridgeOutputPin(uint32_t level) {
     s.UpperPortDirection |= kUpperPortFoutGate;
     const uint8_t command[3] = {engine::kSetHighPins, s.UpperPortValue, s.UpperPortDirection};
     uint32_t written = 0;
-    return s.ft.Write(s.ChannelHandle, command, sizeof(command), &written) == kFtOk ? 1 : 0;
+    if (s.ft.Write(s.ChannelHandle, command, sizeof(command), &written) == kFtOk &&
+        written == sizeof(command)) {
+        return 1;
+    }
+    s.BusStatus = kBusTransactionFailed;
+    return 0;
 }
 
 }  // namespace kalendo

@@ -7,6 +7,7 @@
 
 #include "app/bus_action_report.h"
 #include "app/connection_state.h"
+#include "bridge/bus_hold.h"
 #include "bridge/register_access.h"
 #include "pages/pc_clock.h"
 #include "resources/resource_ids.h"
@@ -179,8 +180,10 @@ INT_PTR PowerFoutPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         case WM_TIMER:
             if (wParam == kMeasureTimer) {
+                BusHold hold(kPeriodicTickBusWaitMs);
                 MeasureTick();
             } else if (wParam == kSettleTimer) {
+                BusHold hold(kUserActionBusWaitMs);  // the end of the user's supply change
                 SettleTick();
             }
             return FALSE;
@@ -227,7 +230,9 @@ void PowerFoutPage::MeasureTick() {
     if (!pageVisible_ && !logger_.logging()) {
         return;
     }
-    monitor_.SampleChannels(PowerMonitorHandle, RtcHandle);
+    if (!monitor_.SampleChannels(PowerMonitorHandle, RtcHandle)) {
+        return;  // the bus was busy: every value stays as it was, the next cycle tries again
+    }
     if (monitor_.sampleIndex < monitor_.sampleCount) {
         ++monitor_.sampleIndex;
         return;

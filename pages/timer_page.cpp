@@ -6,6 +6,7 @@
 
 #include "app/bus_action_report.h"
 #include "app/connection_state.h"
+#include "bridge/bus_hold.h"
 #include "bridge/register_access.h"
 #include "pages/timer_interval.h"
 #include "pages/try_read_register.h"
@@ -137,10 +138,10 @@ INT_PTR TimerPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_TIMER:
             if (wParam == CounterSettleTimer) {
+                BusHold hold(kUserActionBusWaitMs);  // the end of the user's counter change
                 SettleCounter();
             } else if (wParam == TimerAnimationTimer) {
-                RunAction([](TimerPage* page) { page->AnimateTimer(); },
-                          "RTC Timer flag not read, bus error");
+                PollTimer();
             }
             return FALSE;
         case WM_VSCROLL:
@@ -203,6 +204,16 @@ void TimerPage::RunAction(void (*action)(TimerPage*), const char* failureText) {
     action(this);
     if (report.Failed()) {
         report.Report(Owner(), "", failureText);
+    }
+}
+
+void TimerPage::PollTimer() {
+    BusHold hold(kPeriodicTickBusWaitMs);
+    BusActionReport report;
+    AnimateTimer();
+    // A poll that could not get the bus is skipped; the next one looks again.
+    if (report.Failed() && !hold.BusBusy()) {
+        report.Report(Owner(), "", "RTC Timer flag not read, bus error");
     }
 }
 

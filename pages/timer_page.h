@@ -38,6 +38,8 @@ class TimerPage : public TabPage {
     void StartStopSingle();
     void StartStopPeriodic();
     void AnimateTimer();
+    // The periodic look at the timer flag, within a tick's bus wait.
+    void PollTimer();
     void CounterEdited();
     void SourceClockChanged();
     void RefreshCountdown();

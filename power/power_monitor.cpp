@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "bridge/bus_hold.h"
 #include "bridge/register_access.h"
 
 namespace kalendo {
@@ -60,14 +61,19 @@ void SelectAndOpen(DeviceHandle h) {
 
 }  // namespace
 
-void PowerMonitor::SampleChannels(DeviceHandle powerMonitor, DeviceHandle rtc) {
+bool PowerMonitor::SampleChannels(DeviceHandle powerMonitor, DeviceHandle rtc) {
     SelectAndOpen(powerMonitor);
-    if (sampleIndex < kSlots) {
-        for (int c = 0; c < kMeasurementChannels; ++c) {
-            SampleSet[c][sampleIndex] = ReadRegisterChecked(kMeasurementCommands[c], kCodeWidth);
-        }
+    uint32_t reading[kMeasurementChannels];
+    for (int c = 0; c < kMeasurementChannels; ++c) {
+        reading[c] = ReadRegisterChecked(kMeasurementCommands[c], kCodeWidth);
     }
     SelectAndOpen(rtc);
+    // Fallback codes of a bus that was never had are no measurement.
+    if (BusHeldElsewhere()) return false;
+    if (sampleIndex < kSlots) {
+        for (int c = 0; c < kMeasurementChannels; ++c) SampleSet[c][sampleIndex] = reading[c];
+    }
+    return true;
 }
 
 PowerReadings PowerMonitor::AverageChannels(bool& batteryInUse) const {
@@ -94,7 +100,14 @@ void PowerMonitor::ApplySupplyVoltage(int tenths, DeviceHandle powerMonitor, Dev
     const SupplyLevel& row = SupplyLevelTable[tenths];
     SelectAndOpen(powerMonitor);
     // The output is switched off while the level changes, and on again with the new range.
+    const int32_t earlier = Bridge().BusStatus;
+    Bridge().BusStatus = kBusOk;
     uint32_t config = ReadRegisterChecked(kSupplyConfigCommand, kByteWidth);
+    if (Bridge().BusStatus != kBusOk) {
+        SelectAndOpen(rtc);
+        return;
+    }
+    Bridge().BusStatus = earlier;
     WriteRegisterChecked(kSupplyConfigCommand, config & ~uint32_t{kSupplyOutputEnable}, kByteWidth);
     WriteRegisterChecked(kSupplyLevelCommand, row.level, kByteWidth);
     WriteRegisterChecked(kSupplyConfigCommand, row.configuration, kByteWidth);

@@ -57,12 +57,15 @@ class PowerMonitor {
     uint32_t sampleCount = 10;  // readings per averaged value (the page uses 5 to 20)
     uint32_t sampleIndex = 0;   // slot the next reading fills
 
-    // One reading of all five channels into slot sampleIndex (which it does not move).
-    void SampleChannels(DeviceHandle powerMonitor, DeviceHandle rtc);
+    // One reading of all five channels into slot sampleIndex (which it does not move). False,
+    // with the slot left as it was, when another program kept the bus for the action's wait.
+    bool SampleChannels(DeviceHandle powerMonitor, DeviceHandle rtc);
     // Means of slots 0..sampleCount-1 in display units. batteryInUse follows the battery
     // current; a value that is not a number (no samples) leaves it as it was.
     PowerReadings AverageChannels(bool& batteryInUse) const;
-    // Programs supply setting tenths (1..40); other values are ignored.
+    // Programs supply setting tenths (1..40); other values are ignored. When the supply
+    // configuration cannot be read nothing is written (its other bits would be lost); the
+    // failure stays in BusStatus.
     void ApplySupplyVoltage(int tenths, DeviceHandle powerMonitor, DeviceHandle rtc);
 };
 

@@ -12,6 +12,17 @@ class CheckedBridgeBus final : public RegisterBus {
     void Write(uint8_t reg, uint32_t value, uint32_t width) override {
         WriteRegisterChecked(reg, value, width);
     }
+    // Judges this read alone, then puts back an earlier failure of the action so that its
+    // report still sees the first one.
+    bool TryRead(uint8_t reg, uint32_t width, uint32_t* value) override {
+        BridgeState& s = Bridge();
+        const int32_t earlier = s.BusStatus;
+        s.BusStatus = kBusOk;
+        *value = ReadRegisterChecked(reg, width);
+        const bool ok = s.BusStatus == kBusOk;
+        if (earlier != kBusOk) s.BusStatus = earlier;
+        return ok;
+    }
 };
 
 }  // namespace
@@ -29,8 +40,11 @@ void WriteRtcRegister(uint8_t reg, uint8_t value) {
     BridgeRegisterBus().Write(reg, value, kRtcRegisterWidth);
 }
 
-void UpdateRtcRegister(uint8_t reg, uint8_t keepMask, uint8_t setBits) {
-    WriteRtcRegister(reg, static_cast<uint8_t>((ReadRtcRegister(reg) & keepMask) | setBits));
+bool UpdateRtcRegister(uint8_t reg, uint8_t keepMask, uint8_t setBits) {
+    uint32_t value = 0;
+    if (!BridgeRegisterBus().TryRead(reg, kRtcRegisterWidth, &value)) return false;
+    WriteRtcRegister(reg, static_cast<uint8_t>((value & keepMask) | setBits));
+    return true;
 }
 
 }  // namespace kalendo

@@ -226,5 +226,23 @@ TEST_F(BoardDiscoveryTest, UnpluggedBoardIsNotFoundByTheNextConnect) {
     EXPECT_EQ(Bridge().boardCount, 1u);
 }
 
+TEST_F(BoardDiscoveryTest, ModuleOpenInAnotherProcessIsCountedNotFound) {
+    Sim().SetDeviceList({Device(6, 0x11, "Dual RS232-HS A"), Device(8, 0x21, "UM232H")});
+    Sim().SetInUse(1, true);
+    Connect();
+    EXPECT_EQ(Bridge().boardCount, 0u);
+    EXPECT_EQ(Bridge().devicesOpenElsewhere, 1u);
+    DisconnectBridge();
+
+    // This process's own open channel is listed open too, but with its description.
+    Sim().SetInUse(1, false);
+    Connect();
+    SelectDevice(kRtc);
+    DisconnectBridge();
+    Connect();
+    EXPECT_EQ(Bridge().boardCount, 1u);
+    EXPECT_EQ(Bridge().devicesOpenElsewhere, 0u);
+}
+
 }  // namespace
 }  // namespace kalendo::testing

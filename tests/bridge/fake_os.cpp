@@ -46,6 +46,11 @@ void* FakeOs::CreateNamedMutex(const char* name) {
 
 MutexWait FakeOs::WaitMutex(void*, uint32_t timeoutMs) {
     waitTimeouts.push_back(timeoutMs);
+    if (waitAnswers.empty() && acquireAfterMs > 0) {
+        const bool gets = timeoutMs >= acquireAfterMs;
+        waitedMs += gets ? acquireAfterMs : timeoutMs;
+        return gets ? MutexWait::Acquired : MutexWait::TimedOut;
+    }
     if (waitAnswers.empty()) return MutexWait::Acquired;
     MutexWait answer = waitAnswers.front();
     waitAnswers.erase(waitAnswers.begin());

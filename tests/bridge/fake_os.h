@@ -19,6 +19,9 @@ class FakeOs final : public OsSeam {
     int librariesOpen = 0;
     // Mutex: what each wait answers, in order (Acquired once the list runs out).
     std::vector<MutexWait> waitAnswers;
+    // When set and the list is empty: the holder lets go this long after each wait begins, so
+    // a wait that long or longer gets the mutex and a shorter one times out (time passes).
+    uint32_t acquireAfterMs = 0;
     std::vector<std::string> mutexNames;
     std::vector<uint32_t> waitTimeouts;
     int mutexesOpen = 0;
@@ -37,6 +40,9 @@ class FakeOs final : public OsSeam {
     // The host's sleep passes on the simulated board's clock too: the virtual clock moves on,
     // on the real clock the test really sleeps.
     void SleepMs(uint32_t ms) override;
+    // The time the bridge layer has slept or waited, so bounds on waits are exact.
+    uint64_t NowMs() override { return sleptMs + waitedMs; }
+    uint64_t waitedMs = 0;
     bool GetEnv(const char* name, char* value, uint32_t capacity) override;
 
   private:

@@ -55,7 +55,8 @@ TEST_F(RegisterAccessTest, FailedReadsGiveEachDevicesFallback) {
     Sim().SetAddressAcknowledge(0x40, false);
     EXPECT_EQ(ReadRegisterChecked(0xAD, 32), 0x0000FFFFu);
     EXPECT_EQ(ReadRegisterChecked(0xE4, 8), 0xFFu);
-    EXPECT_EQ(Bridge().BusStatus, 0) << "a failed power-monitor read leaves the status alone";
+    EXPECT_EQ(Bridge().BusStatus, kBusTransactionFailed);
+    Bridge().BusStatus = 0;
 
     SelectDevice(kRtc);
     Sim().SetAddressAcknowledge(0x32, false);
@@ -153,7 +154,7 @@ TEST_F(RegisterAccessTest, OutputPinDrivesBit3OfTheUpperPort) {
 
     Sim().SetFailWrite(sim::kFtIoError);
     EXPECT_EQ(SetBridgeOutputPin(8), 0);
-    EXPECT_EQ(Bridge().BusStatus, 0) << "a refused write is reported by the result only";
+    EXPECT_EQ(Bridge().BusStatus, kBusTransactionFailed) << "the FOUT toggle reports it";
 }
 
 }  // namespace

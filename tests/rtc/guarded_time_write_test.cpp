@@ -21,6 +21,11 @@ class RecordingBus : public RegisterBus {
         }
     };
     explicit RecordingBus(uint8_t control) : control_(control) {}
+    bool TryRead(uint8_t reg, uint32_t width, uint32_t* value) override {
+        *value = Read(reg, width);
+        return !failReads;
+    }
+    bool failReads = false;
     uint32_t Read(uint8_t reg, uint32_t width) override {
         ops.push_back({'R', reg, 0, width});
         return reg == kRegControl ? control_ : 0;
@@ -58,6 +63,16 @@ TEST(GuardedTimeWrite, SetsGuardWritesFieldsInOrderThenClearsGuard) {
         };
         EXPECT_EQ(bus.ops, expected);
     }
+}
+
+TEST(GuardedTimeWrite, ControlRegisterNotReadWritesNothing) {
+    // Writing back a fallback byte would clear the alarm and timer interrupt enables.
+    RecordingBus bus(0x40);
+    bus.failReads = true;
+    const FieldWrite fields[] = {{kRegSeconds, 0x56}};
+    EXPECT_FALSE(GuardedTimeWrite(bus, fields));
+    const std::vector<RecordingBus::Op> expected = {{'R', kRegControl, 0, 8}};
+    EXPECT_EQ(bus.ops, expected);
 }
 
 }  // namespace

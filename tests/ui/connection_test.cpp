@@ -198,12 +198,13 @@ TEST_F(ConnectionTest, FailedSetUpWritesAreReportedAsAnErrorNotAsConnected) {
     sim_.SetAddressAck(kRtcAddress, false);  // the RTC stops answering
     Click(IDC_MAIN_CONNECT);
     EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: Board not initialised, bus error");
-    EXPECT_EQ(Text(IDC_MAIN_RTC_TIME), "Error");
-    // The power monitor still answers, so the board counts as present.
-    Tick();
-    EXPECT_TRUE(BoardConnected);
+    // A set-up that did not reach the chip leaves the board disconnected, not "Disconnect"
+    // beside a chip in an unknown state.
+    ExpectDisconnected();
+    EXPECT_EQ(Text(IDC_MAIN_RTC_TIME), "Unconnected");
     sim_.SetAddressAck(kRtcAddress, true);
-    Tick();
+    Click(IDC_MAIN_CONNECT);
+    ExpectConnected();
     EXPECT_NE(Text(IDC_MAIN_RTC_TIME), "Error");
 }
 
