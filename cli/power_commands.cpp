@@ -30,8 +30,8 @@ bool Measure(BoardSession& board, uint32_t readings, PowerReadings* result, bool
     for (uint32_t i = 0; i < readings; ++i) {
         monitor.sampleIndex = i;
         Bridge().BusStatus = kBusOk;
-        monitor.SampleChannels(board.powerMonitor(), board.rtc());
-        const bool ok = Bridge().BusStatus == kBusOk;
+        const bool ok = monitor.SampleChannels(board.powerMonitor(), board.rtc()) &&
+                        Bridge().BusStatus == kBusOk;
         Bridge().BusStatus = kBusOk;
         if (!ok || !board.PowerMonitorAnswers()) return false;
     }

@@ -121,6 +121,9 @@ void PowerFoutPage::Reset() {
 
     SendDlgItemMessageA(dialog, IDC_POWER_AVERAGING, CB_SETCURSEL, kDefaultAveraging, 0);
     monitor_.sampleCount = kDefaultSampleCount;
+    // Readings taken before the reset (another board, another connection) start no average.
+    monitor_.sampleIndex = 0;
+    cycleFailed_ = false;
 
     for (int id : kMeasuredValues) {
         SetDlgItemTextA(dialog, id, "Unconnected");
@@ -231,10 +234,25 @@ void PowerFoutPage::MeasureTick() {
         return;
     }
     if (!monitor_.SampleChannels(PowerMonitorHandle, RtcHandle)) {
-        return;  // the bus was busy: every value stays as it was, the next cycle tries again
+        if (BusHeldElsewhere()) {
+            return;  // the bus was busy: every value stays as it was, the next cycle tries again
+        }
+        cycleFailed_ = true;
     }
     if (monitor_.sampleIndex < monitor_.sampleCount) {
         ++monitor_.sampleIndex;
+        return;
+    }
+    monitor_.sampleIndex = 0;
+    if (cycleFailed_) {
+        // Fallback codes averaged would read as a measurement (0xFFFF is 16.4 V): the values say
+        // Error instead, and the log gets no record the monitor did not give.
+        cycleFailed_ = false;
+        for (int id : kMeasuredValues) {
+            SetDlgItemTextA(dialog, id, "Error");
+        }
+        SetDlgItemTextA(dialog, IDC_POWER_BATTERY_VOLTAGE, "Error");
+        ShowInformation("ERROR: Power measurements not read, bus error");
         return;
     }
     const PowerReadings readings = monitor_.AverageChannels(BatteryInUse);
@@ -249,7 +267,6 @@ void PowerFoutPage::MeasureTick() {
             ReportLogFailure(result, logger_.logFileName());  // the next cycle tries again
         }
     }
-    monitor_.sampleIndex = 0;
 }
 
 // --- supply setting -----------------------------------------------------------------------------

@@ -50,6 +50,7 @@ class PowerFoutPage : public TabPage {
     int32_t lastSeenTenths_ = -1;
     int32_t appliedTenths_ = 35;  // the supply the monitor was last set to by this page
     int foutIndex_ = 0;           // the FOUT frequency the chip was last set to by this page
+    bool cycleFailed_ = false;    // a reading of the running cycle did not reach the monitor
     PowerMonitor monitor_;
     DataLogger logger_;
 };

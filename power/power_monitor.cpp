@@ -62,18 +62,23 @@ void SelectAndOpen(DeviceHandle h) {
 }  // namespace
 
 bool PowerMonitor::SampleChannels(DeviceHandle powerMonitor, DeviceHandle rtc) {
+    // BusStatus is sticky: only this reading's own failures may decide what it returns.
+    const int32_t earlier = Bridge().BusStatus;
+    Bridge().BusStatus = kBusOk;
     SelectAndOpen(powerMonitor);
     uint32_t reading[kMeasurementChannels];
     for (int c = 0; c < kMeasurementChannels; ++c) {
         reading[c] = ReadRegisterChecked(kMeasurementCommands[c], kCodeWidth);
     }
+    const bool allRead = Bridge().BusStatus == kBusOk;
     SelectAndOpen(rtc);
+    if (Bridge().BusStatus == kBusOk) Bridge().BusStatus = earlier;
     // Fallback codes of a bus that was never had are no measurement.
     if (BusHeldElsewhere()) return false;
     if (sampleIndex < kSlots) {
         for (int c = 0; c < kMeasurementChannels; ++c) SampleSet[c][sampleIndex] = reading[c];
     }
-    return true;
+    return allRead;
 }
 
 PowerReadings PowerMonitor::AverageChannels(bool& batteryInUse) const {

@@ -57,8 +57,10 @@ class PowerMonitor {
     uint32_t sampleCount = 10;  // readings per averaged value (the page uses 5 to 20)
     uint32_t sampleIndex = 0;   // slot the next reading fills
 
-    // One reading of all five channels into slot sampleIndex (which it does not move). False,
-    // with the slot left as it was, when another program kept the bus for the action's wait.
+    // One reading of all five channels into slot sampleIndex (which it does not move). False
+    // when a read failed: its fallback code is in the slot and is no measurement, and the
+    // failure stays in BusStatus. When another program kept the bus for the action's wait the
+    // slot is left as it was (BusHeldElsewhere tells the two apart).
     bool SampleChannels(DeviceHandle powerMonitor, DeviceHandle rtc);
     // Means of slots 0..sampleCount-1 in display units. batteryInUse follows the battery
     // current; a value that is not a number (no samples) leaves it as it was.

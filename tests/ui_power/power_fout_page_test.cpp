@@ -279,6 +279,39 @@ TEST_F(PowerFoutPageTest, LogRecordsEveryCycleWhileAnotherTabIsShown) {
     DeleteFileA(name.c_str());
 }
 
+// A cycle with a reading the monitor did not give shows no averaged fallback codes (0xFFFF would
+// read as 16.4 V) and logs nothing; the next whole cycle shows and logs the chip's values again.
+TEST_F(PowerFoutPageTest, CycleWithAFailedReadingShowsErrorAndLogsNothing) {
+    SimFunction<KalendoSim_DoubleFn>("KalendoSim_SetBoardTemperature")(24.0);
+    StartConnected();
+    Choose(IDC_POWER_AVERAGING, 0);
+    ClickPage(IDC_POWER_LOGGING);
+    const std::string name = Page().Logger().logFileName();
+    MeasureTicks(6);
+    ASSERT_EQ(PageText(IDC_POWER_TEMPERATURE), "24.0");
+
+    MeasureTicks(2);
+    sim_.SetAddressAck(kPowerMonitorAddress, false);
+    MeasureTicks(1);  // one reading of the cycle fails
+    sim_.SetAddressAck(kPowerMonitorAddress, true);
+    MeasureTicks(3);
+    for (int id : {IDC_POWER_VDD_VOLTAGE, IDC_POWER_VDD_CURRENT, IDC_POWER_BATTERY_VOLTAGE,
+                   IDC_POWER_BATTERY_CURRENT, IDC_POWER_TEMPERATURE}) {
+        EXPECT_EQ(PageText(id), "Error") << id;
+    }
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: Power measurements not read, bus error");
+    EXPECT_EQ(FileLines(name).size(), 4u);  // header, first fields, the first cycle
+
+    MeasureTicks(6);
+    EXPECT_EQ(PageText(IDC_POWER_TEMPERATURE), "24.0");
+    EXPECT_EQ(PageText(IDC_POWER_VDD_VOLTAGE), "3.5");
+    const std::vector<std::string> lines = FileLines(name);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[4], ShownRecordLine());
+    ClickPage(IDC_POWER_LOGGING);
+    DeleteFileA(name.c_str());
+}
+
 TEST_F(PowerFoutPageTest, UnplugWhileLoggingKeepsTheRecordsWrittenAndWritesNoMore) {
     StartConnected();
     Choose(IDC_POWER_AVERAGING, 0);
@@ -286,10 +319,11 @@ TEST_F(PowerFoutPageTest, UnplugWhileLoggingKeepsTheRecordsWrittenAndWritesNoMor
     const std::string name = Page().Logger().logFileName();
     MeasureTicks(6);
     sim_.Unplug();
-    MeasureTicks(6);  // reads fail before the status tick notices; the cycle goes on
+    MeasureTicks(6);  // reads fail before the status tick notices: no record of that cycle
+    EXPECT_EQ(PageText(IDC_POWER_VDD_VOLTAGE), "Error");
     const std::vector<std::string> before = FileLines(name);
-    ASSERT_EQ(before.size(), 5u);
-    EXPECT_EQ(before[4], ShownRecordLine());
+    ASSERT_EQ(before.size(), 4u);
+    EXPECT_EQ(before[3].substr(0, 4), "3.5,");
     Tick();  // the main window sees the board gone
     ASSERT_FALSE(BoardConnected);
     MeasureTicks(12);
