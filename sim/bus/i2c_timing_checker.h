@@ -30,7 +30,7 @@ struct I2cTimingLimit {
     int64_t fastNs;      // fast mode (400 kHz) minimum
     int64_t standardNs;  // standard mode (100 kHz) minimum
 };
-// The minimums of the I2C specification, in the order of I2cTiming.
+// The minimums of the I2C-bus standard (NXP UM10204), in the order of I2cTiming.
 const I2cTimingLimit& LimitOf(I2cTiming timing);
 
 struct I2cTimingViolation {
