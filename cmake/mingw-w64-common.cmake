@@ -10,3 +10,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Static runtime: Wine cannot find libstdc++-6.dll otherwise.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+# Test programs run under Wine through tools/wine-run.sh, which starts the loader without
+# address-space randomisation and says so in the log when a program cannot be started.
+find_program(KALENDO_WINE_LOADER NAMES wine64 wine PATHS /usr/lib/wine /usr/bin NO_DEFAULT_PATH)
+if(NOT KALENDO_WINE_LOADER)
+    find_program(KALENDO_WINE_LOADER NAMES wine64 wine)
+endif()
+if(KALENDO_WINE_LOADER)
+    set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run.sh;${KALENDO_WINE_LOADER}")
+endif()
