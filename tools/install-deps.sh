@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build clang libclang-rt-14-dev googletest libbenchmark-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine wine64 fonts-wine nsis zip xvfb xauth x11-utils imagemagick gnuplot-nox
+    wine wine64 fonts-wine nsis xvfb xauth x11-utils imagemagick gnuplot-nox
 )
 missing=()
 for p in "${packages[@]}"; do
