@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build clang libclang-rt-14-dev googletest libbenchmark-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick gnuplot-nox
+    wine wine64 wine32:i386 fonts-wine nsis xvfb xauth x11-utils imagemagick gnuplot-nox
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

@@ -21,12 +21,24 @@ kalendo_xvfb_pid=""
 
 kalendo_wine_up() {
     if [ -z "${DISPLAY:-}" ]; then
-        local n=77
-        while [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; do n=$((n + 1)); done
-        Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        # Xvfb picks a free display itself and writes its number once it accepts clients: no race
+        # with another run choosing the same number at the same moment.
+        local numberfile
+        numberfile=$(mktemp)
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
         kalendo_xvfb_pid=$!
+        local n=""
+        for _ in $(seq 100); do
+            n=$(tr -dc '0-9' <"$numberfile")
+            [ -n "$n" ] && break
+            sleep 0.1
+        done
+        rm -f "$numberfile"
+        if [ -z "$n" ]; then
+            echo "Xvfb did not start: no virtual display for Wine" >&2
+            return 1
+        fi
         export DISPLAY=":${n}"
-        for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${n}" ] && break; sleep 0.1; done
     fi
     mkdir -p "$WINEPREFIX"
     # A prefix made before Wine's 32-bit half was installed has an empty syswow64 that wineboot
@@ -43,11 +55,23 @@ kalendo_wine_up() {
         "$KALENDO_WINE" wineboot -u >/dev/null 2>&1 || true
         "$KALENDO_WINESERVER" -w || true
     fi
+    kalendo_wine_fonts
     "$KALENDO_WINESERVER" -p >/dev/null 2>&1 || true
     # Without a window manager, hiding a managed top-level window stalls about 2 s; and a
     # crashing program must exit instead of waiting in the crash dialog.
     "$KALENDO_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
     "$KALENDO_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+}
+
+# Wine draws the caption buttons and the default dialog font from its own fonts (Debian's
+# fonts-wine); a prefix made before they were installed lacks them, so they are copied in.
+kalendo_wine_fonts() {
+    local fonts=/usr/share/wine/fonts target="$WINEPREFIX/drive_c/windows/Fonts" f
+    [ -d "$fonts" ] || { echo "Wine's fonts are missing (Debian package fonts-wine)" >&2; return 0; }
+    mkdir -p "$target"
+    for f in "$fonts"/*; do
+        [ -e "$target/$(basename "$f")" ] || cp "$f" "$target/"
+    done
 }
 
 kalendo_wine_down() {
