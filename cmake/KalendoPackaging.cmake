@@ -1,7 +1,7 @@
 # Windows packages with CPack (cross builds only):
-#   NSIS  Kalendo-<version>-win64-setup.exe (win32 for the i686 build): the program, its help
-#         documents and rtc_model_info.txt; Start-menu shortcuts; an uninstaller and an entry
-#         under installed programs
+#   NSIS  Kalendo-<version>-win64-setup.exe (win32 for the i686 build): the program and
+#         kalendo-cli.exe, the help documents and rtc_model_info.txt; Start-menu shortcuts; an
+#         uninstaller and an entry under installed programs
 #   ZIP   Kalendo-<version>-win64-portable.zip: the same files
 #   ZIP with -D KALENDO_PACKAGE_DEMO=ON: Kalendo-<version>-win64-demo.zip, the same files plus the
 #         simulated board's ftd2xx.dll and a read-me, to try the program without a board
@@ -9,8 +9,8 @@
 # tools/package.sh builds both widths and makes all of them.
 
 # The program finds its model file and help documents in its working directory, so they lie
-# beside it and the shortcut starts it there.
-install(TARGETS Kalendo RUNTIME DESTINATION . COMPONENT program)
+# beside it and the shortcut starts it there. The console program goes with it, for scripts.
+install(TARGETS Kalendo kalendo-cli RUNTIME DESTINATION . COMPONENT program)
 install(FILES ${KALENDO_HELP_DOCUMENTS} ${PROJECT_SOURCE_DIR}/resources/rtc_model_info.txt
         DESTINATION . COMPONENT program)
 install(FILES $<TARGET_FILE:kalendo_ftd2xx> DESTINATION . COMPONENT demo EXCLUDE_FROM_ALL)

@@ -21,7 +21,7 @@ for width in win64 win32; do
     echo "=== $width: build"
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALENDO_BUILD_TESTS=OFF \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" >/dev/null
-    cmake --build "$build" --target Kalendo kalendo_ftd2xx
+    cmake --build "$build" --target Kalendo kalendo-cli kalendo_ftd2xx
     echo "=== $width: packages"
     runs=("-G NSIS" "-G ZIP")
     # The simulated library matches the program's width; one demo (64-bit) is enough.

@@ -32,14 +32,16 @@ fi
 
 # Standard output passes through as it comes (a test that times out still shows how far it got);
 # Wine's standard error follows it when the program ends. The copies tell a program that ran and
-# failed (it printed something) from one that never started.
+# failed (it printed something of its own) from one that never started (no output, or only
+# Wine's own "wine: ..." and "err:" lines).
 copies=$(mktemp -d "${TMPDIR:-/tmp}/wine-run.XXXXXX")
 trap 'rm -rf "$copies"' EXIT
 "${norandom[@]}" "$loader" "$@" 2>"$copies/err" | tee "$copies/out"
 status=${PIPESTATUS[0]}
 cat "$copies/err" >&2
 
-if [ "$status" -ne 0 ] && [ ! -s "$copies/out" ]; then
+if [ "$status" -ne 0 ] && [ ! -s "$copies/out" ] &&
+    { [ ! -s "$copies/err" ] || grep -qE '^wine:|^[0-9a-f]+:err:|^err:' "$copies/err"; }; then
     message=$(grep -v '^[[:space:]]*$' "$copies/err" | head -n 3 | tr -d '\r' | paste -sd ' ' -)
     if [ "$status" -gt 128 ]; then
         how="the Wine loader was killed by signal $((status - 128)) (exit status $status)"

@@ -2,8 +2,10 @@
 # One case of kalendo-cli.exe run under Wine on the simulated board; exits non-zero with the
 # reason when the program's output or exit status is not what the case expects.
 #   run_cli_under_wine.sh CASE WINE PROGRAM SIM_DIR SIM_MISSING_ENTRY_DIR
+# WINE is the test emulator as CMake holds it: a command and its arguments joined by ';'.
 set -uo pipefail
-case_name=$1 wine=$2 program=$3 sim_dir=$4 missing_entry_dir=$5
+case_name=$1 program=$3 sim_dir=$4 missing_entry_dir=$5
+IFS=';' read -ra wine <<<"$2"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -23,7 +25,7 @@ fail() {
 run_with() {
     local library=$1
     shift
-    WINEPATH="$(windows_path "$library")" "$wine" "$program" "$@" >"$work/out" 2>"$work/err"
+    WINEPATH="$(windows_path "$library")" "${wine[@]}" "$program" "$@" >"$work/out" 2>"$work/err"
     status=$?
     out=$(tr -d '\r' <"$work/out")
     err=$(tr -d '\r' <"$work/err")

@@ -60,7 +60,7 @@ echo "--- silent install into $target"
 # /D= must come last and unquoted, as NSIS wants it.
 wine_program "$setup" /S "/D=$(windows_path "$target")" || fail "the installer ended with status $?"
 
-for f in Kalendo.exe KalendoQuickHelp.htm LICENSE-EULA.htm rtc_model_info.txt Uninstall.exe; do
+for f in Kalendo.exe kalendo-cli.exe KalendoQuickHelp.htm LICENSE-EULA.htm rtc_model_info.txt Uninstall.exe; do
     [ -f "$target/$f" ] || fail "$f is not installed"
 done
 [ -e "$target/ftd2xx.dll" ] && fail "the installer brought an ftd2xx.dll"
