@@ -20,7 +20,6 @@ namespace kalendo {
 namespace {
 
 constexpr int kTimerTab = 3;
-constexpr int kRegistersTab = 4;
 constexpr int kInformationTab = 0;
 
 class FailedReadTest : public RtcPageTest {
@@ -29,16 +28,6 @@ class FailedReadTest : public RtcPageTest {
     void ShowAgain(int tab) {
         ShowTab(kInformationTab);
         ShowTab(tab);
-    }
-    std::string RegisterCell(int line, int column) const {
-        char text[32] = {};
-        LVITEMA item = {};
-        item.iSubItem = column;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(PageItem(kRegistersTab, IDC_REG_LIST), LVM_GETITEMTEXTA,
-                     static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&item));
-        return text;
     }
     std::string TimeOf(int tab, int picker) const {
         const SYSTEMTIME t = Picker(tab, picker);

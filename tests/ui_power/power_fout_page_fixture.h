@@ -23,7 +23,6 @@
 namespace kalendo {
 
 constexpr int kPowerTab = 5;
-constexpr int kRegistersTab = 4;
 constexpr UINT_PTR kMeasureTimer = 1028;
 constexpr UINT_PTR kSettleTimer = 1031;
 

@@ -18,7 +18,6 @@
 namespace kalendo {
 namespace {
 
-constexpr int kRegistersTab = 4;
 constexpr int kPowerTab = 5;
 constexpr UINT_PTR kPowerMeasureTimer = 1028;
 // The program's bus mutex under this test's board digit (Q7KBOARD=5).
@@ -144,16 +143,6 @@ class SharedBusTest : public RtcPageTest {
         unsigned char direction = 0;
         Sim<KalendoSim_GetUpperPortFn>("KalendoSim_GetUpperPort")(&value, &direction);
         return (value & 0x08) != 0;
-    }
-    std::string RegisterCell(int line, int column) const {
-        char text[32] = {};
-        LVITEMA item = {};
-        item.iSubItem = column;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(PageItem(kRegistersTab, IDC_REG_LIST), LVM_GETITEMTEXTA,
-                     static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&item));
-        return text;
     }
     void TypeRegisterRow(const char* address, const char* data) const {
         SetWindowTextA(PageItem(kRegistersTab, IDC_REG_ADDRESS_FIRST), address);

@@ -127,6 +127,17 @@ bool RtcPageTest::SetPicker(int tab, int id, const SYSTEMTIME& value) const {
                         reinterpret_cast<LPARAM>(&value)) != 0;
 }
 
+std::string RtcPageTest::RegisterCell(int line, int column) const {
+    char text[32] = {};
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(PageItem(kRegistersTab, IDC_REG_LIST), LVM_GETITEMTEXTA,
+                 static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
 SYSTEMTIME RtcPageTest::Picker(int tab, int id) const {
     SYSTEMTIME value = {};
     SendMessageA(PageItem(tab, id), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&value));

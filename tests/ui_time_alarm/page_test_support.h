@@ -15,6 +15,7 @@ constexpr unsigned kRtcAddress = 0x32;
 constexpr unsigned kPowerMonitorAddress = 0x40;
 constexpr int kTimeDateTab = 1;
 constexpr int kAlarmTab = 2;
+constexpr int kRegistersTab = 4;
 
 SYSTEMTIME MakeTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);
 
@@ -35,6 +36,8 @@ class RtcPageTest : public MainWindowTest {
     void TickPage(int tab, UINT_PTR timerId) const;
     bool SetPicker(int tab, int id, const SYSTEMTIME& value) const;
     SYSTEMTIME Picker(int tab, int id) const;
+    // The text of a cell of the Registers tab's list (line = register, column 2 = hex value).
+    std::string RegisterCell(int line, int column) const;
     HBITMAP ShownBitmap(int tab, int id) const;
     // True when the picture control shows the program's bitmap resource bitmapId, pixel for pixel.
     bool ShowsBitmap(int tab, int id, int bitmapId) const;
