@@ -88,7 +88,7 @@ bool BoardSession::PowerMonitorAnswers() {
         id = ReadRegisterChecked(kPowerMonitorIdRegister, 32);
         Select(rtc_);
     });
-    // A power-monitor read that fails sets no status of its own; the identification tells.
+    // Another chip answering at the address would read without a failure: the identification tells.
     return id == kPowerMonitorId;
 }
 

@@ -133,8 +133,8 @@ std::string RtcPageTest::RegisterCell(int line, int column) const {
     item.iSubItem = column;
     item.pszText = text;
     item.cchTextMax = sizeof text;
-    SendMessageA(PageItem(kRegistersTab, IDC_REG_LIST), LVM_GETITEMTEXTA,
-                 static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&item));
+    SendMessageA(PageItem(kRegistersTab, IDC_REG_LIST), LVM_GETITEMTEXTA, static_cast<WPARAM>(line),
+                 reinterpret_cast<LPARAM>(&item));
     return text;
 }
 
