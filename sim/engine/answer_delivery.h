@@ -4,6 +4,11 @@
 // 510 data bytes is waiting, or when the engine runs a send-immediate command (0x87). The host's
 // driver keeps what has arrived until the program reads it. Times are the board's clock in
 // picoseconds.
+//
+// FTDI's AN232B-04 ("Data Throughput, Latency and Handshaking") on the latency timer: it
+// "measures the time since data was last sent to the PC. The default value of the timer is set to
+// 16 milliseconds. Every time data is sent back to the PC the timer is reset. If it times-out
+// then the chip will send back the 2 status bytes and any data that is held in the buffer."
 #pragma once
 
 #include <cstddef>

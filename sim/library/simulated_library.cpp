@@ -467,7 +467,9 @@ FtStatus SimulatedLibrary::GetLatencyTimer(FtHandle handle, uint8_t* ms) {
 }
 
 // Waits on the board's clock until count bytes have arrived or the read time-out has passed,
-// then returns FT_OK with what there is. On the real clock the caller sleeps (the lock is let
+// then returns FT_OK with what there is. The D2XX programmer's guide: "FT_Read returns when the
+// timer expires or dwBytesToRead have been read, whichever occurs first. If the timeout
+// occurred, FT_Read reads available data into the buffer and returns FT_OK." On the real clock the caller sleeps (the lock is let
 // go meanwhile, so the control half stays usable); on the virtual clock the clock moves on to
 // the arrival or the time-out. Without a time-out set, a read for more than the engine has
 // produced returns once what it produced has arrived (the real library would wait forever).
