@@ -317,7 +317,8 @@ FtStatus SimulatedLibrary::GetDeviceInfoList(FtDeviceListNode* records, uint32_t
         const Device& d = *devices_[visible[i]];
         FtDeviceListNode& r = records[i];
         if (inUse_[visible[i]] && !d.open) {
-            // Open in another process: the library tells nothing but that.
+            // Open in another process. The D2XX programmer's guide: "Information is not available
+            // for devices which are open in other processes."
             r = FtDeviceListNode{};
             r.flags = 1;
             continue;
