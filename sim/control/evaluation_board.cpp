@@ -8,16 +8,9 @@
 
 #include "sim/library/device_list_text.h"
 
-#if defined(KALENDO_SIM_HAVE_CHIPS)
 #include "sim/chips/evaluation_board_chips.h"
-#endif
 
 namespace kalendo::sim {
-
-#if !defined(KALENDO_SIM_HAVE_CHIPS)
-// Without the chip models the board has an empty bus; this only has to be a complete type.
-class EvaluationBoardChips {};
-#endif
 
 namespace {
 
@@ -89,7 +82,6 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
     }
     library_.SetDeviceList(devices);
 
-#if defined(KALENDO_SIM_HAVE_CHIPS)
     ChipsConfig config;
     config.clock = &library_.Clock();
     if (options.rtc == "TQ5200") {
@@ -110,9 +102,6 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
     chips_ = std::make_unique<EvaluationBoardChips>(config);
     library_.AttachSlave(&chips_->Rtc());
     library_.AttachSlave(&chips_->PowerMonitor());
-#else
-    if (!options.rtc.empty()) report("built without the chip models: KALENDO_SIM_RTC ignored");
-#endif
 
     library_.WithLock([&] {
         writeLog_.Clear();
@@ -196,12 +185,10 @@ void EvaluationBoard::Shutdown() {
         if (vcd_) bus.RemoveObserver(vcd_.get());
         if (SerialEngine* engine = library_.BoardEngine()) engine->SetHighPortObserver(nullptr);
     });
-#if defined(KALENDO_SIM_HAVE_CHIPS)
     if (chips_) {
         library_.DetachSlave(&chips_->Rtc());
         library_.DetachSlave(&chips_->PowerMonitor());
     }
-#endif
     chips_.reset();  // saves the RTC state
     trace_.reset();  // writes an unfinished line
     vcd_.reset();
@@ -273,7 +260,6 @@ bool EvaluationBoard::Execute(const ControlCommand& c, std::string* error) {
         case Kind::Event:
             break;
     }
-#if defined(KALENDO_SIM_HAVE_CHIPS)
     if (chips_) {
         library_.WithLock([&] {
             switch (c.kind) {
@@ -304,7 +290,6 @@ bool EvaluationBoard::Execute(const ControlCommand& c, std::string* error) {
         });
         return true;
     }
-#endif
     if (error) *error = "the board has no chip models";
     return false;
 }

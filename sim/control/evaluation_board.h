@@ -1,6 +1,6 @@
 // The simulated evaluation board as the stand-in library presents it: the device list, the
-// chips behind the first "UM232H" (when the chip models are built in), the trace and waveform
-// recorders, and the control commands from tests and from other processes.
+// chips behind the first "UM232H", the trace and waveform recorders, and the control commands
+// from tests and from other processes.
 //
 // Environment:
 //   KALENDO_SIM_DEVICES  device list (see device_list_text.h); default one UM232H

@@ -8,9 +8,7 @@
 #include "sim/control/evaluation_board.h"
 #include "sim/control/library_startup.h"
 
-#if defined(KALENDO_SIM_HAVE_CHIPS)
 #include "sim/chips/evaluation_board_chips.h"
-#endif
 
 using kalendo::sim::Board;
 using kalendo::sim::ControlCommand;
@@ -112,12 +110,10 @@ int KalendoSim_SetBoardTemperature(double celsius) {
 
 int KalendoSim_SaveState(void) {
     EnsureBoardStarted();
-#if defined(KALENDO_SIM_HAVE_CHIPS)
     if (Board().HasChips()) {
         Simulator().WithLock([] { Board().Chips()->SaveState(); });
         return 1;
     }
-#endif
     return 0;
 }
 
@@ -125,23 +121,19 @@ int KalendoSim_GetSupplyVoltage(double* volts) {
     EnsureBoardStarted();
     if (!volts) return 0;
     *volts = 0;
-#if defined(KALENDO_SIM_HAVE_CHIPS)
     if (Board().HasChips()) {
         Simulator().WithLock([&] { *volts = Board().Chips()->SupplyVoltage(); });
         return 1;
     }
-#endif
     return 0;
 }
 
 int KalendoSim_RunningFromBattery(void) {
     EnsureBoardStarted();
     int result = 0;
-#if defined(KALENDO_SIM_HAVE_CHIPS)
     if (Board().HasChips()) {
         Simulator().WithLock([&] { result = Board().Chips()->RunningFromBattery() ? 1 : 0; });
     }
-#endif
     return result;
 }
 

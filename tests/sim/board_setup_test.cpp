@@ -18,9 +18,7 @@
 #include "sim/engine/i2c_burst_builder.h"
 #include "sim/bus/register_file_slave.h"
 #include "sim/control/sim_control_api.h"
-#if defined(KALENDO_SIM_HAVE_CHIPS)
 #include "sim/chips/evaluation_board_chips.h"
-#endif
 
 namespace kalendo::sim {
 namespace {
@@ -359,7 +357,6 @@ TEST_F(BoardTest, TimingViolationsReachTheTraceAndTheControlApi) {
     Simulator().DetachSlave(&chip);
 }
 
-#if defined(KALENDO_SIM_HAVE_CHIPS)
 // The chips sit behind the first UM232H: the power monitor's identification block at 0xAD
 // starts with its length, 8.
 TEST_F(BoardTest, ChipsAnswerBehindTheFirstUm232hOnly) {
@@ -418,7 +415,6 @@ TEST_F(BoardTest, CrystalErrorFromTheEnvironmentAndTheControlCommands) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("KALENDO_SIM_PPM \"fast\""), std::string::npos) << messages[0];
 }
-#endif
 
 }  // namespace
 }  // namespace kalendo::sim
