@@ -15,7 +15,7 @@
 #include "sim/library/device_list_text.h"
 #include "sim/control/evaluation_board.h"
 #include "sim/library/ft_entry_points.h"
-#include "sim/engine/i2c_burst_builder.h"
+#include "tests/support/i2c_burst_builder.h"
 #include "sim/bus/register_file_slave.h"
 #include "sim/control/sim_control_api.h"
 #include "sim/chips/evaluation_board_chips.h"
