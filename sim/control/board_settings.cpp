@@ -13,6 +13,7 @@ constexpr double kAnyUnsigned = 0xFFFFFFFFu;
 
 // The default pin-command time below is the engine's own default, in ns.
 static_assert(kCommandPs == 200'000, "pin-ns defaultValue must be kCommandPs in ns");
+static_assert(kDefaultUsbRoundTripUs == 250, "usb-round-trip defaultValue must match");
 
 // Captureless lambdas (auto parameters) become ApplySetting pointers.
 const BoardSetting kSettings[] = {
@@ -62,6 +63,9 @@ const BoardSetting kSettings[] = {
     {"answer-delay", nullptr, A::Unsigned, 0, 60000, "answer-delay <milliseconds 0-60000>",
      [](auto& t, auto& c, auto*) { return t.library.SetAnswerDelayMs(c.value), true; }, false,
      "KALENDO_SIM_ANSWER_DELAY", "0"},
+    {"usb-round-trip", nullptr, A::Unsigned, 0, 100000, "usb-round-trip <microseconds 0-100000>",
+     [](auto& t, auto& c, auto*) { return t.library.SetUsbRoundTripUs(c.value), true; }, false,
+     "KALENDO_SIM_USB_ROUND_TRIP_US", "250"},
     {"pin-ns", nullptr, A::Unsigned, kMinPinNs, kMaxPinNs, "pin-ns <nanoseconds 10-100000>",
      [](auto& t, auto& c, auto*) { return t.library.SetPinCommandNs(c.value), true; }, false,
      "KALENDO_SIM_PIN_NS", "200"},
