@@ -75,8 +75,8 @@ std::vector<SystemClockStep> FindSteps(const std::vector<SystemReading>& r,
     for (size_t i = 1; i < r.size(); ++i) {
         const double elapsed = r[i].counter - r[i - 1].counter;
         const double jump = (r[i].system - r[i - 1].system) - rate * elapsed;
-        const double allowed = settings.stepSeconds + kLargestSlew * elapsed +
-                               r[i].halfWidth + r[i - 1].halfWidth;
+        const double allowed =
+            settings.stepSeconds + kLargestSlew * elapsed + r[i].halfWidth + r[i - 1].halfWidth;
         if (std::fabs(jump) > allowed) steps.push_back({i, r[i].system, jump});
     }
     return steps;
@@ -123,8 +123,9 @@ AccuracyResult MeasureAccuracy(const std::vector<SecondsPoll>& polls,
     }
     const RateBounds rtcPerCounter = FitBracketedRate(ticks);
     if (!rtcPerCounter.feasible) {
-        result.error = "the seconds transitions fit no steady rate (was the RTC set or "
-                       "stopped during the run?)";
+        result.error =
+            "the seconds transitions fit no steady rate (was the RTC set or "
+            "stopped during the run?)";
         return result;
     }
 
@@ -147,10 +148,10 @@ AccuracyResult MeasureAccuracy(const std::vector<SecondsPoll>& polls,
     // RTC seconds per true second = RTC per counter x counter per true second.
     const double mid = rtcPerCounter.Mid() * counterSpan / systemSpan;
     const auto bound = [&](double referenceSlack) {
-        const double low = rtcPerCounter.low * (counterSpan - counterSlack) /
-                           (systemSpan + referenceSlack);
-        const double high = rtcPerCounter.high * (counterSpan + counterSlack) /
-                            (systemSpan - referenceSlack);
+        const double low =
+            rtcPerCounter.low * (counterSpan - counterSlack) / (systemSpan + referenceSlack);
+        const double high =
+            rtcPerCounter.high * (counterSpan + counterSlack) / (systemSpan - referenceSlack);
         return std::max(high - mid, mid - low) * kPpm;
     };
     result.ppm = (mid - 1) * kPpm;

@@ -24,10 +24,10 @@ namespace kalendo::check {
 // nominal seconds (ticks / frequency), system times the system clock in seconds; both from any
 // origin that stays the same over the run (an origin near the run keeps the most precision).
 struct SecondsPoll {
-    double counterBefore;  // before the read that still showed the old second
-    double counterAfter;   // after the read that showed the new second
-    int64_t rtcSeconds;    // the new second as a count of whole seconds from any origin
-    double systemSeconds;  // system clock, read after counterAfter
+    double counterBefore;       // before the read that still showed the old second
+    double counterAfter;        // after the read that showed the new second
+    int64_t rtcSeconds;         // the new second as a count of whole seconds from any origin
+    double systemSeconds;       // system clock, read after counterAfter
     double counterAfterSystem;  // performance counter, read right after the system clock
 };
 
@@ -53,11 +53,11 @@ struct AccuracyResult {
     bool valid = false;
     std::string error;  // why there is no result; empty when valid
     const char* reference = "system clock";
-    double ppm = 0;  // the RTC runs fast by this much against true time (negative: slow)
-    double uncertaintyPpm = 0;           // the true offset lies within ppm +- this
+    double ppm = 0;             // the RTC runs fast by this much against true time (negative: slow)
+    double uncertaintyPpm = 0;  // the true offset lies within ppm +- this
     double fitUncertaintyPpm = 0;        // of which from the brackets
     double referenceUncertaintyPpm = 0;  // and from the reference's assumed error
-    double counterPpm = 0;  // the performance counter runs fast by this against the system clock
+    double counterPpm = 0;   // the performance counter runs fast by this against the system clock
     double spanSeconds = 0;  // system time from the first poll used to the last
     size_t firstPoll = 0;    // polls used: firstPoll .. firstPoll + pollsUsed - 1
     size_t pollsUsed = 0;

@@ -17,13 +17,19 @@ TEST(BracketedRateTest, BoundIsTheRangeOfLinesThroughEveryBracket) {
         double low, high;
     };
     const Case cases[] = {
-        {"sharp ticks give the rate itself", {{0, 0, 0}, {5, 0, 5.0005}, {10, 0, 10.001}}, true,
-         1.0001, 1.0001},
+        {"sharp ticks give the rate itself",
+         {{0, 0, 0}, {5, 0, 5.0005}, {10, 0, 10.001}},
+         true,
+         1.0001,
+         1.0001},
         // The widest and narrowest distance between the two brackets: 11 and 9.
         {"two brackets", {{0, 0.5, 0}, {10, 0.5, 10}}, true, 10.0 / 11, 10.0 / 9},
         // Two sharp ticks set the bound; a wide one later does not widen it.
-        {"a wide tick after sharp ones", {{0, 0.01, 0}, {5, 0.01, 5}, {10, 0.5, 10}}, true,
-         5 / 5.02, 5 / 4.98},
+        {"a wide tick after sharp ones",
+         {{0, 0.01, 0}, {5, 0.01, 5}, {10, 0.5, 10}},
+         true,
+         5 / 5.02,
+         5 / 4.98},
         {"no line fits", {{0, 0.01, 0}, {1, 0.01, 1}, {2, 0.01, 3}}, false, 0, 0},
         {"one tick", {{0, 0.5, 0}}, false, 0, 0},
     };
