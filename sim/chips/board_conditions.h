@@ -16,7 +16,10 @@ struct BoardConditions {
     double crystalTempcoPpmPerC2 = 0.0;
 
     // The mounted part as a sample, not its data sheet: each figure can be set on either side of
-    // the model file's limit.
+    // the model file's limit. The model file gives supply 2.5 to 5.5 V, timekeeping (VCLK) 1.6 to
+    // 5.5 V and 0.8 uA typical at 3 V for the TQ5100; 1.6 to 5.5 V, 1.1 to 5.5 V and 0.45 uA for
+    // the TQ5200. One default sample serves both: guaranteed limits are met with margin by a
+    // typical part, and the check finds either side when a test moves a figure.
     // Below this VDD the RTC's I2C interface is unpowered and acknowledges nothing; the
     // oscillator and counters run on (from the battery once switched over).
     double rtcInterfaceMinVolts = 1.6;
