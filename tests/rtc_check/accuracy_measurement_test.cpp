@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "rtc/check/accuracy_measurement.h"
 
