@@ -7,7 +7,6 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-tools/install-deps.sh || exit 1
 
 logdir="$root/build/test-logs"
 mkdir -p "$logdir"
@@ -38,21 +37,38 @@ tally() {
     [ "$k" -eq 0 ] || parts="$parts ($k skipped)"
 }
 
-step() { echo; echo "=== $*"; }
+# Each phase's wall time, for the closing summary: where a slow run spent it.
+phase=""
+phase_start=$SECONDS
+phases=""
+end_phase() {
+    [ -n "$phase" ] && phases="${phases}${phases:+, }${phase} $((SECONDS - phase_start)) s"
+    phase=""
+}
+step() {
+    end_phase
+    phase=$2
+    phase_start=$SECONDS
+    echo
+    echo "=== $1"
+}
 
-step "Native build (clang, AddressSanitizer, UBSan)"
+step "Debian packages" "install"
+tools/install-deps.sh || exit 1
+
+step "Native build (clang, AddressSanitizer, UBSan)" "native build"
 cmake --preset native >"$logdir/native-configure.log" 2>&1 || { cat "$logdir/native-configure.log"; exit 1; }
 cmake --build --preset native || exit 1
-step "Native tests"
+step "Native tests" "native tests"
 ctest --preset native -j2 2>&1 | tee "$logdir/native-ctest.log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 tally "$logdir/native-ctest.log" native
 
-step "Windows x86_64 build (MinGW-w64)"
+step "Windows x86_64 build (MinGW-w64)" "mingw64 build"
 cmake --preset mingw64 >"$logdir/mingw64-configure.log" 2>&1 || { cat "$logdir/mingw64-configure.log"; exit 1; }
 cmake --build --preset mingw64 || exit 1
 
-step "Windows i686 build (MinGW-w64): the program and the width tests"
+step "Windows i686 build (MinGW-w64): the program and the width tests" "mingw32 build"
 cmake --preset mingw32 >"$logdir/mingw32-configure.log" 2>&1 || { cat "$logdir/mingw32-configure.log"; exit 1; }
 cmake --build --preset mingw32 || exit 1
 
@@ -60,6 +76,7 @@ cmake --build --preset mingw32 || exit 1
 # win64 prefix through Wine's 32-bit loader.
 # shellcheck source=tools/wine-env.sh
 source tools/wine-env.sh
+step "Wine prefix and virtual display" "Wine set-up"
 kalendo_wine_up
 trap kalendo_wine_down EXIT
 kalendo_probe_32bit
@@ -68,7 +85,7 @@ if [ "$KALENDO_RUNS_32BIT" != 1 ]; then
     widths=mingw64
 fi
 for width in $widths; do
-    step "Windows tests under Wine ($width)"
+    step "Windows tests under Wine ($width)" "$width tests"
     ctest --preset "$width" -j2 2>&1 | tee "$logdir/$width-ctest.log"
     [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
     tally "$logdir/$width-ctest.log" "$width"
@@ -85,7 +102,9 @@ if [ "$KALENDO_RUNS_32BIT" != 1 ]; then
          "32-bit programs ($KALENDO_WINE32 does not start)."
 fi
 
+end_phase
 echo
+echo "time per phase: ${phases}"
 echo "passed per run: ${parts}"
 echo "tests: ${passed} passed, ${failed} failed, ${skipped} skipped"
 [ "$failed" -eq 0 ] || status=1
