@@ -2,6 +2,9 @@
 // reg, alarm, fout and supply. Each connects, checks every read and write, and says in the
 // window's words what did not happen.
 #include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <utility>
 
 #include "bridge/board_discovery.h"
 #include "bridge/register_access.h"
@@ -38,6 +41,21 @@ std::string TwoDigits(int a, int b, int c = -1) {
     return text;
 }
 
+// A BCD field as the chip should hold it: two decimal digits, within the field's range. The
+// chip keeps any byte it is given, so a register can hold what no clock reads as a time.
+bool ValidBcd(uint8_t v, int low, int high) {
+    return (v & 0x0F) <= 9 && (v >> 4) <= 9 && FromBcd(v) >= low && FromBcd(v) <= high;
+}
+
+// The registers as they are, for a script or an engineer to see what the chip holds.
+std::string RawBytes(std::initializer_list<std::pair<const char*, uint8_t>> fields) {
+    std::string text;
+    for (const auto& [name, value] : fields) {
+        text += (text.empty() ? "" : ", ") + std::string(name) + " " + Hex2(value);
+    }
+    return text;
+}
+
 const RegisterInfo* TableOf(RtcModelChoice model) {
     return RegisterTableAt(model == RtcModelChoice::Tq5200 ? 1 : 0);
 }
@@ -61,6 +79,10 @@ int ShowTime(CommandContext& c, BoardSession& board) {
         !board.ReadRtc(kRegHours, &h)) {
         return c.Failed(kTimeNotRead);
     }
+    if (!ValidBcd(h, 0, 23) || !ValidBcd(m, 0, 59) || !ValidBcd(s, 0, 59)) {
+        return c.Failed("ERROR: RTC Time invalid: " +
+                        RawBytes({{"hours", h}, {"minutes", m}, {"seconds", s}}));
+    }
     c.out->Text("time", TwoDigits(FromBcd(h), FromBcd(m), FromBcd(s)));
     return kExitOk;
 }
@@ -70,6 +92,11 @@ int ShowDate(CommandContext& c, BoardSession& board) {
     if (!board.ReadRtc(kRegDay, &d) || !board.ReadRtc(kRegMonth, &m) ||
         !board.ReadRtc(kRegYear, &y) || !board.ReadRtc(kRegWeek, &w)) {
         return c.Failed(kDateNotRead);
+    }
+    if (!ValidBcd(y, 0, 99) || !ValidBcd(m, 1, 12) || !ValidBcd(d, 1, 31) ||
+        std::string(WeekdayName(w)) == "Error") {
+        return c.Failed("ERROR: RTC Date invalid: " +
+                        RawBytes({{"year", y}, {"month", m}, {"day", d}, {"week", w}}));
     }
     char text[16];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", YearFromRegister(y), FromBcd(m), FromBcd(d));
@@ -258,11 +285,29 @@ int RunAlarm(CommandContext& c, const CommandArguments& args) {
             !board.ReadRtc(kRegControl, &control) || !board.ReadRtc(kRegFlag, &flag)) {
             return c.Failed(kAlarmNotRead);
         }
-        c.out->Text("alarm", TwoDigits(FromAlarmBcd(hour), FromAlarmBcd(minute)));
-        if (ext & EXT_DAY_ALARM) {
+        const bool dayAlarm = (ext & EXT_DAY_ALARM) != 0;
+        const uint8_t dayValue = static_cast<uint8_t>(day & ALARM_VALUE_MASK);
+        // Bit 7 set tells the chip to ignore the field, so then its value is no fault. A week-day
+        // alarm may name several days, one bit each; none named is no day at all.
+        const auto fieldValid = [](uint8_t v, int low, int high) {
+            return (v & ~ALARM_VALUE_MASK) || ValidBcd(v, low, high);
+        };
+        if (!fieldValid(hour, 0, 23) || !fieldValid(minute, 0, 59) ||
+            !((day & ~ALARM_VALUE_MASK) || (dayAlarm ? ValidBcd(dayValue, 1, 31) : dayValue != 0))) {
+            return c.Failed("ERROR: RTC Alarm settings invalid: " +
+                            RawBytes({{"hour alarm", hour},
+                                      {"minute alarm", minute},
+                                      {dayAlarm ? "day alarm" : "week day alarm", day}}));
+        }
+        // An ignored field matches every value: "--", as the chip's data sheet draws it.
+        const auto field = [](uint8_t v) {
+            return (v & ~ALARM_VALUE_MASK) ? std::string("--") : TwoDigits(FromAlarmBcd(v), 0).substr(0, 2);
+        };
+        c.out->Text("alarm", field(hour) + ":" + field(minute));
+        if (dayAlarm) {
             c.out->Integer("day", FromAlarmBcd(day));
         } else {
-            c.out->Text("weekday", WeekdayName(static_cast<uint8_t>(day & ALARM_VALUE_MASK)));
+            c.out->Text("weekday", WeekdayName(dayValue));
         }
         c.out->Flag("enabled", (control & CTRL_ALARM_INT) != 0);
         c.out->Flag("triggered", (flag & FLAG_ALARM) != 0);

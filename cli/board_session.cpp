@@ -27,11 +27,14 @@ bool Succeeds(Step step) {
 }  // namespace
 
 BoardSession::~BoardSession() {
+    hold_.reset();
     if (connected_) DisconnectBridge();
 }
 
 bool BoardSession::Open(std::string* error, uint8_t latencyTimerMs) {
     connected_ = true;
+    // Before the search, which waits for the mutex too: the window's Connect does the same.
+    hold_ = std::make_unique<BusHold>(kUserActionBusWaitMs);
     if (!ConnectBridge()) {
         *error = kNoLibraryMessage;
         return false;
@@ -39,7 +42,8 @@ bool BoardSession::Open(std::string* error, uint8_t latencyTimerMs) {
     const DeviceHandle board = FirstDeviceOfBoard(0);
     powerMonitor_ = FindDeviceByName(board, kPowerMonitorName);
     if (powerMonitor_ == 0) {
-        *error = kNoBoardMessage;
+        // The library lists a device open in another process without its description.
+        *error = Bridge().devicesOpenElsewhere > 0 ? kInUseMessage : kNoBoardMessage;
         return false;
     }
     rtc_ = FindDeviceByName(board, kRtcDeviceName);
@@ -51,7 +55,7 @@ bool BoardSession::Open(std::string* error, uint8_t latencyTimerMs) {
     EntryOf(powerMonitor_)->latencyTimer = latencyTimerMs;
     EntryOf(rtc_)->latencyTimer = latencyTimerMs;
     if (!PowerMonitorAnswers()) {
-        *error = kDisconnectedMessage;
+        *error = BusBusy() ? kBusBusyMessage : kDisconnectedMessage;
         return false;
     }
     Select(rtc_);

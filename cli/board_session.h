@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "bridge/bridge_state.h"
+#include "bridge/bus_hold.h"
 #include "rtc/guarded_time_write.h"
 
 namespace kalendo::cli {
@@ -25,8 +27,17 @@ class BoardSession {
     static constexpr uint8_t kLatencyTimerMs = 1;
 
     // False with the window's message: "ERROR: Unable to locate ISL28023 device" when no board
-    // is there, "ERROR: Board Disconnected" when it does not answer.
+    // is there, "ERROR: Board in use by another program" when another program has it open,
+    // "ERROR: Bus busy, board not connected" when another program held the bus mutex for the
+    // whole budget, "ERROR: Board Disconnected" when it does not answer.
+    // The command is one bus action from here on: all its mutex waits together take at most
+    // the window's 5 s for a user action, and once one timed out the rest fail at once.
     bool Open(std::string* error, uint8_t latencyTimerMs = kLatencyTimerMs);
+    // For the long runs (log, drift): ends the command's one action after opening, so each of
+    // their polls waits for the bus on its own.
+    void EndBusAction() { hold_.reset(); }
+    // A mutex wait of the command's action timed out: another program holds the bus.
+    bool BusBusy() const { return hold_ && hold_->BusBusy(); }
 
     bool ReadRtc(uint8_t reg, uint8_t* value);
     bool WriteRtc(uint8_t reg, uint8_t value);
@@ -49,6 +60,7 @@ class BoardSession {
     DeviceHandle powerMonitor_ = 0;
     DeviceHandle rtc_ = 0;
     bool connected_ = false;
+    std::unique_ptr<BusHold> hold_;
 };
 
 // The device entries' names (both RTC models answer at one address, through the one entry) and
@@ -62,6 +74,8 @@ constexpr uint32_t kPowerMonitorId = 0x0849534C;
 constexpr const char* kNoBoardMessage = "ERROR: Unable to locate ISL28023 device";
 constexpr const char* kNoRtcMessage = "ERROR: Unable to locate RTC device";
 constexpr const char* kDisconnectedMessage = "ERROR: Board Disconnected";
+constexpr const char* kInUseMessage = "ERROR: Board in use by another program";
+constexpr const char* kBusBusyMessage = "ERROR: Bus busy, board not connected";
 constexpr const char* kNoLibraryMessage = "ERROR: ftd2xx.dll not found or incomplete";
 
 }  // namespace kalendo::cli

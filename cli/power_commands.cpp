@@ -131,6 +131,7 @@ int RunLog(CommandContext& c, const CommandArguments& args) {
     BoardSession board;
     std::string error;
     if (!board.Open(&error)) return c.Failed(error);
+    board.EndBusAction();  // each record is an action of its own, with its own bus budget
     const bool tq5200 = c.model == RtcModelChoice::Tq5200;
     const LocalTime start = c.localNow();
     const double startSeconds = c.clocks.monotonicSeconds();
@@ -147,6 +148,7 @@ int RunLog(CommandContext& c, const CommandArguments& args) {
         }
         PowerReadings r{};
         bool batteryInUse = false;
+        BusHold hold(kUserActionBusWaitMs);
         if (!Measure(board, static_cast<uint32_t>(readings), &r, &batteryInUse)) {
             c.out->Integer("records", written);
             return c.Failed(std::string(kNotMeasured) + "; the log holds " +
