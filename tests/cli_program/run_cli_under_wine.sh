@@ -156,6 +156,18 @@ drift_recovers_5000_ppm_in_15_seconds)
     rows=$(($(wc -l <drift.csv) - 1))
     expect_in "$out" "transitions: $rows" "drift csv rows"
     ;;
+drift_rides_out_failed_reads)
+    # Another process makes two reads come back short during a ten-second run.
+    ( sleep 3; echo "short-read 1" >>"$KALENDO_SIM_CONTROL"
+      sleep 2; echo "short-read 1" >>"$KALENDO_SIM_CONTROL" ) &
+    run drift --minutes 0.17 --csv drift.csv
+    wait
+    expect_status 0 "drift with failed reads"
+    failed=$(echo "$out" | sed -n 's/^failed_reads: //p')
+    [ "${failed:-0}" -ge 2 ] || fail "drift: failed_reads \"$failed\", expected at least 2"
+    rows=$(($(wc -l <drift.csv) - 1))
+    expect_in "$out" "transitions: $rows" "drift csv rows"
+    ;;
 bus_held_by_another_program)
     # A mutex of its own (digit 6), apart from the other test programs'.
     export Q7KBOARD=6
