@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <new>
 
-#include "bridge/bus_hold.h"
+#include "bridge/bus_action.h"
 #include "bridge/engine_commands.h"
 #include "bridge/os_seam.h"
 

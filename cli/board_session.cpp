@@ -2,7 +2,7 @@
 
 #include "bridge/board_discovery.h"
 #include "bridge/register_access.h"
-#include "rtc/register_bus.h"
+#include "bridge/register_port.h"
 #include "rtc/rtc_registers.h"
 
 namespace kalendo::cli {
@@ -82,7 +82,8 @@ bool BoardSession::UpdateRtc(uint8_t reg, uint8_t keepMask, uint8_t setBits) {
 }
 
 bool BoardSession::GuardedWrite(const FieldWrite* writes, size_t count) {
-    return Succeeds([&] { GuardedTimeWrite(BridgeRegisterBus(), writes, count); });
+    DevicePort rtc(rtc_);
+    return Succeeds([&] { GuardedTimeWrite(rtc, writes, count); });
 }
 
 bool BoardSession::PowerMonitorAnswers() {
