@@ -26,24 +26,24 @@ class SessionDriftBoard final : public DriftBoard {
   public:
     explicit SessionDriftBoard(BoardSession& board) : board_(board) {}
     bool ReadSeconds(uint8_t* bcd) override {
-        BusHold hold(kUserActionBusWaitMs);
+        BusAction action(kUserActionBusWaitMs);
         return board_.ReadRtc(kRegSeconds, bcd);
     }
     bool ReadHoursMinutes(uint8_t* hours, uint8_t* minutes) override {
-        BusHold hold(kUserActionBusWaitMs);
+        BusAction action(kUserActionBusWaitMs);
         return board_.ReadRtc(kRegHours, hours) && board_.ReadRtc(kRegMinutes, minutes);
     }
     bool ReadBoardCelsius(double* celsius) override {
-        BusHold hold(kUserActionBusWaitMs);
+        BusAction action(kUserActionBusWaitMs);
         uint32_t code = 0;
         if (!board_.ReadPowerMonitor(kTemperatureCommand, 16, &code)) return false;
         *celsius = code * kDegreesPerCode;
         return true;
     }
     bool BoardPresent() override {
-        BusHold hold(kUserActionBusWaitMs);
+        BusAction action(kUserActionBusWaitMs);
         // A bus another program kept is no unplugged board: the run's own time limit decides.
-        return board_.PowerMonitorAnswers() || hold.BusBusy();
+        return board_.PowerMonitorAnswers() || action.BusBusy();
     }
 
   private:

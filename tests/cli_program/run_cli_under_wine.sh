@@ -83,12 +83,14 @@ missing_board)
     done
     KALENDO_SIM_DEVICES=none run boards
     expect_status 0 "boards without a board"
-    expect_out "boards: 0" "boards without a board"
+    expect_out "boards: 0
+simulated: yes" "boards without a board"
     ;;
 commands_in_one_process_each)
     run boards
     expect_status 0 boards
     expect_out "boards: 1
+simulated: yes
 board 0: UM232H channel 0, answering: ISL28023@0x40 RTC@0x32" boards
     run time set 23:59:58
     expect_status 0 "time set"
