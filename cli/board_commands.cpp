@@ -61,6 +61,15 @@ std::string RawBytes(std::initializer_list<std::pair<const char*, uint8_t>> fiel
     return text;
 }
 
+// The days a week-day alarm names, one bit each: "Monday,Friday", or "none".
+std::string WeekdayNames(uint8_t bits) {
+    std::string names;
+    for (int d = 0; d < 7; ++d) {
+        if (bits & WeekdayBit(d)) names += (names.empty() ? "" : ",") + std::string(WeekdayName(WeekdayBit(d)));
+    }
+    return names.empty() ? "none" : names;
+}
+
 const RegisterInfo* TableOf(RtcModelChoice model) {
     return RegisterTableAt(model == RtcModelChoice::Tq5200 ? 1 : 0);
 }
@@ -292,13 +301,13 @@ int RunAlarm(CommandContext& c, const CommandArguments& args) {
         }
         const bool dayAlarm = (ext & EXT_DAY_ALARM) != 0;
         const uint8_t dayValue = static_cast<uint8_t>(day & ALARM_VALUE_MASK);
-        // Bit 7 set tells the chip to ignore the field, so then its value is no fault. A week-day
-        // alarm may name several days, one bit each; none named is no day at all.
+        // Bit 7 set tells the chip to ignore the field, so then its value is no fault. Any set of
+        // week-day bits is valid (the chip matches any of them).
         const auto fieldValid = [](uint8_t v, int low, int high) {
             return (v & ~ALARM_VALUE_MASK) || ValidBcd(v, low, high);
         };
         if (!fieldValid(hour, 0, 23) || !fieldValid(minute, 0, 59) ||
-            !((day & ~ALARM_VALUE_MASK) || (dayAlarm ? ValidBcd(dayValue, 1, 31) : dayValue != 0))) {
+            (dayAlarm && !fieldValid(day, 1, 31))) {
             return c.Failed("ERROR: RTC Alarm settings invalid: " +
                             RawBytes({{"hour alarm", hour},
                                       {"minute alarm", minute},
@@ -312,7 +321,7 @@ int RunAlarm(CommandContext& c, const CommandArguments& args) {
         if (dayAlarm) {
             c.out->Integer("day", FromAlarmBcd(day));
         } else {
-            c.out->Text("weekday", WeekdayName(dayValue));
+            c.out->Text("weekday", WeekdayNames(dayValue));
         }
         c.out->Flag("enabled", (control & CTRL_ALARM_INT) != 0);
         c.out->Flag("triggered", (flag & FLAG_ALARM) != 0);

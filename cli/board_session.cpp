@@ -32,8 +32,12 @@ bool BoardSession::Open(std::string* error, uint8_t latencyTimerMs) {
         return false;
     }
     // Before the first attach, which configures the channel from the entries.
-    EntryOf(monitor)->latencyTimer = latencyTimerMs;
-    EntryOf(rtc)->latencyTimer = latencyTimerMs;
+    // One command per process: the engine of the previous command is kept, and with it the
+    // FOUT gate that "fout on" set.
+    for (const DeviceHandle device : {monitor, rtc}) {
+        EntryOf(device)->latencyTimer = latencyTimerMs;
+        EntryOf(device)->options |= kOptionContinueEngine;
+    }
     powerMonitor_ = DevicePort(monitor);
     rtc_ = DevicePort(rtc);
     if (!PowerMonitorAnswers()) {

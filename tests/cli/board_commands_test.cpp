@@ -4,6 +4,7 @@
 
 #include "rtc/rtc_registers.h"
 #include "sim/chips/rtc_chip.h"
+#include "sim/engine/serial_engine.h"
 #include "tests/cli/cli_board_fixture.h"
 
 namespace kalendo::testing {
@@ -207,6 +208,38 @@ TEST_F(BoardCommandsTest, RtcThatStopsAnsweringFailsEachCommandAndPrintsNoValue)
 }
 
 
+// One command per process: the bridge keeps its engine and pins between commands, as the
+// FT232H does until it loses power, so "fout on" lasts until "fout off" or an unplug.
+TEST_F(BoardCommandsTest, FoutGateSurvivesTheCommandsAfterIt) {
+    const auto gate = [this] {
+        bool on = false;
+        Sim().WithLock([&] {
+            const sim::SerialEngine* engine = Sim().BoardEngine();
+            on = engine && (engine->HighValue() & engine->HighDirection() & 0x08) != 0;
+        });
+        return on;
+    };
+    struct Step {
+        std::vector<std::string> command;  // empty: unplug and plug back (power lost)
+        bool gateAfter;
+    };
+    const Step steps[] = {
+        {{"fout", "on"}, true},  {{"time"}, true},  {{"alarm"}, true},  {{"regs"}, true},
+        {{"power"}, true},       {{"fout", "off"}, false}, {{"time"}, false},
+        {{"fout", "on"}, true},  {{}, false},       {{"time"}, false},
+    };
+    for (const Step& step : steps) {
+        if (step.command.empty()) {
+            Sim().Unplug();
+            Sim().PlugBack();
+        } else {
+            const cli::CliRun run = Run(step.command);
+            ASSERT_EQ(run.status, kExitOk) << step.command[0] << run.err;
+        }
+        EXPECT_EQ(gate(), step.gateAfter) << (step.command.empty() ? "unplug" : step.command[0]);
+    }
+}
+
 // Another program holds the bus mutex throughout: each command gives up within the window's 5 s
 // for one action, says why in the window's words, and sends nothing to the chips.
 TEST_F(BoardCommandsTest, BusHeldByAnotherProgramFailsWithinOneBudget) {
@@ -268,9 +301,14 @@ TEST_F(BoardCommandsTest, InvalidRegisterContentsAreReportedWithTheirBytes) {
         {{{"09", "07"}, {"08", "60"}, {"0A", "01"}}, {"alarm"},
          "ERROR: RTC Alarm settings invalid: hour alarm 0x07, minute alarm 0x60, "
          "week day alarm 0x01\n"},
-        {{{"09", "07"}, {"08", "00"}, {"0A", "00"}}, {"alarm"},
+        {{{"0D", "40"}, {"09", "07"}, {"08", "00"}, {"0A", "32"}}, {"alarm"},
          "ERROR: RTC Alarm settings invalid: hour alarm 0x07, minute alarm 0x00, "
-         "week day alarm 0x00\n"},
+         "day alarm 0x32\n"},
+        // Any set of week days is an alarm (the chip matches each), none at all too: it never goes off.
+        {{{"09", "07"}, {"08", "00"}, {"0A", "22"}}, {"alarm"},
+         "alarm: 07:00\nweekday: Monday,Friday\nenabled: no\ntriggered: no\n"},
+        {{{"09", "07"}, {"08", "00"}, {"0A", "00"}}, {"alarm"},
+         "alarm: 07:00\nweekday: none\nenabled: no\ntriggered: no\n"},
         // (The chip keeps only the hours register's six value bits.) Bit 7 tells the chip to
         // ignore an alarm field: whatever else it holds is no fault.
         {{{"09", "07"}, {"08", "FF"}, {"0A", "01"}}, {"alarm"},
