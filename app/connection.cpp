@@ -7,7 +7,7 @@
 #include "app/connection_state.h"
 #include "app/status_text.h"
 #include "bridge/board_discovery.h"
-#include "bridge/bus_hold.h"
+#include "bridge/bus_action.h"
 #include "bridge/register_access.h"
 #include "resources/resource_ids.h"
 #include "rtc/rtc_registers.h"
@@ -82,7 +82,7 @@ std::string Application::ConnectBoard() {
         DeleteObject(connectBoardLamp);
         connectBoardLamp = nullptr;
     }
-    BusHold hold(kUserActionBusWaitMs);
+    BusAction hold(kUserActionBusWaitMs);
     // A board plugged in after the last search is found only by a new search.
     if (Bridge().initialised && Bridge().boardCount == 0) {
         DisconnectBridge();
@@ -164,7 +164,7 @@ std::string Application::FailConnect(const char* text) {
 void Application::DisconnectBoard() {
     if (BoardConnected) {
         // The lamp is about to say "FOUT Disabled": the clock output stops with it.
-        BusHold hold(kUserActionBusWaitMs);
+        BusAction hold(kUserActionBusWaitMs);
         SetBridgeOutputPin(0);
         Bridge().BusStatus = kBusOk;
     }
@@ -203,7 +203,7 @@ void Application::ListBoardDevices() {
 }
 
 void Application::StatusTick() {
-    BusHold hold(kPeriodicTickBusWaitMs);
+    BusAction hold(kPeriodicTickBusWaitMs);
     const std::string time = TimeText();
     const std::string date = DateText();
     const std::string temperature = TemperatureText();
@@ -294,7 +294,7 @@ void Application::RefreshFoutIndicator() {
 }
 
 void Application::CheckBoardPresent() {
-    if (BoardConnected && !PowerMonitorAnswers() && !BusHeldElsewhere()) {
+    if (BoardConnected && !PowerMonitorAnswers() && !BusBusyInAction()) {
         BoardGone();
     }
 }

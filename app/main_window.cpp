@@ -11,7 +11,7 @@
 #include "app/application.h"
 #include "app/connection_state.h"
 #include "app/status_text.h"
-#include "bridge/bus_hold.h"
+#include "bridge/bus_action.h"
 #include "rtc/model_file.h"
 #include "resources/resource_ids.h"
 
@@ -42,7 +42,7 @@ constexpr const char* kProductName = "Kalendo Tool";
 INT_PTR Application::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     // A user's click, choice or tab change waits for the bus at most once in all; the status
     // tick takes a tick's share itself.
-    std::optional<BusHold> hold;
+    std::optional<BusAction> hold;
     if (message == WM_COMMAND || message == WM_NOTIFY || message == WM_INITDIALOG) {
         hold.emplace(kUserActionBusWaitMs);
     }

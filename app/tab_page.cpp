@@ -5,7 +5,7 @@
 #include <new>
 
 #include "app/status_text.h"
-#include "bridge/bus_hold.h"
+#include "bridge/bus_action.h"
 
 namespace kalendo {
 
@@ -61,7 +61,7 @@ INT_PTR CALLBACK TabPage::PageDialogProc(HWND window, UINT message, WPARAM wPara
     if (message == WM_TIMER) {
         return page->HandleMessage(message, wParam, lParam);  // each timer chooses its own hold
     }
-    BusHold hold(kUserActionBusWaitMs);
+    BusAction hold(kUserActionBusWaitMs);
     return page->HandleMessage(message, wParam, lParam);
 }
 

@@ -1,7 +1,7 @@
 #include "bridge/bus_lock.h"
 
 #include "bridge/bridge_state.h"
-#include "bridge/bus_hold.h"
+#include "bridge/bus_action.h"
 
 namespace kalendo {
 
@@ -14,17 +14,21 @@ MutexWait WaitForBusMutex(void* mutex) {
     return wait;
 }
 
-BusLock::BusLock() {
-    if (BusHoldStopped()) {
+BusLock::BusLock(WhenStopped stopped) {
+    if (BusBusyInAction() || (stopped == WhenStopped::Skip && BusActionStopped())) {
         usable_ = false;
         return;
     }
     void* mutex = Bridge().mutexHandle;
-    if (!mutex) return;
+    if (!mutex || ActionHeldMutex()) return;
     switch (WaitForBusMutex(mutex)) {
         case MutexWait::Acquired:
         case MutexWait::Abandoned:  // its owner died; the bus itself is fine
-            held_ = mutex;
+            if (BusActionActive()) {
+                KeepMutexForAction(mutex);  // held to the action's end
+            } else {
+                held_ = mutex;
+            }
             break;
         case MutexWait::TimedOut:
             usable_ = false;

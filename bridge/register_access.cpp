@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "bridge/bus_action.h"
 #include "bridge/bus_lock.h"
 #include "bridge/engine_commands.h"
 #include "bridge/i2c_engine.h"
@@ -29,6 +30,13 @@ constexpr uint8_t kDeviceLatencyTimer = 2;
 constexpr uint32_t kDeviceOptions = kOptionDriveLowOnly;
 
 constexpr uint8_t kUpperPortFoutGate = 0x08;
+
+// The sticky status for callers of the selection-based functions, and the failure for every
+// action that is collecting.
+void SetBusStatus(int32_t code) {
+    Bridge().BusStatus = code;
+    NoteBusFailure(code);
+}
 
 uint8_t BoardOf(DeviceHandle h) {
     return static_cast<uint8_t>(h >> 8);
@@ -59,14 +67,14 @@ uint32_t ReadPowerMonitorRegister(uint8_t address, uint8_t reg, uint32_t n) {
         sent != 1) {
         // Reading on would return whichever register the pointer held before.
         SendStop(address);
-        Bridge().BusStatus = kBusTransactionFailed;
+        SetBusStatus(kBusTransactionFailed);
         return 0xFFFF;
     }
     uint8_t bytes[4] = {};
     uint32_t received = 0;
     uint32_t status = I2C_DeviceRead(Bridge().ChannelHandle, address, n, bytes, &received);
     if (status != kEngineOk || received != n) {
-        Bridge().BusStatus = kBusTransactionFailed;
+        SetBusStatus(kBusTransactionFailed);
         return 0xFFFF;
     }
     uint32_t value = 0;
@@ -86,7 +94,7 @@ uint32_t ReadRtcRegister(uint8_t address, uint8_t reg, uint32_t n) {
         status = I2C_DeviceRead(Bridge().ChannelHandle, address, n, bytes, &received);
         ok = status == kEngineOk && received == n;
     }
-    if (!ok) Bridge().BusStatus = kBusTransactionFailed;
+    if (!ok) SetBusStatus(kBusTransactionFailed);
     // Least significant first; bytes not read stay 0.
     return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (uint32_t{bytes[3]} << 24);
 }
@@ -98,7 +106,7 @@ void CopyText(char* out, size_t capacity, const char* text) {
 
 // The answer to a read with no valid selection: all ones of the width, at most 24 bits.
 uint32_t InvalidSelectionRead(uint32_t width) {
-    Bridge().BusStatus = kBusInvalidSelection;
+    SetBusStatus(kBusInvalidSelection);
     return MaskFor(width) & 0xFFFFFF;
 }
 
@@ -134,7 +142,7 @@ DeviceHandle FindDeviceByName(DeviceHandle board, const char* name) {
     BridgeState& s = Bridge();
     uint32_t index = uint32_t{BoardOf(board)} - 1;
     if (board == 0 || index >= s.boardCount || !s.boards[index]) {
-        s.BusStatus = kBusInvalidSelection;
+        SetBusStatus(kBusInvalidSelection);
         return 0;
     }
     const BoardEntry& b = *s.boards[index];
@@ -150,7 +158,7 @@ DeviceHandle SelectDevice(DeviceHandle h) {
     BridgeState& s = Bridge();
     DeviceHandle previous = s.ActiveDevice;
     if (!IsValidHandle(h)) {
-        s.BusStatus = kBusTransactionFailed;
+        SetBusStatus(kBusTransactionFailed);
         return previous;
     }
     AttachDevice(h);
@@ -162,7 +170,7 @@ DeviceHandle AttachDevice(DeviceHandle h) {
     BridgeState& s = Bridge();
     DeviceEntry* entry = EntryOf(h);
     if (!entry) {
-        s.BusStatus = kBusInvalidSelection;
+        SetBusStatus(kBusInvalidSelection);
         return 0;
     }
     s.BusTarget = entry;
@@ -171,7 +179,7 @@ DeviceHandle AttachDevice(DeviceHandle h) {
         // Nothing is marked when the open or the set-up fails, so the next attach opens and
         // configures again; the transactions meanwhile fail for want of a channel.
         if (OpenChannel(entry->channelIndex + 1) != kEngineOk) {
-            s.BusStatus = kBusNoChannel;
+            SetBusStatus(kBusNoChannel);
             return 0;
         }
         if (ConfigureChannel(entry->clockRate, entry->latencyTimer, entry->options) != kEngineOk) {
@@ -180,7 +188,7 @@ DeviceHandle AttachDevice(DeviceHandle h) {
             FreeTimingRecord(s.ChannelHandle);
             s.ft.Close(s.ChannelHandle);
             s.ChannelHandle = nullptr;
-            s.BusStatus = kBusNoChannel;
+            SetBusStatus(kBusNoChannel);
             return 0;
         }
     }
@@ -195,7 +203,7 @@ int OpenSelectedDevice() {
     BridgeState& s = Bridge();
     DeviceEntry* entry = EntryOf(s.ActiveDevice);
     if (!entry) {
-        s.BusStatus = kBusInvalidSelection;
+        SetBusStatus(kBusInvalidSelection);
         return 0;
     }
     entry->attached = 1;
@@ -236,7 +244,7 @@ uint32_t ReadRegisterChecked(uint8_t reg, uint32_t width) {
 
 void WriteRegisterChecked(uint8_t reg, uint32_t value, uint32_t width) {
     if (!IsValidHandle(Bridge().ActiveDevice)) {
-        Bridge().BusStatus = kBusInvalidSelection;
+        SetBusStatus(kBusInvalidSelection);
         return;
     }
     WriteDeviceRegister(reg, value, width);
@@ -250,7 +258,7 @@ uint32_t ReadDeviceRegister(uint8_t reg, uint32_t width) {
     const bool powerMonitor = DeviceOf(s.ActiveDevice) == kPowerMonitorDevice;
     BusLock lock;
     if (!lock.Usable()) {
-        s.BusStatus = kBusTransactionFailed;
+        SetBusStatus(kBusTransactionFailed);
         return (powerMonitor ? 0xFFFF : 0) & MaskFor(width);
     }
     const uint32_t n = ByteCount(width);
@@ -261,9 +269,13 @@ uint32_t ReadDeviceRegister(uint8_t reg, uint32_t width) {
 }
 
 void WriteDeviceRegister(uint8_t reg, uint32_t value, uint32_t width) {
+    WriteDeviceRegister(reg, value, width, WhenStopped::Skip);
+}
+
+void WriteDeviceRegister(uint8_t reg, uint32_t value, uint32_t width, WhenStopped stopped) {
     BridgeState& s = Bridge();
     if (!IsValidHandle(s.ActiveDevice) || !s.BusTarget) {
-        s.BusStatus = kBusInvalidSelection;
+        SetBusStatus(kBusInvalidSelection);
         return;
     }
     const uint32_t n = ByteCount(width);
@@ -273,21 +285,58 @@ void WriteDeviceRegister(uint8_t reg, uint32_t value, uint32_t width) {
         uint32_t shift = DeviceOf(s.ActiveDevice) == kPowerMonitorDevice ? 8 * (n - 1 - i) : 8 * i;
         message[1 + i] = static_cast<uint8_t>(value >> shift);
     }
-    BusLock lock;
+    BusLock lock(stopped);
     if (!lock.Usable()) {
-        s.BusStatus = kBusTransactionFailed;
+        SetBusStatus(kBusTransactionFailed);
         return;
     }
     uint32_t sent = 0;
     uint32_t status = I2C_DeviceWrite(s.BusTarget->address, n + 1, message, &sent,
                                       XFER_START | XFER_STOP | XFER_BURST);
-    if (status != kEngineOk || sent != n + 1) s.BusStatus = kBusTransactionFailed;
+    if (status != kEngineOk || sent != n + 1) SetBusStatus(kBusTransactionFailed);
+}
+
+namespace {
+
+// Runs one transaction on `device` alone: the sticky status is cleared for it, and an earlier
+// failure that a selection-based caller has not taken yet is put back afterwards.
+template <typename Transaction>
+bool OnDevice(DeviceHandle device, Transaction transaction) {
+    BridgeState& s = Bridge();
+    const int32_t earlier = s.BusStatus;
+    s.BusStatus = kBusOk;
+    if (!IsValidHandle(device)) {
+        // Selecting it would keep the previous device, and the transaction would go there.
+        SetBusStatus(kBusInvalidSelection);
+    } else {
+        SelectDevice(device);
+        OpenSelectedDevice();
+        transaction();
+    }
+    const bool ok = s.BusStatus == kBusOk;
+    if (earlier != kBusOk) s.BusStatus = earlier;
+    return ok;
+}
+
+}  // namespace
+
+bool ReadRegisterOf(DeviceHandle device, uint8_t reg, uint32_t width, uint32_t* value) {
+    uint32_t v = 0;
+    const bool ok = OnDevice(device, [&] { v = ReadDeviceRegister(reg, width); });
+    if (!IsValidHandle(device)) v = MaskFor(width) & 0xFFFFFF;  // the checked read's fallback
+    *value = v;
+    return ok;
+}
+
+bool WriteRegisterOf(DeviceHandle device, uint8_t reg, uint32_t value, uint32_t width,
+                     WhenStopped stopped) {
+    return OnDevice(device, [&] { WriteDeviceRegister(reg, value, width, stopped); });
 }
 
 int SetBridgeOutputPin(uint32_t level) {
     BridgeState& s = Bridge();
     if (!s.ChannelHandle) {
-        s.BusStatus = kBusNoChannel;
+        SetBusStatus(kBusNoChannel);
         return 0;
     }
     s.UpperPortValue = static_cast<uint8_t>((s.UpperPortValue & ~kUpperPortFoutGate) |
@@ -299,7 +348,7 @@ int SetBridgeOutputPin(uint32_t level) {
         written == sizeof(command)) {
         return 1;
     }
-    s.BusStatus = kBusTransactionFailed;
+    SetBusStatus(kBusTransactionFailed);
     return 0;
 }
 

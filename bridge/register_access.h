@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "bridge/bridge_state.h"
+#include "bridge/bus_lock.h"
 
 namespace kalendo {
 
@@ -29,6 +30,15 @@ uint32_t ReadRegisterChecked(uint8_t reg, uint32_t width);
 void WriteRegisterChecked(uint8_t reg, uint32_t value, uint32_t width);
 uint32_t ReadDeviceRegister(uint8_t reg, uint32_t width);
 void WriteDeviceRegister(uint8_t reg, uint32_t value, uint32_t width);
+void WriteDeviceRegister(uint8_t reg, uint32_t value, uint32_t width, WhenStopped stopped);
+
+// One register transaction on the named device, whatever was selected before: the device is
+// selected for it, so no transaction can go to a device another one left selected. True when
+// this transaction succeeded; a failure also reaches every live BusAction. An invalid handle
+// sends nothing (status 4, the fallback value).
+bool ReadRegisterOf(DeviceHandle device, uint8_t reg, uint32_t width, uint32_t* value);
+bool WriteRegisterOf(DeviceHandle device, uint8_t reg, uint32_t value, uint32_t width,
+                     WhenStopped stopped = WhenStopped::Skip);
 
 int SetBridgeOutputPin(uint32_t level);
 

@@ -4,7 +4,7 @@
 
 #include "app/bus_action_report.h"
 #include "app/connection_state.h"
-#include "bridge/bus_hold.h"
+#include "bridge/bus_action.h"
 #include "pages/pc_clock.h"
 #include "pages/try_read_register.h"
 #include "resources/resource_ids.h"
@@ -301,7 +301,7 @@ INT_PTR AlarmPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return FALSE;
         case WM_TIMER:
             if (wParam == AlarmPollTimer) {
-                BusHold hold(kPeriodicTickBusWaitMs);
+                BusAction hold(kPeriodicTickBusWaitMs);
                 PollAlarm();
             } else if (wParam == AlarmAnimationTimer) {
                 AnimateTrigger();

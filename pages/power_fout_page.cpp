@@ -7,7 +7,7 @@
 
 #include "app/bus_action_report.h"
 #include "app/connection_state.h"
-#include "bridge/bus_hold.h"
+#include "bridge/bus_action.h"
 #include "bridge/register_access.h"
 #include "pages/pc_clock.h"
 #include "resources/resource_ids.h"
@@ -183,10 +183,10 @@ INT_PTR PowerFoutPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         case WM_TIMER:
             if (wParam == kMeasureTimer) {
-                BusHold hold(kPeriodicTickBusWaitMs);
+                BusAction hold(kPeriodicTickBusWaitMs);
                 MeasureTick();
             } else if (wParam == kSettleTimer) {
-                BusHold hold(kUserActionBusWaitMs);  // the end of the user's supply change
+                BusAction hold(kUserActionBusWaitMs);  // the end of the user's supply change
                 SettleTick();
             }
             return FALSE;
@@ -234,7 +234,7 @@ void PowerFoutPage::MeasureTick() {
         return;
     }
     if (!monitor_.SampleChannels(PowerMonitorHandle, RtcHandle)) {
-        if (BusHeldElsewhere()) {
+        if (BusBusyInAction()) {
             return;  // the bus was busy: every value stays as it was, the next cycle tries again
         }
         cycleFailed_ = true;

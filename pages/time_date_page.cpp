@@ -12,6 +12,7 @@
 #include "rtc/guarded_time_write.h"
 #include "rtc/picker_formats.h"
 #include "rtc/register_bus.h"
+#include "bridge/register_port.h"
 #include "rtc/time_text.h"
 #include "rtc/twelve_hour_display.h"
 #include "rtc/weekday.h"
@@ -156,7 +157,8 @@ void TimeDatePage::SetRtcTime() {
         {kRegMinutes, ToBcd(time.wMinute)},
         {kRegHours, ToBcd(time.wHour)},
     };
-    GuardedTimeWrite(BridgeRegisterBus(), writes);
+    DevicePort rtc(RtcHandle);
+    GuardedTimeWrite(rtc, writes);
     report.Report(Owner(), "RTC Time Updated", "RTC Time not updated, bus error");
 }
 
@@ -180,7 +182,8 @@ void TimeDatePage::SetRtcDate() {
         {kRegYear, YearToRegister(date.wYear)},
         {kRegWeek, WeekdayBit(date.wDayOfWeek)},
     };
-    GuardedTimeWrite(BridgeRegisterBus(), writes);
+    DevicePort rtc(RtcHandle);
+    GuardedTimeWrite(rtc, writes);
     report.Report(Owner(), "RTC Date Updated", "RTC Date not updated, bus error");
 }
 
@@ -202,7 +205,8 @@ void TimeDatePage::SyncRtcToPc() {
         {kRegMonth, ToBcd(now.wMonth)},         {kRegYear, YearToRegister(now.wYear)},
         {kRegWeek, WeekdayBit(now.wDayOfWeek)},
     };
-    GuardedTimeWrite(BridgeRegisterBus(), writes);
+    DevicePort rtc(RtcHandle);
+    GuardedTimeWrite(rtc, writes);
     report.Report(Owner(), "RTC time Synchronized to system time",
                   "RTC time not synchronized, bus error");
 }

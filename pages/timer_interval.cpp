@@ -60,19 +60,4 @@ int TimerCounterDigits(bool tq5200) {
     return tq5200 ? 8 : 4;
 }
 
-TimerCounterBytes TimerCounterToRegisters(uint32_t value, bool tq5200) {
-    TimerCounterBytes bytes = {};
-    bytes.counter0 = static_cast<uint8_t>(value & 0xFF);
-    bytes.counter1 = static_cast<uint8_t>((value >> 8) & (tq5200 ? 0xFF : 0x0F));
-    bytes.preset2 = tq5200 ? static_cast<uint8_t>((value >> 16) & 0xFF) : 0;
-    return bytes;
-}
-
-uint32_t TimerCounterFromRegisters(const TimerCounterBytes& bytes, bool tq5200) {
-    if (tq5200) {
-        return (uint32_t{bytes.preset2} << 16) | (uint32_t{bytes.counter1} << 8) | bytes.counter0;
-    }
-    return (uint32_t{bytes.counter1 & 0x0Fu} << 8) | bytes.counter0;
-}
-
 }  // namespace kalendo

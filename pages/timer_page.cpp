@@ -6,7 +6,7 @@
 
 #include "app/bus_action_report.h"
 #include "app/connection_state.h"
-#include "bridge/bus_hold.h"
+#include "bridge/bus_action.h"
 #include "bridge/register_access.h"
 #include "pages/timer_interval.h"
 #include "pages/try_read_register.h"
@@ -138,7 +138,7 @@ INT_PTR TimerPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_TIMER:
             if (wParam == CounterSettleTimer) {
-                BusHold hold(kUserActionBusWaitMs);  // the end of the user's counter change
+                BusAction hold(kUserActionBusWaitMs);  // the end of the user's counter change
                 SettleCounter();
             } else if (wParam == TimerAnimationTimer) {
                 PollTimer();
@@ -208,7 +208,7 @@ void TimerPage::RunAction(void (*action)(TimerPage*), const char* failureText) {
 }
 
 void TimerPage::PollTimer() {
-    BusHold hold(kPeriodicTickBusWaitMs);
+    BusAction hold(kPeriodicTickBusWaitMs);
     BusActionReport report;
     AnimateTimer();
     // A poll that could not get the bus is skipped; the next one looks again.

@@ -3,8 +3,9 @@
 #include <cmath>
 #include <limits>
 
-#include "bridge/bus_hold.h"
+#include "bridge/bus_action.h"
 #include "bridge/register_access.h"
+#include "power/power_monitor_operations.h"
 
 namespace kalendo {
 
@@ -54,31 +55,34 @@ float Current(double mean) {
     return static_cast<float>(signedCode * 2.5 / 20 / 1000);
 }
 
-void SelectAndOpen(DeviceHandle h) {
-    SelectDevice(h);
-    OpenSelectedDevice();
-}
-
 }  // namespace
 
-bool PowerMonitor::SampleChannels(DeviceHandle powerMonitor, DeviceHandle rtc) {
-    // BusStatus is sticky: only this reading's own failures may decide what it returns.
-    const int32_t earlier = Bridge().BusStatus;
-    Bridge().BusStatus = kBusOk;
-    SelectAndOpen(powerMonitor);
+bool PowerMonitor::SampleChannels(RegisterPort& powerMonitor) {
     uint32_t reading[kMeasurementChannels];
+    bool allRead = true;
     for (int c = 0; c < kMeasurementChannels; ++c) {
-        reading[c] = ReadRegisterChecked(kMeasurementCommands[c], kCodeWidth);
+        allRead = powerMonitor.Read(kMeasurementCommands[c], kCodeWidth, &reading[c]) && allRead;
     }
-    const bool allRead = Bridge().BusStatus == kBusOk;
-    SelectAndOpen(rtc);
-    if (Bridge().BusStatus == kBusOk) Bridge().BusStatus = earlier;
     // Fallback codes of a bus that was never had are no measurement.
-    if (BusHeldElsewhere()) return false;
+    if (BusBusyInAction()) return false;
     if (sampleIndex < kSlots) {
         for (int c = 0; c < kMeasurementChannels; ++c) SampleSet[c][sampleIndex] = reading[c];
     }
     return allRead;
+}
+
+// Code that still reads the RTC by selection (kalendo-cli's session) finds it selected again.
+void SelectAgain(DeviceHandle rtc) {
+    if (!IsValidHandle(rtc)) return;
+    SelectDevice(rtc);
+    OpenSelectedDevice();
+}
+
+bool PowerMonitor::SampleChannels(DeviceHandle powerMonitor, DeviceHandle rtc) {
+    DevicePort port(powerMonitor);
+    const bool ok = SampleChannels(port);
+    SelectAgain(rtc);
+    return ok;
 }
 
 PowerReadings PowerMonitor::AverageChannels(bool& batteryInUse) const {
@@ -101,22 +105,47 @@ PowerReadings PowerMonitor::AverageChannels(bool& batteryInUse) const {
 }
 
 void PowerMonitor::ApplySupplyVoltage(int tenths, DeviceHandle powerMonitor, DeviceHandle rtc) {
-    if (tenths < kMinSupplyTenths || tenths > kMaxSupplyTenths) return;
+    DevicePort port(powerMonitor);
+    kalendo::ApplySupplyVoltage(port, tenths);
+    SelectAgain(rtc);
+}
+
+bool PowerMonitorIdentifies(RegisterPort& monitor) {
+    uint32_t id = 0;
+    return monitor.Read(kPowerMonitorIdRegister, 32, &id) && id == kPowerMonitorId;
+}
+
+bool InitialisePowerMonitor(RegisterPort& monitor) {
+    struct Write {
+        uint8_t reg;
+        uint32_t value;
+        uint32_t width;
+    };
+    // Steps 4-6 set the RTC supply to 3.5 V (that row of the supply level table).
+    static constexpr Write kSetup[] = {
+        {0x38, 0x015E, 16},
+        {0xD2, 0x1F, kByteWidth},
+        {0xD7, 0x01, kByteWidth},
+        {kSupplyConfigCommand, 0x00, kByteWidth},
+        {kSupplyLevelCommand, 0xBE, kByteWidth},
+        {kSupplyConfigCommand, 0x3F, kByteWidth},
+    };
+    bool ok = true;
+    for (const Write& w : kSetup) ok = monitor.Write(w.reg, w.value, w.width) && ok;
+    return ok;
+}
+
+bool ApplySupplyVoltage(RegisterPort& monitor, int tenths) {
+    if (tenths < kMinSupplyTenths || tenths > kMaxSupplyTenths) return false;
     const SupplyLevel& row = SupplyLevelTable[tenths];
-    SelectAndOpen(powerMonitor);
+    uint32_t config = 0;
+    if (!monitor.Read(kSupplyConfigCommand, kByteWidth, &config)) return false;
     // The output is switched off while the level changes, and on again with the new range.
-    const int32_t earlier = Bridge().BusStatus;
-    Bridge().BusStatus = kBusOk;
-    uint32_t config = ReadRegisterChecked(kSupplyConfigCommand, kByteWidth);
-    if (Bridge().BusStatus != kBusOk) {
-        SelectAndOpen(rtc);
-        return;
-    }
-    Bridge().BusStatus = earlier;
-    WriteRegisterChecked(kSupplyConfigCommand, config & ~uint32_t{kSupplyOutputEnable}, kByteWidth);
-    WriteRegisterChecked(kSupplyLevelCommand, row.level, kByteWidth);
-    WriteRegisterChecked(kSupplyConfigCommand, row.configuration, kByteWidth);
-    SelectAndOpen(rtc);
+    bool ok = monitor.Write(kSupplyConfigCommand, config & ~uint32_t{kSupplyOutputEnable},
+                            kByteWidth);
+    ok = monitor.Write(kSupplyLevelCommand, row.level, kByteWidth) && ok;
+    ok = monitor.WriteAlways(kSupplyConfigCommand, row.configuration, kByteWidth) && ok;
+    return ok;
 }
 
 }  // namespace kalendo

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "bridge/bridge_state.h"
+#include "bridge/register_port.h"
 
 namespace kalendo {
 
@@ -47,8 +48,8 @@ constexpr uint8_t kSupplyOutputEnable = 0x04;  // bit of the configuration byte
 // The battery counts as in use from this battery current on.
 constexpr float kBatteryInUseCurrent = 0.025f;
 
-// Every bus operation selects the power monitor first and the RTC again at the end, so the
-// other pages always find the RTC selected. The caller checks that a board is connected.
+// Every transfer goes through the power monitor's port, which names its device, so nothing is
+// left selected for the next RTC operation. The caller checks that a board is connected.
 class PowerMonitor {
   public:
     static constexpr uint32_t kSlots = 25;
@@ -61,14 +62,16 @@ class PowerMonitor {
     // when a read failed: its fallback code is in the slot and is no measurement, and the
     // failure stays in BusStatus. When another program kept the bus for the action's wait the
     // slot is left as it was (BusHeldElsewhere tells the two apart).
-    bool SampleChannels(DeviceHandle powerMonitor, DeviceHandle rtc);
+    bool SampleChannels(RegisterPort& powerMonitor);
+    bool SampleChannels(DeviceHandle powerMonitor, DeviceHandle rtc);  // for kalendo-cli
     // Means of slots 0..sampleCount-1 in display units. batteryInUse follows the battery
     // current; a value that is not a number (no samples) leaves it as it was.
     PowerReadings AverageChannels(bool& batteryInUse) const;
     // Programs supply setting tenths (1..40); other values are ignored. When the supply
     // configuration cannot be read nothing is written (its other bits would be lost); the
     // failure stays in BusStatus.
-    void ApplySupplyVoltage(int tenths, DeviceHandle powerMonitor, DeviceHandle rtc);
+    // (ApplySupplyVoltage in power/power_monitor_operations.h.)
+    void ApplySupplyVoltage(int tenths, DeviceHandle powerMonitor, DeviceHandle rtc);  // kalendo-cli
 };
 
 }  // namespace kalendo

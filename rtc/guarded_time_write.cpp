@@ -4,16 +4,17 @@
 
 namespace kalendo {
 
-bool GuardedTimeWrite(RegisterBus& bus, const FieldWrite* writes, size_t count) {
-    uint32_t control = 0;
-    if (!bus.TryRead(kRegControl, kRtcRegisterWidth, &control)) return false;
-    const auto previous = static_cast<uint8_t>(control);
-    bus.Write(kRegControl, previous | CTRL_WRITE_GUARD, kRtcRegisterWidth);
+bool GuardedTimeWrite(RegisterPort& rtc, const FieldWrite* writes, size_t count) {
+    uint8_t previous = 0;
+    if (!rtc.Read8(kRegControl, &previous)) return false;
+    bool ok = rtc.Write8(kRegControl, previous | CTRL_WRITE_GUARD);
     for (size_t i = 0; i < count; ++i) {
-        bus.Write(writes[i].reg, writes[i].value, kRtcRegisterWidth);
+        ok = rtc.Write8(writes[i].reg, writes[i].value) && ok;
     }
-    bus.Write(kRegControl, previous & static_cast<uint8_t>(~CTRL_WRITE_GUARD), kRtcRegisterWidth);
-    return true;
+    // Sent even when the guard write seemed to fail: it may have reached the chip all the same.
+    ok = rtc.WriteAlways(kRegControl, previous & static_cast<uint8_t>(~CTRL_WRITE_GUARD),
+                         kRtcRegisterWidth) && ok;
+    return ok;
 }
 
 }  // namespace kalendo

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "rtc/register_bus.h"
+#include "bridge/register_port.h"
 
 namespace kalendo {
 
@@ -16,13 +16,14 @@ struct FieldWrite {
 // Reads the control register (p), writes p | CTRL_WRITE_GUARD, writes the fields in the given
 // order, then writes p & ~CTRL_WRITE_GUARD: the guard ends cleared even if it was set before.
 // When the control register cannot be read nothing is written (p would be a fallback byte and
-// the interrupt enables in it would be lost) and the result is false. Failed writes are not
-// checked here; they stay in the bus's status as for any other write.
-bool GuardedTimeWrite(RegisterBus& bus, const FieldWrite* writes, size_t count);
+// the interrupt enables in it would be lost). Once the guard write has gone out, the release is
+// always sent, even when the board fell silent in between (the RTC stays halted while the guard
+// is set). True when every transfer reached the chip.
+bool GuardedTimeWrite(RegisterPort& rtc, const FieldWrite* writes, size_t count);
 
 template <size_t N>
-bool GuardedTimeWrite(RegisterBus& bus, const FieldWrite (&writes)[N]) {
-    return GuardedTimeWrite(bus, writes, N);
+bool GuardedTimeWrite(RegisterPort& rtc, const FieldWrite (&writes)[N]) {
+    return GuardedTimeWrite(rtc, writes, N);
 }
 
 }  // namespace kalendo

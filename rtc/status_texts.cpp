@@ -2,6 +2,7 @@
 
 #include "rtc/bcd_codec.h"
 #include "rtc/date_text.h"
+#include "rtc/rtc_registers.h"
 #include "rtc/temperature.h"
 #include "rtc/time_text.h"
 #include "rtc/weekday.h"
@@ -34,6 +35,31 @@ std::string DateTextFromRegisters(int32_t dayReadStatus, uint8_t day, uint8_t mo
 std::string TemperatureTextFromRegister(int32_t readStatus, uint8_t raw) {
     if (readStatus != 0) return "Error";
     return FormatTemperatureText(TemperatureCelsius(raw));
+}
+
+std::string ReadRtcTimeText(RegisterPort& rtc, bool twelveHour) {
+    uint8_t seconds = 0, minutes = 0, hours = 0;
+    if (!rtc.Read8(kRegSeconds, &seconds) || !rtc.Read8(kRegMinutes, &minutes) ||
+        !rtc.Read8(kRegHours, &hours)) {
+        return "Error";
+    }
+    return TimeTextFromRegisters(0, seconds, minutes, hours, twelveHour);
+}
+
+std::string ReadRtcDateText(RegisterPort& rtc) {
+    uint8_t day = 0, month = 0, year = 0, week = 0;
+    if (!rtc.Read8(kRegDay, &day) || !DayReadAllowsDate(0, day)) return "Error";
+    if (!rtc.Read8(kRegMonth, &month) || !rtc.Read8(kRegYear, &year) ||
+        !rtc.Read8(kRegWeek, &week)) {
+        return "Error";
+    }
+    return DateTextFromRegisters(0, day, month, year, week);
+}
+
+std::string ReadRtcTemperatureText(RegisterPort& rtc) {
+    uint8_t raw = 0;
+    if (!rtc.Read8(kRegTemperature, &raw)) return "Error";
+    return TemperatureTextFromRegister(0, raw);
 }
 
 }  // namespace kalendo

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "bridge/register_port.h"
+
 namespace kalendo {
 
 // "Error" when the seconds read failed or the hour decodes above 24; otherwise FormatTimeText.
@@ -25,5 +27,12 @@ std::string DateTextFromRegisters(int32_t dayReadStatus, uint8_t day, uint8_t mo
 
 // "Error" when the read failed; otherwise the temperature with one decimal.
 std::string TemperatureTextFromRegister(int32_t readStatus, uint8_t raw);
+
+// The same texts read through the RTC's port, in the status tick's order (seconds, minutes,
+// hours; day, month, year, week; temperature). A register that could not be read makes its whole
+// text "Error": a failed minutes or year read is never shown as 00 or 2000.
+std::string ReadRtcTimeText(RegisterPort& rtc, bool twelveHour);
+std::string ReadRtcDateText(RegisterPort& rtc);
+std::string ReadRtcTemperatureText(RegisterPort& rtc);
 
 }  // namespace kalendo

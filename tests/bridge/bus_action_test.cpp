@@ -2,13 +2,13 @@
 // read came back short, the rest of the action sends nothing and fails at once.
 #include <gtest/gtest.h>
 
-#include "bridge/bus_hold.h"
+#include "bridge/bus_action.h"
 #include "tests/bridge/bridge_fixture.h"
 
 namespace kalendo::testing {
 namespace {
 
-class BusHoldTest : public BridgeTest {
+class BusActionTest : public BridgeTest {
   protected:
     // Three reads and a write of the RTC, as one action.
     void RtcAction() {
@@ -19,7 +19,7 @@ class BusHoldTest : public BridgeTest {
     }
 };
 
-TEST_F(BusHoldTest, ATimedOutWaitEndsTheActionsBusWorkAndOnlyThatAction) {
+TEST_F(BusActionTest, ATimedOutWaitEndsTheActionsBusWorkAndOnlyThatAction) {
     struct Case {
         const char* what;
         uint32_t budgetMs;
@@ -33,7 +33,7 @@ TEST_F(BusHoldTest, ATimedOutWaitEndsTheActionsBusWorkAndOnlyThatAction) {
         os.waitAnswers = {MutexWait::TimedOut};
         Bridge().BusStatus = 0;
         {
-            BusHold hold(c.budgetMs);
+            BusAction hold(c.budgetMs);
             RtcAction();
             EXPECT_TRUE(hold.BusBusy());
         }
@@ -44,7 +44,7 @@ TEST_F(BusHoldTest, ATimedOutWaitEndsTheActionsBusWorkAndOnlyThatAction) {
 
         // The next action has the bus again.
         Bridge().BusStatus = 0;
-        BusHold next(c.budgetMs);
+        BusAction next(c.budgetMs);
         RtcAction();
         EXPECT_FALSE(next.BusBusy());
         EXPECT_EQ(Bridge().BusStatus, 0);
@@ -54,29 +54,40 @@ TEST_F(BusHoldTest, ATimedOutWaitEndsTheActionsBusWorkAndOnlyThatAction) {
     }
 }
 
-TEST_F(BusHoldTest, WaitsShareTheBudgetAndATickInsideAnActionKeepsItsOwn) {
+// The mutex is taken at an action's first transfer and held to its end: one wait per action, and
+// a tick run inside it (a modal loop) finds the bus held. A tick before the action has the bus
+// keeps its own bound.
+TEST_F(BusActionTest, AnActionWaitsOnceAndHoldsTheBusToItsEnd) {
     ConnectAndSelect(kRtc);
     os.waitTimeouts.clear();
     os.acquireAfterMs = 1500;  // another program lets go after 1.5 s each time
+    const int releasesBefore = os.releases;
     {
-        BusHold action(kUserActionBusWaitMs);
-        ReadRegisterChecked(0x00, 8);
-        ReadRegisterChecked(0x01, 8);
+        BusAction action(kUserActionBusWaitMs);
         {
-            BusHold tick(kPeriodicTickBusWaitMs);  // a status tick in a modal loop
+            BusAction tick(kPeriodicTickBusWaitMs);  // a status tick in a modal loop
             ReadRegisterChecked(0x02, 8);
             EXPECT_TRUE(tick.BusBusy());
         }
         EXPECT_FALSE(action.BusBusy()) << "the tick's time-out is its own";
-        ReadRegisterChecked(0x03, 8);
-        ReadRegisterChecked(0x04, 8);  // 4.5 s waited: 0.5 s left, not enough
-        EXPECT_TRUE(action.BusBusy());
-        ReadRegisterChecked(0x05, 8);
+        ReadRegisterChecked(0x00, 8);
+        ReadRegisterChecked(0x01, 8);
+        {
+            BusAction tick(kPeriodicTickBusWaitMs);
+            ReadRegisterChecked(0x02, 8);
+            EXPECT_FALSE(tick.BusBusy()) << "the thread holds the bus for the action";
+        }
+        WriteRegisterChecked(0x0F, 0x05, 8);
+        EXPECT_FALSE(action.BusBusy());
+        EXPECT_TRUE(action.Ok());
+        EXPECT_EQ(os.releases, releasesBefore) << "held until the action ends";
     }
-    EXPECT_EQ(os.waitTimeouts, (std::vector<uint32_t>{5000, 3500, 200, 2000, 500}));
+    EXPECT_EQ(os.releases, releasesBefore + 1);
+    EXPECT_EQ(os.waitTimeouts, (std::vector<uint32_t>{200, 5000}));
+    EXPECT_EQ(rtcChip.At(0x0F), 0x05);
 }
 
-TEST_F(BusHoldTest, WithoutAHoldEveryTransactionWaitsTheFullTimeOut) {
+TEST_F(BusActionTest, WithoutAHoldEveryTransactionWaitsTheFullTimeOut) {
     ConnectAndSelect(kRtc);
     os.waitTimeouts.clear();
     os.waitAnswers = {MutexWait::TimedOut, MutexWait::TimedOut};
@@ -86,11 +97,11 @@ TEST_F(BusHoldTest, WithoutAHoldEveryTransactionWaitsTheFullTimeOut) {
     EXPECT_EQ(rtcChip.At(0x0F), 0x05) << "the write after the two time-outs got the bus";
 }
 
-TEST_F(BusHoldTest, AShortReadMeansTheBoardIsSilentForTheRestOfTheAction) {
+TEST_F(BusActionTest, AShortReadMeansTheBoardIsSilentForTheRestOfTheAction) {
     ConnectAndSelect(kRtc);
     Sim().SetShortRead(2);  // the address acknowledge of the first read's data phase
     {
-        BusHold hold(kUserActionBusWaitMs);
+        BusAction hold(kUserActionBusWaitMs);
         RtcAction();
         EXPECT_FALSE(hold.BusBusy()) << "a silent board is no busy bus";
     }

@@ -1,0 +1,34 @@
+// The ISL28023 power monitor's operations over its port: its identity (which is also the board's
+// presence), its set-up at Connect, one reading of the five channels, and a supply change.
+#pragma once
+
+#include <cstdint>
+
+#include "bridge/register_port.h"
+
+namespace kalendo {
+
+// The device table's names (both RTC models answer at one address, through the one entry).
+constexpr const char* kPowerMonitorName = "ISL28023";
+constexpr const char* kRtcDeviceName = "Novar TQ5100";
+
+// The power monitor's identification block starts with a length of 8 and "ISL". Another chip
+// answering at 0x40 would read without a failure; the identification tells.
+constexpr uint8_t kPowerMonitorIdRegister = 0xAD;
+constexpr uint32_t kPowerMonitorId = 0x0849534C;
+
+// The monitor answers with its identification: it, and with it the board, is there.
+bool PowerMonitorIdentifies(RegisterPort& monitor);
+
+// The six set-up writes of Connect; the last three set the RTC supply to 3.5 V. Every write is
+// tried; true when all reached the chip.
+bool InitialisePowerMonitor(RegisterPort& monitor);
+
+// Programs supply setting tenths (1..40): configuration with the output off, the level, then the
+// row's configuration with the output on. Nothing is written when the configuration cannot be
+// read (its other bits would be lost). Once the output went off, the final write is sent even if
+// the board fell silent in between, so the supply never stays off while the page shows the old
+// one. False for a setting out of range or any transfer that failed.
+bool ApplySupplyVoltage(RegisterPort& monitor, int tenths);
+
+}  // namespace kalendo
