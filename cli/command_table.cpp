@@ -35,15 +35,18 @@ const std::vector<CommandSpec> kCommands = {
      "Logs the power measurement once a second for N seconds (1-86400) into a data log as the\n"
      "window writes it: datalog_MMDDYYYY_hhmmss.txt in the current folder, or FILE, which must\n"
      "not exist yet. Each record averages N readings (1-25, default 5).", RunLog},
-    {"drift", "drift --minutes N [--csv FILE]",
-     "Measures the RTC's frequency offset against the PC clock over N minutes (a decimal, at\n"
-     "most a week): the offset in ppm with its uncertainty (two standard errors), the RTC's\n"
-     "offset from the PC's time of day, the gain or loss per month, the board temperature and\n"
-     "whether the result lies within the model's frequency tolerance and monthly deviation\n"
-     "(yes, no, or undecided while the uncertainty straddles the limit). Only reads the chip.\n"
-     "--csv writes one row per seconds transition as it is seen. A failed read is skipped and\n"
-     "counted; the run fails when the board is gone or the RTC is silent for 5 s. Ctrl-C ends\n"
-     "it with the result so far.", RunDrift},
+    {"drift", "drift --minutes N [--reference-error-ms E] [--csv FILE]",
+     "Measures the RTC's frequency offset against the PC's system clock over N minutes (a\n"
+     "decimal, at most a week): the offset in ppm and the range the true offset lies in, with its\n"
+     "two parts (the run's own, and the reference's: the system clock assumed within E ms of true\n"
+     "time, default 10, over the run's span), the performance counter's rate against the system\n"
+     "clock, any step of the system clock (only the polls after it are used), the RTC's offset\n"
+     "from the PC's time of day, the gain or loss per month, the board temperature and whether\n"
+     "the result lies within the model's frequency tolerance and monthly deviation (yes, no, or\n"
+     "undecided while the range straddles the limit). Only reads the chip. --csv writes one row\n"
+     "per seconds transition as it is seen. A failed read is skipped and counted; the run fails\n"
+     "when the board is gone or the RTC is silent for 5 s. Ctrl-C ends it with the result so far.",
+     RunDrift},
 };
 // clang-format on
 

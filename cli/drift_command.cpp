@@ -10,6 +10,7 @@
 #include "cli/command_context.h"
 #include "cli/interrupt_request.h"
 #include "rtc/bcd_codec.h"
+#include "rtc/check/model_figures.h"
 #include "rtc/model_file.h"
 #include "rtc/rtc_registers.h"
 
@@ -50,21 +51,17 @@ class SessionDriftBoard final : public DriftBoard {
     BoardSession& board_;
 };
 
-// The number after "+/-" in a data-sheet field such as "+/-3.8 (-40 to +85)"; NaN if none.
-double PlusMinusValue(const std::string& field) {
-    const size_t at = field.find("+/-");
-    if (at == std::string::npos) return NAN;
-    const char* start = field.c_str() + at + 3;
-    char* end = nullptr;
-    const double v = std::strtod(start, &end);
-    return end == start || !std::isfinite(v) || v < 0 ? NAN : v;
-}
-
-// "yes" when the whole uncertainty range lies within +-limit, "no" when none of it does, and
-// "undecided" when the run was too short to tell.
+// The drift command's words for a verdict: "yes" when the whole uncertainty range lies within
+// +-limit, "no" when none of it does, and "undecided" when the run was too short to tell.
 const char* Verdict(double value, double uncertainty, double limit) {
-    if (std::fabs(value) + uncertainty <= limit) return "yes";
-    if (std::fabs(value) - uncertainty > limit) return "no";
+    switch (check::WithinPlusMinus(value, uncertainty, limit)) {
+        case check::Verdict::Pass:
+            return "yes";
+        case check::Verdict::Fail:
+            return "no";
+        case check::Verdict::Undecided:
+            break;
+    }
     return "undecided";
 }
 
@@ -131,6 +128,7 @@ class CsvFile {
 
 int RunDrift(CommandContext& c, const CommandArguments& args) {
     double minutes = 0;
+    double referenceErrorMs = kDefaultReferenceErrorMs;
     std::string csvFile;
     for (size_t i = 0; i < args.size(); i += 2) {
         if (i + 1 >= args.size()) return c.UsageError("\"" + args[i] + "\" needs a value");
@@ -138,6 +136,10 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
             if (!ParseMinutes(args[i + 1], &minutes)) {
                 return c.UsageError("--minutes \"" + args[i + 1] +
                                     "\" is no positive number of minutes (at most 10080)");
+            }
+        } else if (args[i] == "--reference-error-ms") {
+            if (!ParseReferenceError(args[i + 1], &referenceErrorMs)) {
+                return c.UsageError(ReferenceErrorUsage(args[i + 1]));
             }
         } else if (args[i] == "--csv") {
             if (args[i + 1].empty()) return c.UsageError("--csv needs a file name");
@@ -150,7 +152,7 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
 
     BoardSession board;
     std::string error;
-    if (!board.Open(&error)) return c.Failed(error);
+    if (!board.Open(&error, BoardSession::kLatencyTimerMs, true)) return c.Failed(error);
     board.EndBusAction();  // each read takes the bus on its own
     std::unique_ptr<CsvFile> csv;
     if (!csvFile.empty()) {
@@ -160,14 +162,15 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
     SessionDriftBoard probe(board);
     DriftSettings settings;
     settings.seconds = minutes * 60;
+    settings.accuracy.referenceErrorSeconds = referenceErrorMs / 1000;
     settings.wait = [](double seconds) { Os().SleepMs(static_cast<uint32_t>(seconds * 1000)); };
     if (c.progress) {
         settings.progress = [&](const DriftProgress& p) {
             char line[128];
-            if (p.fit.valid) {
+            if (p.accuracy.valid) {
                 std::snprintf(line, sizeof line, "drift: %.0f of %.0f s, %+.2f +- %.2f ppm",
-                              p.elapsedSeconds, settings.seconds, p.fit.ppm,
-                              p.fit.ppmUncertainty);
+                              p.elapsedSeconds, settings.seconds, p.accuracy.ppm,
+                              p.accuracy.uncertaintyPpm);
             } else {
                 std::snprintf(line, sizeof line, "drift: %.0f of %.0f s, waiting for transitions",
                               p.elapsedSeconds, settings.seconds);
@@ -188,22 +191,35 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
     const std::string kept =
         csv ? "; \"" + csvFile + "\" holds " + std::to_string(csv->rows()) + " transitions" : "";
     if (!result.error.empty()) return c.Failed(result.error + kept);
-    if (!result.fit.valid) {
+    if (result.polls.size() < 3) {
         return c.Failed("ERROR: Drift not measured, fewer than 3 seconds transitions seen" + kept);
+    }
+    if (!result.accuracy.valid) {
+        return c.Failed("ERROR: Drift not measured, " + result.accuracy.error + kept);
     }
     if (!csvWritten) return c.Failed("ERROR: CSV file \"" + csvFile + "\" not written");
 
-    const DriftFit& fit = result.fit;
+    const check::AccuracyResult& a = result.accuracy;
     FactOutput& out = *c.out;
     out.Text("model", c.model == RtcModelChoice::Tq5200 ? "TQ5200" : "TQ5100");
-    out.Number("offset_ppm", fit.ppm, 3);
-    out.Number("uncertainty_ppm", fit.ppmUncertainty, 3);
-    out.Integer("transitions", static_cast<long long>(fit.transitions));
+    out.Number("offset_ppm", a.ppm, 3);
+    out.Number("uncertainty_ppm", a.uncertaintyPpm, 3);
+    out.Number("fit_uncertainty_ppm", a.fitUncertaintyPpm, 3);
+    out.Number("reference_uncertainty_ppm", a.referenceUncertaintyPpm, 3);
+    out.Text("reference", a.reference);
+    out.Number("reference_error_ms", referenceErrorMs, 1);
+    out.Number("counter_ppm", a.counterPpm, 2);
+    out.Integer("system_clock_steps", static_cast<long long>(a.steps.size()));
+    if (!a.steps.empty()) {
+        out.Number("last_step_ms", a.steps.back().sizeSeconds * 1000, 1);
+        out.Integer("polls_after_last_step", static_cast<long long>(a.pollsUsed));
+    }
+    out.Integer("transitions", static_cast<long long>(a.pollsUsed));
     out.Integer("failed_reads", result.failedReads);
     if (result.interrupted) out.Flag("interrupted", true);
-    out.Number("span_s", fit.spanSeconds, 1);
+    out.Number("span_s", a.spanSeconds, 1);
     if (result.offsetKnown) out.Number("rtc_minus_pc_ms", result.offsetMs, 1);
-    out.Number("seconds_per_month", SecondsPerMonth(fit.ppm), 2);
+    out.Number("seconds_per_month", SecondsPerMonth(a.ppm), 2);
     if (result.temperatureReadings > 0) {
         out.Number("board_temperature_min_c", result.minCelsius, 1);
         out.Number("board_temperature_mean_c", result.meanCelsius, 1);
@@ -213,23 +229,24 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
     const int record = c.model == RtcModelChoice::Tq5200 ? 1 : 0;
     const bool haveModels = ReadModelInfo(models, c.modelFile.c_str());
     const double tolerance =
-        haveModels ? PlusMinusValue(models[record].fields[kModelFrequencyTolerance]) : NAN;
+        haveModels ? check::PlusMinusValue(models[record].fields[kModelFrequencyTolerance]) : NAN;
     const double monthly =
-        haveModels ? PlusMinusValue(models[record].fields[kModelMonthlyDeviation]) : NAN;
+        haveModels ? check::PlusMinusValue(models[record].fields[kModelMonthlyDeviation]) : NAN;
     if (std::isnan(tolerance)) {
         c.errors += "kalendo-cli: no frequency tolerance for this model in \"" + c.modelFile +
                     "\": the result is not judged\n";
     } else {
         out.Number("tolerance_ppm", tolerance, 1);
-        out.Text("within_tolerance", Verdict(fit.ppm, fit.ppmUncertainty, tolerance));
+        out.Text("within_tolerance", Verdict(a.ppm, a.uncertaintyPpm, tolerance));
     }
     if (!std::isnan(monthly)) {
         out.Number("monthly_deviation_s", monthly, 1);
         out.Text("within_monthly_deviation",
-                 Verdict(SecondsPerMonth(fit.ppm), SecondsPerMonth(fit.ppmUncertainty), monthly));
+                 Verdict(SecondsPerMonth(a.ppm), SecondsPerMonth(a.uncertaintyPpm), monthly));
     }
-    out.Text("summary", Signed(fit.ppm, 2) + " +- " + Signed(fit.ppmUncertainty, 2).substr(1) +
-                            " ppm, " + Signed(SecondsPerMonth(fit.ppm), 1) + " s/month");
+    out.Text("summary", Signed(a.ppm, 2) + " +- " + Signed(a.uncertaintyPpm, 2).substr(1) +
+                            " ppm against the " + a.reference + ", " +
+                            Signed(SecondsPerMonth(a.ppm), 1) + " s/month");
     return kExitOk;
 }
 

@@ -1,5 +1,6 @@
-// The drift run: polls the RTC's seconds register, time-stamps every change with the PC clock
-// read just before and just after each poll, and fits the RTC's rate over the run. It only
+// The drift run: polls the RTC's seconds register, time-stamps every change with the performance
+// counter read just before and just after each poll and the system clock read right after, and
+// measures the RTC's rate against the system clock (rtc/check/accuracy_measurement.h). It only
 // reads: the write guard is never touched and nothing is written to the chip.
 #pragma once
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "cli/drift_fit.h"
+#include "rtc/check/accuracy_measurement.h"
 
 namespace kalendo::cli {
 
@@ -22,15 +24,20 @@ class DriftBoard {
     virtual bool BoardPresent() = 0;
 };
 
-// The PC's clocks: a precise monotonic one, and the local time of day to compare the RTC with.
+// The PC's clocks: a precise monotonic one (the performance counter), the local time of day to
+// compare the RTC with, and the system clock that is the measurement's reference.
 struct PcClocks {
     std::function<double()> monotonicSeconds;
     std::function<double()> localSecondsOfDay;  // 0 to 86400, with its fraction
+    // Seconds from any origin fixed for the process, at the clock's finest resolution. Empty:
+    // the monotonic clock stands in, and the result names it as its reference.
+    std::function<double()> systemSeconds;
 };
 
 struct DriftProgress {
     double elapsedSeconds;
-    DriftFit fit;  // the running estimate; not valid during the first seconds
+    DriftFit fit;  // the counter-only fit; not valid during the first seconds
+    check::AccuracyResult accuracy;  // the running estimate against the reference
 };
 
 struct DriftSettings {
@@ -51,14 +58,17 @@ struct DriftSettings {
     // A failed read is skipped and the run goes on; it fails only when the board is gone, or
     // when the RTC has not been read for this long.
     double giveUpSeconds = 5;
+    check::AccuracySettings accuracy;  // the reference's assumed error and step size
 };
 
 struct DriftResult {
     std::string error;  // empty on success; otherwise what failed, in the window's words
     bool interrupted = false;  // stopped early by stopRequested
     int failedReads = 0;       // reads that failed and were skipped
-    DriftFit fit;
+    DriftFit fit;  // against the performance counter alone, as the CSV's columns
+    check::AccuracyResult accuracy;  // the result: against the reference
     std::vector<SecondsTransition> transitions;
+    std::vector<check::SecondsPoll> polls;  // what `accuracy` was measured from
     bool offsetKnown = false;
     double offsetMs = 0;  // the RTC's time of day minus the PC's, at the last transition
     int temperatureReadings = 0;
