@@ -11,45 +11,13 @@
 #include "cli/interrupt_request.h"
 #include "rtc/bcd_codec.h"
 #include "rtc/check/model_figures.h"
+#include "rtc/check/port_drift_board.h"
 #include "rtc/model_file.h"
 #include "rtc/rtc_registers.h"
 
 namespace kalendo::cli {
 
 namespace {
-
-constexpr uint8_t kTemperatureCommand = 0x8D;  // the power monitor's READ_TEMPERATURE_1
-constexpr double kDegreesPerCode = 0.016;
-
-// Each read is a bus action of its own: a run of minutes shares the bus with the window, and a
-// read that found the bus busy or the board silent must not stop the reads after it.
-class SessionDriftBoard final : public DriftBoard {
-  public:
-    explicit SessionDriftBoard(BoardSession& board) : board_(board) {}
-    bool ReadSeconds(uint8_t* bcd) override {
-        BusAction action(kUserActionBusWaitMs);
-        return board_.ReadRtc(kRegSeconds, bcd);
-    }
-    bool ReadHoursMinutes(uint8_t* hours, uint8_t* minutes) override {
-        BusAction action(kUserActionBusWaitMs);
-        return board_.ReadRtc(kRegHours, hours) && board_.ReadRtc(kRegMinutes, minutes);
-    }
-    bool ReadBoardCelsius(double* celsius) override {
-        BusAction action(kUserActionBusWaitMs);
-        uint32_t code = 0;
-        if (!board_.ReadPowerMonitor(kTemperatureCommand, 16, &code)) return false;
-        *celsius = code * kDegreesPerCode;
-        return true;
-    }
-    bool BoardPresent() override {
-        BusAction action(kUserActionBusWaitMs);
-        // A bus another program kept is no unplugged board: the run's own time limit decides.
-        return board_.PowerMonitorAnswers() || action.BusBusy();
-    }
-
-  private:
-    BoardSession& board_;
-};
 
 // The drift command's words for a verdict: "yes" when the whole uncertainty range lies within
 // +-limit, "no" when none of it does, and "undecided" when the run was too short to tell.
@@ -159,7 +127,7 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
         csv = std::make_unique<CsvFile>(csvFile);
         if (!csv->Create()) return c.Failed("ERROR: CSV file \"" + csvFile + "\" not written");
     }
-    SessionDriftBoard probe(board);
+    check::PortDriftBoard probe(board.Rtc(), board.PowerMonitor());
     DriftSettings settings;
     settings.seconds = minutes * 60;
     settings.accuracy.referenceErrorSeconds = referenceErrorMs / 1000;

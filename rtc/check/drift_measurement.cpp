@@ -1,11 +1,11 @@
-#include "cli/drift_measurement.h"
+#include "rtc/check/drift_measurement.h"
 
 #include <algorithm>
 #include <random>
 
 #include "rtc/bcd_codec.h"
 
-namespace kalendo::cli {
+namespace kalendo::check {
 
 namespace {
 
@@ -60,7 +60,7 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
         return haveSystem ? clocks.systemSeconds() : clocks.monotonicSeconds();
     };
     const auto measure = [&] {
-        check::AccuracyResult r = check::MeasureAccuracy(result.polls, settings.accuracy);
+        AccuracyResult r = MeasureAccuracy(result.polls, settings.accuracy);
         if (!haveSystem) r.reference = "performance counter";
         return r;
     };
@@ -181,4 +181,4 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
     return result;
 }
 
-}  // namespace kalendo::cli
+}  // namespace kalendo::check
