@@ -11,6 +11,7 @@ namespace kalendo::cli {
 constexpr int kExitOk = 0;
 constexpr int kExitBoardFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitCheckFailed = 3;  // check: a row failed or stayed undecided
 
 enum class RtcModelChoice { Tq5100, Tq5200 };
 

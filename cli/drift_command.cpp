@@ -8,6 +8,7 @@
 #include "bridge/os_seam.h"
 #include "cli/board_session.h"
 #include "cli/command_context.h"
+#include "cli/csv_file.h"
 #include "cli/interrupt_request.h"
 #include "rtc/bcd_codec.h"
 #include "rtc/check/model_figures.h"
@@ -52,46 +53,6 @@ std::string CsvRow(size_t index, const SecondsTransition& t, const SecondsTransi
     return line;
 }
 
-// The CSV written as the run goes, each row flushed, so a run cut short keeps what it saw.
-class CsvFile {
-  public:
-    explicit CsvFile(const std::string& name) : name_(name) {}
-    ~CsvFile() {
-        if (file_) std::fclose(file_);
-    }
-    CsvFile(const CsvFile&) = delete;
-    CsvFile& operator=(const CsvFile&) = delete;
-
-    bool Create() {
-        file_ = std::fopen(name_.c_str(), "wb");
-        return Write(kCsvHeader);
-    }
-    void Add(size_t index, const SecondsTransition& t) {
-        if (index == 0) first_ = t;
-        if (Write(CsvRow(index, t, first_))) ++rows_;
-    }
-    // False when a row or the closing failed.
-    bool Close() {
-        const bool closed = file_ && std::fclose(file_) == 0;
-        file_ = nullptr;
-        return closed && ok_;
-    }
-    size_t rows() const { return rows_; }
-
-  private:
-    bool Write(const std::string& text) {
-        ok_ = ok_ && file_ && std::fwrite(text.data(), 1, text.size(), file_) == text.size() &&
-              std::fflush(file_) == 0;
-        return ok_;
-    }
-
-    std::string name_;
-    std::FILE* file_ = nullptr;
-    bool ok_ = true;
-    size_t rows_ = 0;
-    SecondsTransition first_{};
-};
-
 }  // namespace
 
 int RunDrift(CommandContext& c, const CommandArguments& args) {
@@ -124,7 +85,7 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
     board.EndBusAction();  // each read takes the bus on its own
     std::unique_ptr<CsvFile> csv;
     if (!csvFile.empty()) {
-        csv = std::make_unique<CsvFile>(csvFile);
+        csv = std::make_unique<CsvFile>(csvFile, kCsvHeader);
         if (!csv->Create()) return c.Failed("ERROR: CSV file \"" + csvFile + "\" not written");
     }
     check::PortDriftBoard probe(board.Rtc(), board.PowerMonitor());
@@ -146,9 +107,11 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
             c.progress(line);
         };
     }
+    SecondsTransition firstTransition{};
     if (csv) {
         settings.transitionSeen = [&](size_t index, const SecondsTransition& t) {
-            csv->Add(index, t);
+            if (index == 0) firstTransition = t;
+            csv->Add(CsvRow(index, t, firstTransition));
         };
     }
     const InterruptRequest interrupt;
