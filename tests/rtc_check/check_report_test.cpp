@@ -61,7 +61,7 @@ TEST(CheckReport, RowsPlotsAndNoScript) {
     for (int i = 0; i <= static_cast<int>(CheckRowId::Timekeeping); ++i) {
         EXPECT_NE(html.find("<td>row " + std::to_string(i) + "</td>"), std::string::npos) << i;
     }
-    EXPECT_NE(html.find("+1.25 +- 0.50 ppm"), std::string::npos);
+    EXPECT_NE(html.find("+1.25 &plusmn; 0.50 ppm"), std::string::npos);
     EXPECT_EQ(Count(html, "class=\"fail\">fail"), 1u);
     EXPECT_EQ(Count(html, "class=\"pass\">pass"), 7u);
     EXPECT_EQ(Count(html, "<svg"), 2u);
