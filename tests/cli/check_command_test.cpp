@@ -173,6 +173,7 @@ TEST_F(CheckCommandTest, EachRowFailsPastItsLimit) {
         for (const char* row : k.rows) {
             EXPECT_EQ(Verdict(run.out, row), "fail") << k.what << "\n" << run.out;
         }
+        EXPECT_NE(run.out.find("result: fail\n"), std::string::npos) << k.what;
         EXPECT_NE(run.out.find("supply_restored: yes\n"), std::string::npos) << k.what;
     }
 }
@@ -240,6 +241,7 @@ TEST_F(CheckCommandTest, InterruptPutsTheSupplyBack) {
     onClockRead = nullptr;
     EXPECT_EQ(run.status, cli::kExitCheckFailed) << run.err;
     EXPECT_NE(run.out.find("interrupted: yes\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("result: undecided\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("supply_restored: yes\n"), std::string::npos) << run.out;
     EXPECT_EQ(Verdict(run.out, "Battery switch-over, rising"), "undecided") << run.out;
     EXPECT_EQ(MonitorRegister(kConfiguration), 0x04);
