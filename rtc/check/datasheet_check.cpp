@@ -71,33 +71,33 @@ std::vector<CheckRow> EmptyRows(const ModelFigures& f) {
         r.note = "not measured";
         return r;
     };
-    const auto or_none = [](double v, const std::string& text) {
+    const auto orNone = [](double v, const std::string& text) {
         return std::isnan(v) ? std::string("none in the model file") : text;
     };
     return {
         row(CheckRowId::FrequencyTolerance, "Frequency Tolerance",
-            or_none(f.tolerancePpm, Format("+/-%.1f ppm", f.tolerancePpm)), "ppm"),
+            orNone(f.tolerancePpm, Format("+/-%.1f ppm", f.tolerancePpm)), "ppm"),
         row(CheckRowId::MonthlyDeviation, "Monthly Deviation",
-            or_none(f.monthlySeconds, Format("+/-%.1f s", f.monthlySeconds)), "s/month"),
+            orNone(f.monthlySeconds, Format("+/-%.1f s", f.monthlySeconds)), "s/month"),
         row(CheckRowId::TypicalCurrent, "I@3V (Typical)",
-            or_none(f.typicalMicroamps,
-                    Format("%.3g uA typical, judged as an upper limit", f.typicalMicroamps)),
+            orNone(f.typicalMicroamps,
+                   Format("%.3g uA typical, judged as an upper limit", f.typicalMicroamps)),
             "uA"),
         row(CheckRowId::SupplyMinimum, "Supply Voltage (minimum)",
-            or_none(f.supplyMinVolts,
-                    Format("%.2g V: the RTC answers from here up", f.supplyMinVolts)),
+            orNone(f.supplyMinVolts,
+                   Format("%.2g V: the RTC answers from here up", f.supplyMinVolts)),
             "V"),
         row(CheckRowId::SwitchToBattery, "Battery switch-over, falling",
-            or_none(f.vclkMinVolts, Format("above the VCLK minimum %.2g V", f.vclkMinVolts)), "V"),
+            orNone(f.vclkMinVolts, Format("above the VCLK minimum %.2g V", f.vclkMinVolts)), "V"),
         row(CheckRowId::SwitchToSupply, "Battery switch-over, rising",
-            or_none(f.vclkMinVolts, Format("above the VCLK minimum %.2g V", f.vclkMinVolts)), "V"),
+            orNone(f.vclkMinVolts, Format("above the VCLK minimum %.2g V", f.vclkMinVolts)), "V"),
         row(CheckRowId::BatteryCurrent, "Battery current",
-            or_none(f.typicalMicroamps,
-                    Format("%.3g uA typical, judged as an upper limit", f.typicalMicroamps)),
+            orNone(f.typicalMicroamps,
+                   Format("%.3g uA typical, judged as an upper limit", f.typicalMicroamps)),
             "uA"),
         row(CheckRowId::Timekeeping, "VCLK (timekeeping)",
-            or_none(f.vclkMinVolts,
-                    Format("%.2g to %.2g V: keeps time", f.vclkMinVolts, f.vclkMaxVolts)),
+            orNone(f.vclkMinVolts,
+                   Format("%.2g to %.2g V: keeps time", f.vclkMinVolts, f.vclkMaxVolts)),
             "ms"),
     };
 }
@@ -155,6 +155,7 @@ class CheckRun {
         return stepsLeft * (s_.settleSeconds + kStepSecondsGuess);
     }
 
+    void Measure();
     bool MeasureCurrent();
     bool MeasureAccuracyRows();
     bool FindAnchor(Anchor* anchor);
@@ -198,33 +199,7 @@ CheckResult CheckRun::Run() {
         if (ReadMeasurement(monitor_, kBatteryVoltage, &v)) result_.batteryVolts = v;
         if (ReadMeasurement(monitor_, kTemperature, &v)) result_.boardCelsius = v;
     }
-    const bool done = [&] {
-        if (!SetSupply(kCheckTenths)) {
-            result_.error = kBoardGone;
-            return false;
-        }
-        Wait(s_.settleSeconds);
-        if (!MeasureCurrent() || Cancelled()) return false;
-        if (!MeasureAccuracyRows() || Cancelled()) return false;
-        Anchor before, after;
-        Progress("timekeeping", SweepSecondsLeft(2 * (kCheckTenths - floorTenths_)) + 2);
-        const bool anchoredBefore = FindAnchor(&before);
-        if (!result_.error.empty() || Cancelled()) return false;
-        if (!Sweep()) return false;
-        SweepRows();
-        if (Cancelled()) return false;
-        Progress("timekeeping", 2);
-        if (anchoredBefore) FindAnchor(&after);
-        if (!result_.error.empty()) return false;
-        if (anchoredBefore && after.found) {
-            TimekeepingRow(before, after);
-        } else {
-            Row(CheckRowId::Timekeeping).note =
-                "not measured: the RTC's seconds could not be timed before and after the sweep";
-        }
-        return true;
-    }();
-    (void)done;
+    Measure();
     if (result_.interrupted && result_.error.empty()) {
         for (CheckRow& r : result_.rows) {
             if (!r.measured) r.note = "not measured: the check was interrupted";
@@ -232,6 +207,34 @@ CheckResult CheckRun::Run() {
     }
     PutBack();
     return result_;
+}
+
+// The phases in order; each returns early when the board is lost or the check cancelled, and
+// the sweep's rows are taken from whatever steps it made.
+void CheckRun::Measure() {
+    if (!SetSupply(kCheckTenths)) {
+        result_.error = kBoardGone;
+        return;
+    }
+    Wait(s_.settleSeconds);
+    if (!MeasureCurrent() || Cancelled()) return;
+    if (!MeasureAccuracyRows() || Cancelled()) return;
+    Anchor before, after;
+    Progress("timekeeping", SweepSecondsLeft(2 * (kCheckTenths - floorTenths_)) + 2);
+    const bool anchoredBefore = FindAnchor(&before);
+    if (!result_.error.empty() || Cancelled()) return;
+    const bool swept = Sweep();
+    SweepRows();
+    if (!swept || Cancelled()) return;
+    Progress("timekeeping", 2);
+    if (anchoredBefore) FindAnchor(&after);
+    if (!result_.error.empty()) return;
+    if (anchoredBefore && after.found) {
+        TimekeepingRow(before, after);
+    } else {
+        Row(CheckRowId::Timekeeping).note =
+            "not measured: the RTC's seconds could not be timed before and after the sweep";
+    }
 }
 
 bool CheckRun::MeasureCurrent() {
@@ -486,7 +489,7 @@ void CheckRun::SweepRows() {
             row.value = down.back()->vddVolts;
             row.uncertainty = 0;
             row.note =
-                Format("still on VDD at the sweep's floor, %.1f V", down.back()->tenths / 10.0);
+                Format("still on VDD at the lowest step, %.1f V", down.back()->tenths / 10.0);
             row.verdict = down.back()->tenths <= std::lround(f.vclkMinVolts * 10)
                               ? Verdict::Fail
                               : Verdict::Undecided;
