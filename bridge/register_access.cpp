@@ -178,7 +178,7 @@ DeviceHandle AttachDevice(DeviceHandle h) {
     if (board.attachedCount == 0) {
         // Nothing is marked when the open or the set-up fails, so the next attach opens and
         // configures again; the transactions meanwhile fail for want of a channel.
-        if (OpenChannel(entry->channelIndex + 1) != kEngineOk) {
+        if (OpenBoardChannel(board) != kEngineOk) {
             SetBusStatus(kBusNoChannel);
             return 0;
         }
