@@ -2,10 +2,10 @@
 
 #include <cstdarg>
 #include <cstring>
-#include <cstdio>
-#include <new>
+#include <string>
 
 #include "resources/resource_ids.h"
+#include "rtc/text_format.h"
 
 namespace kalendo {
 
@@ -15,20 +15,12 @@ void SetWindowTextFormat(HWND window, const char* format, ...) {
     }
     va_list args;
     va_start(args, format);
-    va_list measure;
-    va_copy(measure, args);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    if (length >= 0) {
-        const size_t size = static_cast<size_t>(length) + 2;
-        char* text = new (std::nothrow) char[size];
-        if (text) {
-            std::vsnprintf(text, size, format, args);
-            SetWindowTextA(window, text);
-            delete[] text;
-        }
-    }
+    std::string text;
+    const bool formatted = FormatTextList(format, args, &text);
     va_end(args);
+    if (formatted) {
+        SetWindowTextA(window, text.c_str());
+    }
 }
 
 namespace {

@@ -33,6 +33,7 @@ class BenchDriftBoard final : public cli::DriftBoard {
         *celsius = 25;
         return true;
     }
+    bool BoardPresent() override { return board_.PowerMonitorAnswers(); }
 
   private:
     cli::BoardSession& board_;

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "bridge/bridge_state.h"
-#include "bridge/bus_lock.h"
 #include "bridge/i2c_engine.h"
 #include "bridge/os_seam.h"
 #include "bridge/register_access.h"
@@ -107,15 +106,10 @@ int ConnectBridge() {
     if (s.initialised) return 1;
 
     // Each connect forms the name anew; the handle of the previous one is not needed any more.
+    // The search lists the USB devices and sends nothing on I2C, so it does not wait for the bus:
+    // a program holding the bus must not hold up this one's window for the bus time-out.
     if (s.mutexHandle) Os().CloseMutex(s.mutexHandle);
     s.mutexHandle = CreateBusMutex();
-    void* held = nullptr;
-    if (s.mutexHandle) {
-        // A process that hangs holding the bus must not hang this one: after the time-out the
-        // enumeration goes on unlocked.
-        MutexWait wait = WaitForBusMutex(s.mutexHandle);
-        if (wait == MutexWait::Acquired || wait == MutexWait::Abandoned) held = s.mutexHandle;
-    }
 
     if (BindBridgeLibrary() == 0) {
         FillWidthMask();
@@ -143,7 +137,6 @@ int ConnectBridge() {
         }
     }
 
-    if (held) Os().ReleaseMutex(held);
     return s.initialised;
 }
 

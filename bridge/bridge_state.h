@@ -23,6 +23,9 @@ constexpr int kDeviceSlots = 16;
 constexpr uint32_t kOptionThreePhaseOff = 0x0001;
 constexpr uint32_t kOptionDriveLowOnly = 0x0002;
 constexpr uint32_t kOptionSkipBitModeReset = 0x8000;
+// kalendo-cli: when the serial engine still runs from the previous command it is kept, bit mode
+// and pins as they are, so an output set by one command (the FOUT gate) survives the next.
+constexpr uint32_t kOptionContinueEngine = 0x4000;
 
 enum class DeviceKind : uint32_t { PowerMonitor = 0, Rtc = 1 };
 

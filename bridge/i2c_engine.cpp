@@ -312,11 +312,14 @@ uint32_t ConfigureChannel(uint32_t clockRate, uint8_t latencyTimer, uint32_t opt
         (status = Ft().SetLatencyTimer(h, latencyTimer)) != kFtOk) {
         return status;
     }
-    if (!(options & kOptionSkipBitModeReset) &&
+    // Both bit-mode calls restart the engine and release its pins (the FOUT gate with them); an
+    // engine that answers its bad-command echo is running already and needs neither.
+    const bool continuing = (options & kOptionContinueEngine) && SynchroniseEngine() == kEngineOk;
+    if (!continuing && !(options & kOptionSkipBitModeReset) &&
         (status = Ft().SetBitMode(h, 0, kFtBitModeReset)) != kFtOk) {
         return status;
     }
-    if ((status = Ft().SetBitMode(h, 0, kFtBitModeSerialEngine)) != kFtOk ||
+    if ((!continuing && (status = Ft().SetBitMode(h, 0, kFtBitModeSerialEngine)) != kFtOk) ||
         (status = WriteToEngine({kLoopbackOn})) != kFtOk ||
         (status = SynchroniseEngine()) != kFtOk) {
         return status;

@@ -2,13 +2,21 @@
 // reg, alarm, fout and supply. Each connects, checks every read and write, and says in the
 // window's words what did not happen.
 #include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <utility>
 
 #include "bridge/board_discovery.h"
+#include "bridge/fout_gate.h"
 #include "bridge/register_access.h"
+#include "bridge/simulated_board.h"
 #include "cli/board_session.h"
 #include "cli/command_context.h"
-#include "power/power_monitor.h"
+#include "power/power_monitor_operations.h"
+#include "rtc/alarm_operations.h"
 #include "rtc/bcd_codec.h"
+#include "rtc/fout_operations.h"
+#include "rtc/guarded_time_write.h"
 #include "rtc/register_input.h"
 #include "rtc/register_tables.h"
 #include "rtc/rtc_registers.h"
@@ -38,6 +46,30 @@ std::string TwoDigits(int a, int b, int c = -1) {
     return text;
 }
 
+// A BCD field as the chip should hold it: two decimal digits, within the field's range. The
+// chip keeps any byte it is given, so a register can hold what no clock reads as a time.
+bool ValidBcd(uint8_t v, int low, int high) {
+    return (v & 0x0F) <= 9 && (v >> 4) <= 9 && FromBcd(v) >= low && FromBcd(v) <= high;
+}
+
+// The registers as they are, for a script or an engineer to see what the chip holds.
+std::string RawBytes(std::initializer_list<std::pair<const char*, uint8_t>> fields) {
+    std::string text;
+    for (const auto& [name, value] : fields) {
+        text += (text.empty() ? "" : ", ") + std::string(name) + " " + Hex2(value);
+    }
+    return text;
+}
+
+// The days a week-day alarm names, one bit each: "Monday,Friday", or "none".
+std::string WeekdayNames(uint8_t bits) {
+    std::string names;
+    for (int d = 0; d < 7; ++d) {
+        if (bits & WeekdayBit(d)) names += (names.empty() ? "" : ",") + std::string(WeekdayName(WeekdayBit(d)));
+    }
+    return names.empty() ? "none" : names;
+}
+
 const RegisterInfo* TableOf(RtcModelChoice model) {
     return RegisterTableAt(model == RtcModelChoice::Tq5200 ? 1 : 0);
 }
@@ -61,6 +93,10 @@ int ShowTime(CommandContext& c, BoardSession& board) {
         !board.ReadRtc(kRegHours, &h)) {
         return c.Failed(kTimeNotRead);
     }
+    if (!ValidBcd(h, 0, 23) || !ValidBcd(m, 0, 59) || !ValidBcd(s, 0, 59)) {
+        return c.Failed("ERROR: RTC Time invalid: " +
+                        RawBytes({{"hours", h}, {"minutes", m}, {"seconds", s}}));
+    }
     c.out->Text("time", TwoDigits(FromBcd(h), FromBcd(m), FromBcd(s)));
     return kExitOk;
 }
@@ -70,6 +106,11 @@ int ShowDate(CommandContext& c, BoardSession& board) {
     if (!board.ReadRtc(kRegDay, &d) || !board.ReadRtc(kRegMonth, &m) ||
         !board.ReadRtc(kRegYear, &y) || !board.ReadRtc(kRegWeek, &w)) {
         return c.Failed(kDateNotRead);
+    }
+    if (!ValidBcd(y, 0, 99) || !ValidBcd(m, 1, 12) || !ValidBcd(d, 1, 31) ||
+        std::string(WeekdayName(w)) == "Error") {
+        return c.Failed("ERROR: RTC Date invalid: " +
+                        RawBytes({{"year", y}, {"month", m}, {"day", d}, {"week", w}}));
     }
     char text[16];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", YearFromRegister(y), FromBcd(m), FromBcd(d));
@@ -85,9 +126,14 @@ int RunBoards(CommandContext& c, const CommandArguments& args) {
     BoardSession session;
     std::string error;
     // Opening finds the boards; its complaint about the first board is no failure of a list.
-    if (!session.Open(&error) && error == kNoLibraryMessage) return c.Failed(error);
+    if (!session.Open(&error) && (error == kNoLibraryMessage || error == kBusBusyMessage)) {
+        return c.Failed(error);
+    }
     const BridgeState& bridge = Bridge();
     c.out->Integer("boards", bridge.boardCount);
+    // The project's stand-in library answers like a board: say so, lest its values pass for
+    // a real chip's.
+    c.out->Flag("simulated", LoadedLibraryIsSimulatedBoard());
     for (uint32_t b = 0; b < bridge.boardCount && b < kMaxBoards; ++b) {
         const BoardEntry* entry = bridge.boards[b];
         if (!entry) continue;
@@ -102,16 +148,11 @@ int RunBoards(CommandContext& c, const CommandArguments& args) {
         const DeviceHandle rtc = FindDeviceByName(first, kRtcDeviceName);
         bool monitorAnswers = false, rtcAnswers = false;
         if (monitor && rtc) {
-            Bridge().BusStatus = kBusOk;
-            SelectDevice(monitor);
-            OpenSelectedDevice();
-            monitorAnswers = ReadRegisterChecked(kPowerMonitorIdRegister, 32) == kPowerMonitorId;
-            SelectDevice(rtc);
-            OpenSelectedDevice();
-            Bridge().BusStatus = kBusOk;
-            ReadRegisterChecked(kRegSeconds, kRtcRegisterWidth);
-            rtcAnswers = Bridge().BusStatus == kBusOk;
-            Bridge().BusStatus = kBusOk;
+            DevicePort monitorPort(monitor);
+            DevicePort rtcPort(rtc);
+            uint8_t seconds = 0;
+            monitorAnswers = PowerMonitorIdentifies(monitorPort);
+            rtcAnswers = rtcPort.Read8(kRegSeconds, &seconds);
         }
         row.Flag("ISL28023", monitorAnswers).Flag("RTC", rtcAnswers);
         if (monitorAnswers) chips += " ISL28023@0x40";
@@ -145,7 +186,7 @@ int RunTime(CommandContext& c, const CommandArguments& args) {
     if (set) {
         const FieldWrite writes[] = {
             {kRegSeconds, ToBcd(s)}, {kRegMinutes, ToBcd(m)}, {kRegHours, ToBcd(h)}};
-        if (!board.GuardedWrite(writes, 3)) return c.Failed("ERROR: RTC Time not updated, bus error");
+        if (!GuardedTimeWrite(board.Rtc(), writes)) return c.Failed("ERROR: RTC Time not updated, bus error");
         c.out->Text("time", TwoDigits(h, m, s));
         return Done(c, "RTC Time Updated");
     }
@@ -156,7 +197,7 @@ int RunTime(CommandContext& c, const CommandArguments& args) {
             {kRegMonth, ToBcd(now.month)},     {kRegYear, YearToRegister(now.year)},
             {kRegWeek, WeekdayBit(DayOfWeek(now.year, now.month, now.day))},
         };
-        if (!board.GuardedWrite(writes, 7)) {
+        if (!GuardedTimeWrite(board.Rtc(), writes)) {
             return c.Failed("ERROR: RTC time not synchronized, bus error");
         }
         c.out->Text("time", TwoDigits(now.hour, now.minute, now.second));
@@ -184,7 +225,7 @@ int RunDate(CommandContext& c, const CommandArguments& args) {
         {kRegYear, YearToRegister(y)},
         {kRegWeek, WeekdayBit(DayOfWeek(y, m, d))},
     };
-    if (!board.GuardedWrite(writes, 4)) return c.Failed("ERROR: RTC Date not updated, bus error");
+    if (!GuardedTimeWrite(board.Rtc(), writes)) return c.Failed("ERROR: RTC Date not updated, bus error");
     c.out->Text("date", args[1]);
     c.out->Text("weekday", WeekdayName(WeekdayBit(DayOfWeek(y, m, d))));
     return Done(c, "RTC Date Updated");
@@ -258,11 +299,29 @@ int RunAlarm(CommandContext& c, const CommandArguments& args) {
             !board.ReadRtc(kRegControl, &control) || !board.ReadRtc(kRegFlag, &flag)) {
             return c.Failed(kAlarmNotRead);
         }
-        c.out->Text("alarm", TwoDigits(FromAlarmBcd(hour), FromAlarmBcd(minute)));
-        if (ext & EXT_DAY_ALARM) {
+        const bool dayAlarm = (ext & EXT_DAY_ALARM) != 0;
+        const uint8_t dayValue = static_cast<uint8_t>(day & ALARM_VALUE_MASK);
+        // Bit 7 set tells the chip to ignore the field, so then its value is no fault. Any set of
+        // week-day bits is valid (the chip matches any of them).
+        const auto fieldValid = [](uint8_t v, int low, int high) {
+            return (v & ~ALARM_VALUE_MASK) || ValidBcd(v, low, high);
+        };
+        if (!fieldValid(hour, 0, 23) || !fieldValid(minute, 0, 59) ||
+            (dayAlarm && !fieldValid(day, 1, 31))) {
+            return c.Failed("ERROR: RTC Alarm settings invalid: " +
+                            RawBytes({{"hour alarm", hour},
+                                      {"minute alarm", minute},
+                                      {dayAlarm ? "day alarm" : "week day alarm", day}}));
+        }
+        // An ignored field matches every value: "--", as the chip's data sheet draws it.
+        const auto field = [](uint8_t v) {
+            return (v & ~ALARM_VALUE_MASK) ? std::string("--") : TwoDigits(FromAlarmBcd(v), 0).substr(0, 2);
+        };
+        c.out->Text("alarm", field(hour) + ":" + field(minute));
+        if (dayAlarm) {
             c.out->Integer("day", FromAlarmBcd(day));
         } else {
-            c.out->Text("weekday", WeekdayName(static_cast<uint8_t>(day & ALARM_VALUE_MASK)));
+            c.out->Text("weekday", WeekdayNames(dayValue));
         }
         c.out->Flag("enabled", (control & CTRL_ALARM_INT) != 0);
         c.out->Flag("triggered", (flag & FLAG_ALARM) != 0);
@@ -271,16 +330,10 @@ int RunAlarm(CommandContext& c, const CommandArguments& args) {
     if (args.size() == 1 && (args[0] == "on" || args[0] == "off")) {
         if (!OpenBoard(c, board)) return kExitBoardFailed;
         if (args[0] == "off") {
-            if (!board.UpdateRtc(kRegControl, static_cast<uint8_t>(~CTRL_ALARM_INT), 0) ||
-                !board.UpdateRtc(kRegFlag, static_cast<uint8_t>(~FLAG_ALARM), 0)) {
-                return c.Failed("ERROR: RTC Alarm not disabled, bus error");
-            }
+            if (!DisarmAlarm(board.Rtc())) return c.Failed("ERROR: RTC Alarm not disabled, bus error");
             return Done(c, "RTC Alarm disabled");
         }
-        if (!board.UpdateRtc(kRegFlag, static_cast<uint8_t>(~FLAG_ALARM), 0) ||
-            !board.UpdateRtc(kRegControl, 0xFF, CTRL_ALARM_INT)) {
-            return c.Failed("ERROR: RTC Alarm not enabled, bus error");
-        }
+        if (!ArmAlarm(board.Rtc())) return c.Failed("ERROR: RTC Alarm not enabled, bus error");
         return Done(c, "RTC Alarm enabled");
     }
     if (args.size() != 2 && args.size() != 4) return c.UsageError("unknown form");
@@ -306,22 +359,17 @@ int RunAlarm(CommandContext& c, const CommandArguments& args) {
     }
     if (!OpenBoard(c, board)) return kExitBoardFailed;
     // Setting disarms the chip first, so no half-set alarm can go off.
-    if (!board.UpdateRtc(kRegControl, static_cast<uint8_t>(~CTRL_ALARM_INT), 0) ||
-        !board.UpdateRtc(kRegFlag, static_cast<uint8_t>(~FLAG_ALARM), 0) ||
-        !board.WriteRtc(kRegMinuteAlarm, ToBcd(minute) & ALARM_VALUE_MASK) ||
-        !board.WriteRtc(kRegHourAlarm, ToBcd(hour) & ALARM_VALUE_MASK)) {
+    if (!DisarmAlarm(board.Rtc()) || !WriteAlarmTime(board.Rtc(), hour, minute)) {
         return c.Failed("ERROR: RTC Alarm Time not updated, bus error");
     }
     c.out->Text("alarm", TwoDigits(hour, minute));
     if (day > 0) {
-        if (!board.UpdateRtc(kRegExtension, 0xFF, EXT_DAY_ALARM) ||
-            !board.WriteRtc(kRegWeekDayAlarm, ToBcd(static_cast<int>(day)) & ALARM_VALUE_MASK)) {
+        if (!WriteAlarmDay(board.Rtc(), static_cast<int>(day))) {
             return c.Failed("ERROR: RTC Alarm Date not updated, bus error");
         }
         c.out->Integer("day", day);
     } else if (weekday >= 0) {
-        if (!board.UpdateRtc(kRegExtension, static_cast<uint8_t>(~EXT_DAY_ALARM), 0) ||
-            !board.WriteRtc(kRegWeekDayAlarm, WeekdayBit(weekday))) {
+        if (!WriteAlarmWeekday(board.Rtc(), WeekdayBit(weekday))) {
             return c.Failed("ERROR: RTC Alarm Date not updated, bus error");
         }
         c.out->Text("weekday", WeekdayName(WeekdayBit(weekday)));
@@ -335,7 +383,7 @@ int RunFout(CommandContext& c, const CommandArguments& args) {
     if (args.size() == 1 && (args[0] == "on" || args[0] == "off")) {
         const bool on = args[0] == "on";
         if (!OpenBoard(c, board)) return kExitBoardFailed;
-        if (!board.SetFoutGate(on)) {
+        if (!SetFoutGate(on)) {
             return c.Failed(on ? "ERROR: FOUT not enabled" : "ERROR: FOUT not disabled");
         }
         c.out->Flag("fout", on);
@@ -353,13 +401,13 @@ int RunFout(CommandContext& c, const CommandArguments& args) {
         return c.UsageError("\"" + args[1] + "\": the FOUT frequencies are 32768, 1024 and 1");
     }
     if (!OpenBoard(c, board)) return kExitBoardFailed;
-    uint8_t ext = 0;
-    if (!board.ReadRtc(kRegExtension, &ext)) {
-        return c.Failed("ERROR: FOUT Frequency Clock not set, register 0x0D not read");
-    }
-    if (!board.WriteRtc(kRegExtension, static_cast<uint8_t>((ext & ~EXT_FOUT_FREQ) |
-                                                            (code << kFoutFreqShift)))) {
-        return c.Failed("ERROR: FOUT Frequency Clock not set");
+    switch (SetFoutFrequency(board.Rtc(), code)) {
+        case FoutFrequencyResult::NotRead:
+            return c.Failed("ERROR: FOUT Frequency Clock not set, register 0x0D not read");
+        case FoutFrequencyResult::NotWritten:
+            return c.Failed("ERROR: FOUT Frequency Clock not set");
+        case FoutFrequencyResult::Set:
+            break;
     }
     c.out->Text("fout_frequency", kFoutFrequencyNames[code]);
     return Done(c, "FOUT Frequency updated");
@@ -373,13 +421,11 @@ int RunSupply(CommandContext& c, const CommandArguments& args) {
     }
     BoardSession board;
     if (!OpenBoard(c, board)) return kExitBoardFailed;
-    PowerMonitor monitor;
-    Bridge().BusStatus = kBusOk;
-    monitor.ApplySupplyVoltage(tenths, board.powerMonitor(), board.rtc());
-    const bool written = Bridge().BusStatus == kBusOk;
-    Bridge().BusStatus = kBusOk;
-    // A silent power monitor fails its reads without a status: its identification tells.
-    if (!written || !board.PowerMonitorAnswers()) return c.Failed("ERROR: Voltage not changed");
+    // Another chip answering at the monitor's address would take the writes: the
+    // identification tells.
+    if (!ApplySupplyVoltage(board.PowerMonitor(), tenths) || !board.PowerMonitorAnswers()) {
+        return c.Failed("ERROR: Voltage not changed");
+    }
     char text[48];
     std::snprintf(text, sizeof text, "Voltage changed to %02.1f", tenths / 10.0);
     c.out->Number("supply_v", tenths / 10.0, 1);

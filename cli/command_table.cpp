@@ -41,7 +41,9 @@ const std::vector<CommandSpec> kCommands = {
      "offset from the PC's time of day, the gain or loss per month, the board temperature and\n"
      "whether the result lies within the model's frequency tolerance and monthly deviation\n"
      "(yes, no, or undecided while the uncertainty straddles the limit). Only reads the chip.\n"
-     "--csv writes one row per seconds transition.", RunDrift},
+     "--csv writes one row per seconds transition as it is seen. A failed read is skipped and\n"
+     "counted; the run fails when the board is gone or the RTC is silent for 5 s. Ctrl-C ends\n"
+     "it with the result so far.", RunDrift},
 };
 // clang-format on
 

@@ -3,10 +3,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "bridge/os_seam.h"
 #include "cli/board_session.h"
 #include "cli/command_context.h"
+#include "cli/interrupt_request.h"
 #include "rtc/bcd_codec.h"
 #include "rtc/model_file.h"
 #include "rtc/rtc_registers.h"
@@ -18,18 +20,30 @@ namespace {
 constexpr uint8_t kTemperatureCommand = 0x8D;  // the power monitor's READ_TEMPERATURE_1
 constexpr double kDegreesPerCode = 0.016;
 
+// Each read is a bus action of its own: a run of minutes shares the bus with the window, and a
+// read that found the bus busy or the board silent must not stop the reads after it.
 class SessionDriftBoard final : public DriftBoard {
   public:
     explicit SessionDriftBoard(BoardSession& board) : board_(board) {}
-    bool ReadSeconds(uint8_t* bcd) override { return board_.ReadRtc(kRegSeconds, bcd); }
+    bool ReadSeconds(uint8_t* bcd) override {
+        BusAction action(kUserActionBusWaitMs);
+        return board_.ReadRtc(kRegSeconds, bcd);
+    }
     bool ReadHoursMinutes(uint8_t* hours, uint8_t* minutes) override {
+        BusAction action(kUserActionBusWaitMs);
         return board_.ReadRtc(kRegHours, hours) && board_.ReadRtc(kRegMinutes, minutes);
     }
     bool ReadBoardCelsius(double* celsius) override {
+        BusAction action(kUserActionBusWaitMs);
         uint32_t code = 0;
         if (!board_.ReadPowerMonitor(kTemperatureCommand, 16, &code)) return false;
         *celsius = code * kDegreesPerCode;
         return true;
+    }
+    bool BoardPresent() override {
+        BusAction action(kUserActionBusWaitMs);
+        // A bus another program kept is no unplugged board: the run's own time limit decides.
+        return board_.PowerMonitorAnswers() || action.BusBusy();
     }
 
   private:
@@ -60,23 +74,58 @@ std::string Signed(double value, int decimals) {
     return text;
 }
 
+constexpr char kCsvHeader[] = "transition,pc_s,pc_half_width_ms,rtc_s,rtc_minus_pc_ms\n";
+
 // One row per transition: PC time from the first, its half-width, the RTC's count, and how far
 // the RTC was from the PC against the first transition.
-std::string CsvText(const std::vector<SecondsTransition>& transitions) {
-    std::string text = "transition,pc_s,pc_half_width_ms,rtc_s,rtc_minus_pc_ms\n";
-    if (transitions.empty()) return text;
-    const SecondsTransition& first = transitions.front();
-    for (size_t i = 0; i < transitions.size(); ++i) {
-        const SecondsTransition& t = transitions[i];
-        const double pc = t.pcSeconds - first.pcSeconds;
-        const double rtc = static_cast<double>(t.rtcSeconds - first.rtcSeconds);
-        char line[160];
-        std::snprintf(line, sizeof line, "%zu,%.6f,%.3f,%lld,%.3f\n", i, pc, t.halfWidth * 1000,
-                      static_cast<long long>(t.rtcSeconds - first.rtcSeconds), (rtc - pc) * 1000);
-        text += line;
-    }
-    return text;
+std::string CsvRow(size_t index, const SecondsTransition& t, const SecondsTransition& first) {
+    const double pc = t.pcSeconds - first.pcSeconds;
+    const double rtc = static_cast<double>(t.rtcSeconds - first.rtcSeconds);
+    char line[160];
+    std::snprintf(line, sizeof line, "%zu,%.6f,%.3f,%lld,%.3f\n", index, pc, t.halfWidth * 1000,
+                  static_cast<long long>(t.rtcSeconds - first.rtcSeconds), (rtc - pc) * 1000);
+    return line;
 }
+
+// The CSV written as the run goes, each row flushed, so a run cut short keeps what it saw.
+class CsvFile {
+  public:
+    explicit CsvFile(const std::string& name) : name_(name) {}
+    ~CsvFile() {
+        if (file_) std::fclose(file_);
+    }
+    CsvFile(const CsvFile&) = delete;
+    CsvFile& operator=(const CsvFile&) = delete;
+
+    bool Create() {
+        file_ = std::fopen(name_.c_str(), "wb");
+        return Write(kCsvHeader);
+    }
+    void Add(size_t index, const SecondsTransition& t) {
+        if (index == 0) first_ = t;
+        if (Write(CsvRow(index, t, first_))) ++rows_;
+    }
+    // False when a row or the closing failed.
+    bool Close() {
+        const bool closed = file_ && std::fclose(file_) == 0;
+        file_ = nullptr;
+        return closed && ok_;
+    }
+    size_t rows() const { return rows_; }
+
+  private:
+    bool Write(const std::string& text) {
+        ok_ = ok_ && file_ && std::fwrite(text.data(), 1, text.size(), file_) == text.size() &&
+              std::fflush(file_) == 0;
+        return ok_;
+    }
+
+    std::string name_;
+    std::FILE* file_ = nullptr;
+    bool ok_ = true;
+    size_t rows_ = 0;
+    SecondsTransition first_{};
+};
 
 }  // namespace
 
@@ -102,6 +151,12 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
     BoardSession board;
     std::string error;
     if (!board.Open(&error)) return c.Failed(error);
+    board.EndBusAction();  // each read takes the bus on its own
+    std::unique_ptr<CsvFile> csv;
+    if (!csvFile.empty()) {
+        csv = std::make_unique<CsvFile>(csvFile);
+        if (!csv->Create()) return c.Failed("ERROR: CSV file \"" + csvFile + "\" not written");
+    }
     SessionDriftBoard probe(board);
     DriftSettings settings;
     settings.seconds = minutes * 60;
@@ -120,19 +175,23 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
             c.progress(line);
         };
     }
+    if (csv) {
+        settings.transitionSeen = [&](size_t index, const SecondsTransition& t) {
+            csv->Add(index, t);
+        };
+    }
+    const InterruptRequest interrupt;
+    settings.stopRequested = [&] { return interrupt.Requested(); };
     const DriftResult result = MeasureDrift(probe, c.clocks, settings);
-    if (!result.error.empty()) return c.Failed(result.error);
+    const bool csvWritten = !csv || csv->Close();
+    // What the file kept of a run that failed, so the engineer knows what is left of it.
+    const std::string kept =
+        csv ? "; \"" + csvFile + "\" holds " + std::to_string(csv->rows()) + " transitions" : "";
+    if (!result.error.empty()) return c.Failed(result.error + kept);
     if (!result.fit.valid) {
-        return c.Failed("ERROR: Drift not measured, fewer than 3 seconds transitions seen");
+        return c.Failed("ERROR: Drift not measured, fewer than 3 seconds transitions seen" + kept);
     }
-    if (!csvFile.empty()) {
-        const std::string text = CsvText(result.transitions);
-        std::FILE* f = std::fopen(csvFile.c_str(), "wb");
-        const bool written = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-        if ((f && std::fclose(f) != 0) || !written) {
-            return c.Failed("ERROR: CSV file \"" + csvFile + "\" not written");
-        }
-    }
+    if (!csvWritten) return c.Failed("ERROR: CSV file \"" + csvFile + "\" not written");
 
     const DriftFit& fit = result.fit;
     FactOutput& out = *c.out;
@@ -140,6 +199,8 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
     out.Number("offset_ppm", fit.ppm, 3);
     out.Number("uncertainty_ppm", fit.ppmUncertainty, 3);
     out.Integer("transitions", static_cast<long long>(fit.transitions));
+    out.Integer("failed_reads", result.failedReads);
+    if (result.interrupted) out.Flag("interrupted", true);
     out.Number("span_s", fit.spanSeconds, 1);
     if (result.offsetKnown) out.Number("rtc_minus_pc_ms", result.offsetMs, 1);
     out.Number("seconds_per_month", SecondsPerMonth(fit.ppm), 2);

@@ -17,7 +17,7 @@ constexpr double kJitterSeconds = 0.005;  // about two polls
 // Only after a transition stamped at least this sharply is the next one predicted.
 constexpr double kSharpHalfWidth = 0.010;
 constexpr char kTimeNotRead[] = "ERROR: RTC Time not read, bus error";
-constexpr char kTemperatureNotRead[] = "ERROR: Board temperature not read, bus error";
+constexpr char kBoardGone[] = "ERROR: Board Disconnected";
 
 bool ValidSecondsBcd(uint8_t v) {
     return (v & 0x0F) <= 9 && v <= 0x59;
@@ -57,14 +57,32 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
     bool dayKnown = false;
     double rtcDayAtFirst = 0;  // the RTC's time of day when its count was countAtDay
     int64_t countAtDay = 0;
+    double failingSince = -1;  // the first of the failed reads in a row; below 0: none
+    // A failed read: skipped, unless the board is gone or the RTC has been silent too long.
+    const auto failed = [&](double now) {
+        ++result.failedReads;
+        if (failingSince < 0) failingSince = now;
+        if (!board.BoardPresent()) {
+            result.error = kBoardGone;
+        } else if (now - failingSince >= settings.giveUpSeconds) {
+            result.error = kTimeNotRead;
+        }
+        return !result.error.empty();
+    };
     while (true) {
         const double before = clocks.monotonicSeconds();
         if (before - start >= settings.seconds) break;
+        if (settings.stopRequested && settings.stopRequested()) {
+            result.interrupted = true;
+            break;
+        }
         if (before >= nextTemperature) {
+            // Retried at the next period when it fails: the temperature only accompanies the rate.
+            nextTemperature += settings.temperatureEverySeconds;
             double celsius = 0;
             if (!board.ReadBoardCelsius(&celsius)) {
-                result.error = kTemperatureNotRead;
-                return result;
+                if (failed(before)) return result;
+                continue;
             }
             if (result.temperatureReadings == 0) result.minCelsius = result.maxCelsius = celsius;
             result.minCelsius = std::min(result.minCelsius, celsius);
@@ -72,16 +90,18 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
             celsiusSum += celsius;
             ++result.temperatureReadings;
             result.meanCelsius = celsiusSum / result.temperatureReadings;
-            nextTemperature += settings.temperatureEverySeconds;
             continue;  // the temperature read took time: bracket the next seconds read afresh
         }
         uint8_t bcd = 0;
         const bool read = board.ReadSeconds(&bcd);
         const double after = clocks.monotonicSeconds();
         if (!read || !ValidSecondsBcd(bcd)) {
-            result.error = kTimeNotRead;
-            return result;
+            // The transition that falls in the gap is bracketed by the polls on either side of
+            // it, wide, and so weighs little in the fit.
+            if (failed(after)) return result;
+            continue;
         }
+        failingSince = -1;
         const Poll poll{before, after, FromBcd(bcd)};
         if (havePrevious && poll.second != previous.second) {
             const int step = (poll.second - previous.second + 60) % 60;
@@ -90,13 +110,13 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
                 // Just after a change the next one is almost a second away: time enough to
                 // read the rest of the time of day without the seconds moving under it.
                 uint8_t hours = 0, minutes = 0;
-                if (!board.ReadHoursMinutes(&hours, &minutes)) {
-                    result.error = kTimeNotRead;
+                if (board.ReadHoursMinutes(&hours, &minutes)) {
+                    rtcDayAtFirst = FromBcd(hours) * 3600.0 + FromBcd(minutes) * 60.0 + poll.second;
+                    countAtDay = rtcCount;
+                    dayKnown = true;
+                } else if (failed(poll.after)) {
                     return result;
-                }
-                rtcDayAtFirst = FromBcd(hours) * 3600.0 + FromBcd(minutes) * 60.0 + poll.second;
-                countAtDay = rtcCount;
-                dayKnown = true;
+                }  // otherwise tried again at the next transition
             }
             // The chip latched the old value somewhere in the previous read and the new one
             // somewhere in this read: the change lies between the two, at most.
@@ -105,6 +125,10 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
             if (step == 1) {
                 result.transitions.push_back(
                     {(early + late) / 2, (late - early) / 2, rtcCount});
+                if (settings.transitionSeen) {
+                    settings.transitionSeen(result.transitions.size() - 1,
+                                            result.transitions.back());
+                }
             }
             if (step == 1 && (late - early) / 2 < kSharpHalfWidth) {
                 nextDue = (early + late) / 2 + 1;

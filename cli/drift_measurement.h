@@ -18,6 +18,8 @@ class DriftBoard {
     virtual bool ReadSeconds(uint8_t* bcd) = 0;
     virtual bool ReadHoursMinutes(uint8_t* hoursBcd, uint8_t* minutesBcd) = 0;
     virtual bool ReadBoardCelsius(double* celsius) = 0;
+    // The board is still there: asked after a failed read, to tell a glitch from an unplug.
+    virtual bool BoardPresent() = 0;
 };
 
 // The PC's clocks: a precise monotonic one, and the local time of day to compare the RTC with.
@@ -41,10 +43,20 @@ struct DriftSettings {
     // second at a different phase instead of on one grid with it, so the time stamps' errors
     // average out. Empty: poll without pause.
     std::function<void(double seconds)> wait;
+    // Each transition as it is seen (its index from 0), so that a long run's record is kept as
+    // it goes. May be empty.
+    std::function<void(size_t index, const SecondsTransition&)> transitionSeen;
+    // Polled between reads: true ends the run early with what it has (Ctrl-C). May be empty.
+    std::function<bool()> stopRequested;
+    // A failed read is skipped and the run goes on; it fails only when the board is gone, or
+    // when the RTC has not been read for this long.
+    double giveUpSeconds = 5;
 };
 
 struct DriftResult {
     std::string error;  // empty on success; otherwise what failed, in the window's words
+    bool interrupted = false;  // stopped early by stopRequested
+    int failedReads = 0;       // reads that failed and were skipped
     DriftFit fit;
     std::vector<SecondsTransition> transitions;
     bool offsetKnown = false;

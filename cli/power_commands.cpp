@@ -29,11 +29,9 @@ bool Measure(BoardSession& board, uint32_t readings, PowerReadings* result, bool
     monitor.sampleCount = readings;
     for (uint32_t i = 0; i < readings; ++i) {
         monitor.sampleIndex = i;
-        Bridge().BusStatus = kBusOk;
-        const bool ok = monitor.SampleChannels(board.powerMonitor(), board.rtc()) &&
-                        Bridge().BusStatus == kBusOk;
-        Bridge().BusStatus = kBusOk;
-        if (!ok || !board.PowerMonitorAnswers()) return false;
+        if (!monitor.SampleChannels(board.PowerMonitor()) || !board.PowerMonitorAnswers()) {
+            return false;
+        }
     }
     *result = monitor.AverageChannels(*batteryInUse);
     return true;
@@ -131,6 +129,7 @@ int RunLog(CommandContext& c, const CommandArguments& args) {
     BoardSession board;
     std::string error;
     if (!board.Open(&error)) return c.Failed(error);
+    board.EndBusAction();  // each record is an action of its own, with its own bus budget
     const bool tq5200 = c.model == RtcModelChoice::Tq5200;
     const LocalTime start = c.localNow();
     const double startSeconds = c.clocks.monotonicSeconds();
@@ -147,6 +146,7 @@ int RunLog(CommandContext& c, const CommandArguments& args) {
         }
         PowerReadings r{};
         bool batteryInUse = false;
+        BusAction action(kUserActionBusWaitMs);
         if (!Measure(board, static_cast<uint32_t>(readings), &r, &batteryInUse)) {
             c.out->Integer("records", written);
             return c.Failed(std::string(kNotMeasured) + "; the log holds " +

@@ -8,14 +8,32 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko download prompts: the program needs neither.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
-KALENDO_WINE=$(command -v wine64 || true)
-[ -n "$KALENDO_WINE" ] || KALENDO_WINE=$(command -v wine || true)
-[ -n "$KALENDO_WINE" ] || KALENDO_WINE=/usr/lib/wine/wine64
-KALENDO_WINESERVER=$(command -v wineserver || true)
-[ -n "$KALENDO_WINESERVER" ] || KALENDO_WINESERVER=/usr/lib/wine/wineserver
-# Wine's 32-bit loader (package wine32:i386), which the i686 tests run under.
-KALENDO_WINE32=/usr/lib/wine/wine
+# The x86_64 programs start through Wine's 64-bit loader itself: once wine32:i386 is installed,
+# Debian's `wine` script picks the 32-bit loader for every program, which fails outright on a
+# machine whose kernel cannot run 32-bit programs.
+KALENDO_WINE=/usr/lib/wine/wine64
+[ -x "$KALENDO_WINE" ] || KALENDO_WINE=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+KALENDO_WINESERVER=/usr/lib/wine/wineserver
+[ -x "$KALENDO_WINESERVER" ] || KALENDO_WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+# Wine's 32-bit loader (package wine32:i386), which the i686 programs and the NSIS installer need.
+# Setting KALENDO_WINE32 to a loader that cannot run (say /bin/false) makes this machine behave
+# as one whose kernel runs no 32-bit programs.
+KALENDO_WINE32="${KALENDO_WINE32:-/usr/lib/wine/wine}"
 export KALENDO_WINE KALENDO_WINE32 KALENDO_WINESERVER
+
+# Whether 32-bit programs run here is found out by starting the 32-bit loader once, never from
+# what is installed: machines of this kind differ, and wine32:i386 installs on both.
+# KALENDO_RUNS_32BIT is 1 or 0 afterwards (exported, so the tests' scripts see the same answer).
+kalendo_probe_32bit() {
+    if [ -z "${KALENDO_RUNS_32BIT:-}" ]; then
+        if "$KALENDO_WINE32" --version >/dev/null 2>&1; then
+            KALENDO_RUNS_32BIT=1
+        else
+            KALENDO_RUNS_32BIT=0
+        fi
+    fi
+    export KALENDO_RUNS_32BIT
+}
 
 kalendo_xvfb_pid=""
 
@@ -43,7 +61,10 @@ kalendo_wine_up() {
     mkdir -p "$WINEPREFIX"
     # A prefix made before Wine's 32-bit half was installed has an empty syswow64 that wineboot
     # never fills; the 32-bit programs then fail with "could not load kernel32.dll".
-    if [ -f "$WINEPREFIX/system.reg" ] && [ -x "$KALENDO_WINE32" ] &&
+    # Only where 32-bit programs run: elsewhere the 32-bit half can never fill it, and the prefix
+    # would be made anew at every start.
+    kalendo_probe_32bit
+    if [ -f "$WINEPREFIX/system.reg" ] && [ "$KALENDO_RUNS_32BIT" = 1 ] &&
         [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
         echo "The Wine prefix in $WINEPREFIX has no 32-bit support: making it anew"
         "$KALENDO_WINESERVER" -k >/dev/null 2>&1 || true

@@ -7,11 +7,10 @@
 #include <string>
 
 #include "sim/bus/i2c_slave.h"
+#include "sim/chips/rtc_model.h"
 #include "sim/clock/sim_clock.h"
 
 namespace kalendo::sim {
-
-enum class RtcModel { Tq5100, Tq5200 };
 
 struct ChipsConfig {
     RtcModel model = RtcModel::Tq5100;

@@ -10,8 +10,8 @@
 #include <cstdint>
 
 #include "sim/chips/board_conditions.h"
-#include "sim/chips/evaluation_board_chips.h"
 #include "sim/chips/rtc_calendar.h"
+#include "sim/chips/rtc_model.h"
 #include "sim/bus/i2c_slave.h"
 #include "sim/clock/sim_clock.h"
 

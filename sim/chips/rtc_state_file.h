@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "sim/chips/evaluation_board_chips.h"
 #include "sim/chips/rtc_chip.h"
+#include "sim/chips/rtc_model.h"
 
 namespace kalendo::sim {
 

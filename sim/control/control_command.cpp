@@ -36,6 +36,38 @@ bool ParseOnOff(const std::string& t, bool* on) {
     return false;
 }
 
+// The arguments after the command word, as the setting takes them.
+bool ParseArguments(const BoardSetting& s, const std::vector<std::string>& words,
+                    ControlCommand* c) {
+    const size_t args = words.size() - 1;
+    const std::string arg = args >= 1 ? words[1] : "";
+    switch (s.argument) {
+        case SettingArgument::None:
+            return args == 0;
+        case SettingArgument::Word:
+            return args == 1 && arg == s.word;
+        case SettingArgument::OnOff:
+            return args == 1 && ParseOnOff(arg, &c->on);
+        case SettingArgument::Unsigned:
+            return args == 1 && ParseUnsigned(arg, static_cast<uint32_t>(s.high), &c->value) &&
+                   c->value >= s.low;
+        case SettingArgument::Real:
+            return args == 1 && ParseReal(arg, s.low, s.high, &c->number);
+        case SettingArgument::Nth: {
+            if (args == 1 && arg == "always") return c->nth = -1, true;
+            if (args == 1 && arg == "off") return c->nth = 0, true;
+            uint32_t n = 0;
+            const bool ok = args == 1 && ParseUnsigned(arg, 0xFFFFFFFFu, &n) && n > 0;
+            c->nth = n;
+            return ok;
+        }
+        case SettingArgument::UnsignedOnOff:
+            return args == 2 && ParseUnsigned(words[1], static_cast<uint32_t>(s.high), &c->value) &&
+                   ParseOnOff(words[2], &c->on);
+    }
+    return false;
+}
+
 }  // namespace
 
 bool ParseControlCommand(const std::string& line, ControlCommand* command, std::string* error) {
@@ -45,101 +77,27 @@ bool ParseControlCommand(const std::string& line, ControlCommand* command, std::
     if (error) error->clear();
     if (words.empty() || words[0][0] == '#') return false;
 
-    using Kind = ControlCommand::Kind;
-    ControlCommand c;
     const std::string& verb = words[0];
-    const size_t args = words.size() - 1;
-    const std::string arg = args >= 1 ? words[1] : "";
-    bool ok = false;
-    std::string usage;
-    if (verb == "unplug" || verb == "plugback" || verb == "event") {
-        c.kind = verb == "unplug"     ? Kind::Unplug
-                 : verb == "plugback" ? Kind::PlugBack
-                                      : Kind::Event;
-        ok = args == 0;
-        usage = verb;
-    } else if (verb == "ack") {
-        c.kind = Kind::AddressAck;
-        ok = args == 2 && ParseUnsigned(words[1], 0x7F, &c.value) && ParseOnOff(words[2], &c.on);
-        usage = "ack <7-bit address> on|off";
-    } else if (verb == "supply") {
-        if (args == 1 && arg == "auto") {
-            c.kind = Kind::SupplyAuto;
-            ok = true;
-        } else {
-            c.kind = Kind::Supply;
-            ok = args == 1 && ParseReal(arg, 0.0, 6.0, &c.number);
+    const BoardSetting* usage = nullptr;
+    size_t count = 0;
+    const BoardSetting* settings = BoardSettings(&count);
+    // A command word may have several entries ("supply auto", "supply <volts>"): the first
+    // whose arguments fit.
+    for (size_t i = 0; i < count; ++i) {
+        if (verb != settings[i].command) continue;
+        if (!usage) usage = &settings[i];
+        ControlCommand c;
+        c.setting = &settings[i];
+        if (ParseArguments(settings[i], words, &c)) {
+            *command = c;
+            return true;
         }
-        usage = "supply <volts 0-6> | supply auto";
-    } else if (verb == "battery") {
-        c.kind = Kind::Battery;
-        ok = args == 1 && ParseReal(arg, 0.0, 6.0, &c.number);
-        usage = "battery <volts 0-6>";
-    } else if (verb == "temperature") {
-        c.kind = Kind::Temperature;
-        ok = args == 1 && ParseReal(arg, -60.0, 150.0, &c.number);
-        usage = "temperature <celsius -60 to 150>";
-    } else if (verb == "ppm") {
-        c.kind = Kind::CrystalPpm;
-        ok = args == 1 && ParseReal(arg, -kMaxCrystalPpm, kMaxCrystalPpm, &c.number);
-        usage = "ppm <crystal error -100000 to 100000>";
-    } else if (verb == "tempco") {
-        c.kind = Kind::CrystalTempco;
-        ok = args == 1 && ParseReal(arg, -kMaxCrystalTempco, kMaxCrystalTempco, &c.number);
-        usage = "tempco <ppm per degree squared -1 to 1>";
-    } else if (verb == "clock") {
-        c.kind = arg == "virtual" ? Kind::ClockVirtual : Kind::ClockReal;
-        ok = args == 1 && (arg == "virtual" || arg == "real");
-        usage = "clock virtual|real";
-    } else if (verb == "advance") {
-        c.kind = Kind::Advance;
-        ok = args == 1 && ParseUnsigned(arg, 0xFFFFFFFFu, &c.value);
-        usage = "advance <milliseconds>";
-    } else if (verb == "fail-open" || verb == "fail-write") {
-        c.kind = verb == "fail-open" ? Kind::FailOpen : Kind::FailWrite;
-        ok = args == 1 && ParseUnsigned(arg, 0xFFFFFFFFu, &c.value);
-        usage = verb + " <status, 0 for none>";
-    } else if (verb == "short-read" || verb == "short-write") {
-        c.kind = verb == "short-read" ? Kind::ShortRead : Kind::ShortWrite;
-        uint32_t n = 0;
-        if (args == 1 && arg == "always") {
-            c.nth = -1;
-            ok = true;
-        } else if (args == 1 && arg == "off") {
-            c.nth = 0;
-            ok = true;
-        } else {
-            ok = args == 1 && ParseUnsigned(arg, 0xFFFFFFFFu, &n) && n > 0;
-            c.nth = n;
-        }
-        usage = verb + " <n from 1>|always|off";
-    } else if (verb == "in-use") {
-        c.kind = Kind::InUse;
-        ok = args == 2 && ParseUnsigned(words[1], 255, &c.value) && ParseOnOff(words[2], &c.on);
-        usage = "in-use <list position from 0> on|off";
-    } else if (verb == "answer-delay") {
-        c.kind = Kind::AnswerDelay;
-        ok = args == 1 && ParseUnsigned(arg, 60000, &c.value);
-        usage = "answer-delay <milliseconds 0-60000>";
-    } else if (verb == "pin-ns") {
-        c.kind = Kind::PinNs;
-        ok = args == 1 && ParseUnsigned(arg, kMaxPinNs, &c.value) && c.value >= kMinPinNs;
-        usage = "pin-ns <nanoseconds " + std::to_string(kMinPinNs) + "-" +
-                std::to_string(kMaxPinNs) + ">";
-    } else if (verb == "echo") {
-        c.kind = Kind::Echo;
-        ok = args == 1 && ParseOnOff(arg, &c.on);
-        usage = "echo on|off";
-    } else {
-        if (error) *error = "unknown command \"" + verb + "\"";
-        return false;
     }
-    if (!ok) {
-        if (error) *error = "\"" + line + "\": usage: " + usage;
-        return false;
+    if (error) {
+        *error = usage ? "\"" + line + "\": usage: " + usage->usage
+                       : "unknown command \"" + verb + "\"";
     }
-    *command = c;
-    return true;
+    return false;
 }
 
 }  // namespace kalendo::sim

@@ -8,16 +8,9 @@
 
 #include "sim/library/device_list_text.h"
 
-#if defined(KALENDO_SIM_HAVE_CHIPS)
 #include "sim/chips/evaluation_board_chips.h"
-#endif
 
 namespace kalendo::sim {
-
-#if !defined(KALENDO_SIM_HAVE_CHIPS)
-// Without the chip models the board has an empty bus; this only has to be a complete type.
-class EvaluationBoardChips {};
-#endif
 
 namespace {
 
@@ -41,13 +34,13 @@ BoardOptions BoardOptionsFromEnvironment() {
     o.traceFile = Env("KALENDO_SIM_TRACE");
     o.vcdFile = Env("KALENDO_SIM_VCD");
     o.controlFile = Env("KALENDO_SIM_CONTROL");
-    o.shortRead = Env("KALENDO_SIM_SHORT_READ");
-    o.shortWrite = Env("KALENDO_SIM_SHORT_WRITE");
-    o.inUse = Env("KALENDO_SIM_IN_USE");
-    o.answerDelay = Env("KALENDO_SIM_ANSWER_DELAY");
-    o.pinNs = Env("KALENDO_SIM_PIN_NS");
-    o.crystalPpm = Env("KALENDO_SIM_PPM");
-    o.crystalTempco = Env("KALENDO_SIM_TEMPCO");
+    size_t count = 0;
+    const BoardSetting* settings = BoardSettings(&count);
+    for (size_t i = 0; i < count; ++i) {
+        if (settings[i].environment) {
+            o.settings[settings[i].environment] = Env(settings[i].environment);
+        }
+    }
     return o;
 }
 
@@ -89,7 +82,6 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
     }
     library_.SetDeviceList(devices);
 
-#if defined(KALENDO_SIM_HAVE_CHIPS)
     ChipsConfig config;
     config.clock = &library_.Clock();
     if (options.rtc == "TQ5200") {
@@ -110,9 +102,6 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
     chips_ = std::make_unique<EvaluationBoardChips>(config);
     library_.AttachSlave(&chips_->Rtc());
     library_.AttachSlave(&chips_->PowerMonitor());
-#else
-    if (!options.rtc.empty()) report("built without the chip models: KALENDO_SIM_RTC ignored");
-#endif
 
     library_.WithLock([&] {
         writeLog_.Clear();
@@ -153,13 +142,9 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
     }
     controlFile_ = options.controlFile.empty() ? DefaultControlFile() : options.controlFile;
 
-    // The library's faults and the pin-command time, in the words of the control commands;
-    // those not set are at their defaults.
-    library_.SetShortRead(0);
-    library_.SetShortWrite(0);
-    library_.SetAnswerDelayMs(0);
-    library_.SetPinCommandNs(kCommandPs / 1000);
-    const auto fault = [&](const char* variable, const std::string& verb,
+    // The settings at their defaults, then the environment's values, in the words of the
+    // control commands.
+    const auto apply = [&](const char* variable, const std::string& verb,
                            const std::string& value) {
         if (value.empty()) return;
         ControlCommand command;
@@ -169,19 +154,24 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
             report(std::string(variable) + " \"" + value + "\": " + problem + "; ignored");
         }
     };
-    fault("KALENDO_SIM_SHORT_READ", "short-read", options.shortRead);
-    fault("KALENDO_SIM_SHORT_WRITE", "short-write", options.shortWrite);
-    fault("KALENDO_SIM_ANSWER_DELAY", "answer-delay", options.answerDelay);
-    fault("KALENDO_SIM_PIN_NS", "pin-ns", options.pinNs);
-    fault("KALENDO_SIM_PPM", "ppm", options.crystalPpm);
-    fault("KALENDO_SIM_TEMPCO", "tempco", options.crystalTempco);
-    std::string positions = options.inUse;
-    for (char& ch : positions) {
-        if (ch == ',') ch = ' ';
-    }
-    std::istringstream list(positions);
-    for (std::string position; list >> position;) {
-        fault("KALENDO_SIM_IN_USE", "in-use", position + " on");
+    size_t count = 0;
+    const BoardSetting* settings = BoardSettings(&count);
+    for (size_t i = 0; i < count; ++i) {
+        const BoardSetting& s = settings[i];
+        if (s.defaultValue) apply(s.environment, s.command, s.defaultValue);
+        if (!s.environment) continue;
+        const auto found = options.settings.find(s.environment);
+        if (found == options.settings.end()) continue;
+        if (!s.environmentList) {
+            apply(s.environment, s.command, found->second);
+            continue;
+        }
+        std::string items = found->second;
+        for (char& ch : items) {
+            if (ch == ',') ch = ' ';
+        }
+        std::istringstream list(items);
+        for (std::string item; list >> item;) apply(s.environment, s.command, item + " on");
     }
 }
 
@@ -196,12 +186,10 @@ void EvaluationBoard::Shutdown() {
         if (vcd_) bus.RemoveObserver(vcd_.get());
         if (SerialEngine* engine = library_.BoardEngine()) engine->SetHighPortObserver(nullptr);
     });
-#if defined(KALENDO_SIM_HAVE_CHIPS)
     if (chips_) {
         library_.DetachSlave(&chips_->Rtc());
         library_.DetachSlave(&chips_->PowerMonitor());
     }
-#endif
     chips_.reset();  // saves the RTC state
     trace_.reset();  // writes an unfinished line
     vcd_.reset();
@@ -212,101 +200,19 @@ void EvaluationBoard::Shutdown() {
 
 bool EvaluationBoard::Execute(const ControlCommand& c, std::string* error) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    using Kind = ControlCommand::Kind;
-    switch (c.kind) {
-        case Kind::Unplug:
-            library_.Unplug();
-            return true;
-        case Kind::PlugBack:
-            library_.PlugBack();
-            return true;
-        case Kind::AddressAck:
-            library_.SetAddressAcknowledge(static_cast<uint8_t>(c.value), c.on);
-            return true;
-        case Kind::ClockVirtual:
-            library_.Clock().UseVirtual(true);
-            return true;
-        case Kind::ClockReal:
-            library_.Clock().UseVirtual(false);
-            return true;
-        case Kind::Advance:
-            if (!library_.Clock().IsVirtual()) {
-                if (error) *error = "advance needs the virtual clock (clock virtual)";
-                return false;
-            }
-            library_.WithLock([&] { library_.Clock().AdvanceMs(c.value); });
-            return true;
-        case Kind::FailOpen:
-            library_.SetFailOpen(c.value);
-            return true;
-        case Kind::FailWrite:
-            library_.SetFailWrite(c.value);
-            return true;
-        case Kind::Echo:
-            library_.SetEngineEcho(c.on);
-            return true;
-        case Kind::ShortRead:
-            library_.SetShortRead(c.nth);
-            return true;
-        case Kind::ShortWrite:
-            library_.SetShortWrite(c.nth);
-            return true;
-        case Kind::InUse:
-            if (c.value >= library_.DeviceList().size()) {
-                if (error) *error = "no device at list position " + std::to_string(c.value);
-                return false;
-            }
-            library_.SetInUse(c.value, c.on);
-            return true;
-        case Kind::AnswerDelay:
-            library_.SetAnswerDelayMs(c.value);
-            return true;
-        case Kind::PinNs:
-            library_.SetPinCommandNs(c.value);
-            return true;
-        case Kind::Supply:
-        case Kind::SupplyAuto:
-        case Kind::Battery:
-        case Kind::Temperature:
-        case Kind::CrystalPpm:
-        case Kind::CrystalTempco:
-        case Kind::Event:
-            break;
+    if (!c.setting) {
+        if (error) *error = "no command";
+        return false;
     }
-#if defined(KALENDO_SIM_HAVE_CHIPS)
-    if (chips_) {
-        library_.WithLock([&] {
-            switch (c.kind) {
-                case Kind::Supply:
-                    chips_->SetSupplyOverride(c.number);
-                    break;
-                case Kind::SupplyAuto:
-                    chips_->ClearSupplyOverride();
-                    break;
-                case Kind::Battery:
-                    chips_->SetBatteryVoltage(c.number);
-                    break;
-                case Kind::Temperature:
-                    chips_->SetBoardTemperature(c.number);
-                    break;
-                case Kind::CrystalPpm:
-                    chips_->SetCrystalPpm(c.number);
-                    break;
-                case Kind::CrystalTempco:
-                    chips_->SetCrystalTempco(c.number);
-                    break;
-                case Kind::Event:
-                    chips_->FireEventInput();
-                    break;
-                default:
-                    break;
-            }
-        });
-        return true;
+    const SettingTarget target{library_, chips_.get()};
+    if (!c.setting->needsChips) return c.setting->apply(target, c, error);
+    if (!chips_) {
+        if (error) *error = "the board has no chip models";
+        return false;
     }
-#endif
-    if (error) *error = "the board has no chip models";
-    return false;
+    bool done = false;
+    library_.WithLock([&] { done = c.setting->apply(target, c, error); });
+    return done;
 }
 
 void EvaluationBoard::PollControlFile() {

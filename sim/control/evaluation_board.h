@@ -1,6 +1,6 @@
 // The simulated evaluation board as the stand-in library presents it: the device list, the
-// chips behind the first "UM232H" (when the chip models are built in), the trace and waveform
-// recorders, and the control commands from tests and from other processes.
+// chips behind the first "UM232H", the trace and waveform recorders, and the control commands
+// from tests and from other processes.
 //
 // Environment:
 //   KALENDO_SIM_DEVICES  device list (see device_list_text.h); default one UM232H
@@ -9,16 +9,14 @@
 //   KALENDO_SIM_TRACE    file that gets one line per I2C transaction
 //   KALENDO_SIM_VCD      file that gets the SCL/SDA/FOUT-gate waveform
 //   KALENDO_SIM_CONTROL  control file that other processes write commands to (default below)
-//   KALENDO_SIM_SHORT_READ / _SHORT_WRITE  n or "always": short transfers (control_command.h)
-//   KALENDO_SIM_IN_USE   list positions, separated by ',', of devices open in another process
-//   KALENDO_SIM_ANSWER_DELAY  milliseconds the board's answers come late
-//   KALENDO_SIM_PIN_NS   wire time of each pin-state command (default 200)
-//   KALENDO_SIM_PPM      the RTC crystal's frequency error in ppm (default 0)
-//   KALENDO_SIM_TEMPCO   its turnover curve, ppm per degree squared around 25 (default 0)
+// and the variables of the settings (board_settings.h), in their control commands' words, for
+// example KALENDO_SIM_SHORT_READ (n, always or off), KALENDO_SIM_IN_USE (list positions
+// separated by ','), KALENDO_SIM_PIN_NS, KALENDO_SIM_PPM.
 #pragma once
 
 #include <atomic>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -43,13 +41,9 @@ struct BoardOptions {
     std::string traceFile;    // empty: no trace
     std::string vcdFile;      // empty: no waveform
     std::string controlFile;  // empty: DefaultControlFile()
-    std::string shortRead;    // the library's faults, as the control commands spell them
-    std::string shortWrite;
-    std::string inUse;  // list positions separated by ','
-    std::string answerDelay;
-    std::string pinNs;  // empty: the default estimate
-    std::string crystalPpm;  // empty: an exact crystal
-    std::string crystalTempco;
+    // The settings' values by their environment variable; those missing or empty keep their
+    // defaults.
+    std::map<std::string, std::string> settings;
 };
 
 BoardOptions BoardOptionsFromEnvironment();

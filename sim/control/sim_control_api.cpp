@@ -8,9 +8,7 @@
 #include "sim/control/evaluation_board.h"
 #include "sim/control/library_startup.h"
 
-#if defined(KALENDO_SIM_HAVE_CHIPS)
 #include "sim/chips/evaluation_board_chips.h"
-#endif
 
 using kalendo::sim::Board;
 using kalendo::sim::ControlCommand;
@@ -19,11 +17,13 @@ using kalendo::sim::Simulator;
 
 namespace {
 
-int Run(ControlCommand::Kind kind, uint32_t value = 0, double number = 0, bool on = false,
+// The setting of that name with these arguments, not held to its control command's ranges:
+// the exported functions check what they check themselves.
+int Run(const char* name, uint32_t value = 0, double number = 0, bool on = false,
         int64_t nth = 0) {
     EnsureBoardStarted();
     ControlCommand c;
-    c.kind = kind;
+    c.setting = kalendo::sim::FindBoardSetting(name);
     c.value = value;
     c.number = number;
     c.on = on;
@@ -52,72 +52,70 @@ int CopyValues(const std::vector<uint8_t>& values, unsigned char* out, int capac
 extern "C" {
 
 int KalendoSim_Unplug(void) {
-    return Run(ControlCommand::Kind::Unplug);
+    return Run("unplug");
 }
 int KalendoSim_PlugBack(void) {
-    return Run(ControlCommand::Kind::PlugBack);
+    return Run("plugback");
 }
 
 int KalendoSim_SetAddressAck(unsigned address, int on) {
     if (address > 0x7F) return 0;
-    return Run(ControlCommand::Kind::AddressAck, address, 0, on != 0);
+    return Run("ack", address, 0, on != 0);
 }
 
 int KalendoSim_SetFailOpen(unsigned status) {
-    return Run(ControlCommand::Kind::FailOpen, status);
+    return Run("fail-open", status);
 }
 int KalendoSim_SetFailWrite(unsigned status) {
-    return Run(ControlCommand::Kind::FailWrite, status);
+    return Run("fail-write", status);
 }
 int KalendoSim_SetEngineEcho(int on) {
-    return Run(ControlCommand::Kind::Echo, 0, 0, on != 0);
+    return Run("echo", 0, 0, on != 0);
 }
 
 int KalendoSim_SetShortRead(int nth) {
-    return Run(ControlCommand::Kind::ShortRead, 0, 0, false, nth);
+    return Run("short-read", 0, 0, false, nth);
 }
 int KalendoSim_SetShortWrite(int nth) {
-    return Run(ControlCommand::Kind::ShortWrite, 0, 0, false, nth);
+    return Run("short-write", 0, 0, false, nth);
 }
 int KalendoSim_SetInUse(unsigned position, int on) {
-    return Run(ControlCommand::Kind::InUse, position, 0, on != 0);
+    return Run("in-use", position, 0, on != 0);
 }
 int KalendoSim_SetAnswerDelayMs(unsigned ms) {
     if (ms > 60000) return 0;
-    return Run(ControlCommand::Kind::AnswerDelay, ms);
+    return Run("answer-delay", ms);
 }
 
 int KalendoSim_UseVirtualClock(int on) {
-    return Run(on ? ControlCommand::Kind::ClockVirtual : ControlCommand::Kind::ClockReal);
+    return Run(on ? "clock virtual" : "clock real");
 }
 int KalendoSim_AdvanceMs(unsigned ms) {
-    return Run(ControlCommand::Kind::Advance, ms);
+    return Run("advance", ms);
 }
 
 int KalendoSim_FireEvent(void) {
-    return Run(ControlCommand::Kind::Event);
+    return Run("event");
 }
 int KalendoSim_SetBatteryVoltage(double volts) {
-    return Run(ControlCommand::Kind::Battery, 0, volts);
+    return Run("battery", 0, volts);
 }
 int KalendoSim_SetSupplyOverride(double volts) {
-    return Run(ControlCommand::Kind::Supply, 0, volts);
+    return Run("supply", 0, volts);
 }
 int KalendoSim_ClearSupplyOverride(void) {
-    return Run(ControlCommand::Kind::SupplyAuto);
+    return Run("supply auto");
 }
 int KalendoSim_SetBoardTemperature(double celsius) {
-    return Run(ControlCommand::Kind::Temperature, 0, celsius);
+    return Run("temperature", 0, celsius);
 }
 
 int KalendoSim_SaveState(void) {
     EnsureBoardStarted();
-#if defined(KALENDO_SIM_HAVE_CHIPS)
     if (Board().HasChips()) {
         Simulator().WithLock([] { Board().Chips()->SaveState(); });
         return 1;
     }
-#endif
     return 0;
 }
 
@@ -125,23 +123,19 @@ int KalendoSim_GetSupplyVoltage(double* volts) {
     EnsureBoardStarted();
     if (!volts) return 0;
     *volts = 0;
-#if defined(KALENDO_SIM_HAVE_CHIPS)
     if (Board().HasChips()) {
         Simulator().WithLock([&] { *volts = Board().Chips()->SupplyVoltage(); });
         return 1;
     }
-#endif
     return 0;
 }
 
 int KalendoSim_RunningFromBattery(void) {
     EnsureBoardStarted();
     int result = 0;
-#if defined(KALENDO_SIM_HAVE_CHIPS)
     if (Board().HasChips()) {
         Simulator().WithLock([&] { result = Board().Chips()->RunningFromBattery() ? 1 : 0; });
     }
-#endif
     return result;
 }
 
@@ -217,7 +211,7 @@ int KalendoSim_ClearRegisterWrites(void) {
 
 int KalendoSim_SetPinCommandNs(unsigned ns) {
     if (ns < kalendo::sim::kMinPinNs || ns > kalendo::sim::kMaxPinNs) return 0;
-    return Run(ControlCommand::Kind::PinNs, ns);
+    return Run("pin-ns", ns);
 }
 
 int KalendoSim_GetTimingViolationCount(void) {

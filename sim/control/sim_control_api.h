@@ -1,8 +1,8 @@
 /* Control and observation of the simulated board, exported by the stand-in ftd2xx.dll under
  * these plain names (C calling convention). A test in the program's process finds them with
  * GetProcAddress on the loaded library; the typedefs below give the pointer types. Every
- * function returns 1 when done and 0 when it could not be done (bad argument, or the board was
- * built without the chip models), unless said otherwise. */
+ * function returns 1 when done and 0 when it could not be done (bad argument, or the board has
+ * no chips yet or any more), unless said otherwise. */
 #ifndef KALENDO_SIM_CONTROL_API_H
 #define KALENDO_SIM_CONTROL_API_H
 

@@ -348,8 +348,10 @@ FtStatus SimulatedLibrary::Open(int position, FtHandle* handle) {
     if (d.open || inUse_[visible[static_cast<size_t>(position)]]) return kFtDeviceNotOpened;
     d.open = true;
     d.handle = nextHandle_++;
-    d.bitMode = 0;
-    d.engine->Reset();
+    // Opening a handle leaves the chip as it is: its bit mode and pins stay as the last program
+    // left them until FT_SetBitMode changes them or the chip loses power (PlugBack). The D2XX
+    // guide's FT_Open only "open[s] the device and return[s] a handle", and FT_ResetDevice's
+    // "Reset SIO" purges and resets the UART settings, not the bit mode.
     d.delivery.Reset(clock_.NowPs());
     d.delivery.SetLatencyMs(16, clock_.NowPs());
     handles_[d.handle] = OpenHandle{visible[static_cast<size_t>(position)], d.generation};

@@ -108,7 +108,7 @@ TEST_F(BoardDiscoveryTest, SecondConnectWithoutDisconnectDoesNothing) {
     EXPECT_EQ(ConnectBridge(), 1);
     EXPECT_TRUE(Sim().Calls().empty());
     EXPECT_EQ(os.mutexNames.size(), 1u);
-    EXPECT_EQ(os.waitTimeouts.size(), 1u);
+    EXPECT_TRUE(os.waitTimeouts.empty());
 }
 
 TEST_F(BoardDiscoveryTest, MutexNameEndsInTheBoardDigit) {
@@ -131,19 +131,27 @@ TEST_F(BoardDiscoveryTest, MutexNameEndsInTheBoardDigit) {
     }
 }
 
-TEST_F(BoardDiscoveryTest, EachConnectReplacesTheMutexHandleAndReleasesWhatItHeld) {
+TEST_F(BoardDiscoveryTest, EachConnectReplacesTheMutexHandle) {
     for (int i = 0; i < 3; ++i) {
         Connect();
         DisconnectBridge();
     }
     EXPECT_EQ(os.mutexNames.size(), 3u);
     EXPECT_EQ(os.mutexesOpen, 1) << "the previous handle is closed before a new one is made";
-    EXPECT_EQ(os.releases, 3);
-    for (uint32_t t : os.waitTimeouts) EXPECT_EQ(t, kBusMutexTimeoutMs);
+}
+
+// The search sends nothing on I2C: another program keeping the bus (for longer than the bus
+// time-out) neither delays it nor hides the boards.
+TEST_F(BoardDiscoveryTest, SearchDoesNotWaitForTheBusThatAnotherProgramHolds) {
+    ResetBridgeState();
+    os.waitAnswers = {MutexWait::TimedOut};
+    EXPECT_EQ(ConnectBridge(), 1);
+    EXPECT_NE(FirstDeviceOfBoard(0), 0);
+    EXPECT_TRUE(os.waitTimeouts.empty()) << "the search waited for the bus mutex";
+    EXPECT_EQ(os.releases, 0);
 }
 
 TEST_F(BoardDiscoveryTest, BusHeldByAHungProcessTimesOutInsteadOfHanging) {
-    os.waitAnswers = {MutexWait::TimedOut};  // during discovery: enumerate unlocked
     Connect();
     EXPECT_EQ(Bridge().boardCount, 1u);
     EXPECT_EQ(os.releases, 0);
@@ -175,15 +183,6 @@ TEST_F(BoardDiscoveryTest, AbandonedMutexIsTakenAsOwned) {
     rtcChip.At(0x00) = 0x42;
     EXPECT_EQ(ReadRegisterChecked(0x00, 8), 0x42u);
     EXPECT_EQ(Bridge().BusStatus, 0);
-    EXPECT_EQ(os.releases, releasesBefore + 1);
-}
-
-TEST_F(BoardDiscoveryTest, AbandonedMutexAtConnectIsOwnedAndReleasedOnce) {
-    ResetBridgeState();
-    const int releasesBefore = os.releases;
-    os.waitAnswers = {MutexWait::Abandoned};
-    EXPECT_EQ(ConnectBridge(), 1);
-    EXPECT_NE(FirstDeviceOfBoard(0), 0) << "the boards were found under the abandoned lock";
     EXPECT_EQ(os.releases, releasesBefore + 1);
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "rtc/rtc_registers.h"
+#include "sim/chips/rtc_chip.h"
+#include "sim/engine/serial_engine.h"
 #include "tests/cli/cli_board_fixture.h"
 
 namespace kalendo::testing {
@@ -89,16 +91,19 @@ TEST_F(BoardCommandsTest, FoutAndSupply) {
 }
 
 TEST_F(BoardCommandsTest, BoardsListsTheChipsThatAnswer) {
+    // The library here offers only the vendor's entry points: it passes for the real one (the
+    // simulated library's own export is checked under Wine, in cli_program).
     EXPECT_EQ(Run({"boards"}).out,
-              "boards: 1\nboard 0: UM232H channel 0, answering: ISL28023@0x40 RTC@0x32\n");
+              "boards: 1\nsimulated: no\nboard 0: UM232H channel 0, answering: ISL28023@0x40 "
+              "RTC@0x32\n");
     Sim().SetAddressAcknowledge(0x32, false);
     EXPECT_EQ(Run({"--json", "boards"}).out,
-              "{\"boards\": 1, \"board_list\": [{\"board\": 0, \"channel\": 0, \"description\": "
+              "{\"boards\": 1, \"simulated\": false, \"board_list\": [{\"board\": 0, \"channel\": 0, \"description\": "
               "\"UM232H\", \"ISL28023\": true, \"RTC\": false}]}\n");
     Sim().Unplug();
     cli::CliRun run = Run({"boards"});
     EXPECT_EQ(run.status, kExitOk);
-    EXPECT_EQ(run.out, "boards: 0\n");
+    EXPECT_EQ(run.out, "boards: 0\nsimulated: no\n");
 }
 
 // Each is refused with its reason and the command's usage, before anything reaches the bus.
@@ -199,6 +204,133 @@ TEST_F(BoardCommandsTest, RtcThatStopsAnsweringFailsEachCommandAndPrintsNoValue)
         EXPECT_EQ(run.status, kExitBoardFailed) << args[0];
         EXPECT_EQ(run.err, std::string(message) + "\n") << args[0];
         EXPECT_EQ(run.out, "") << args[0];
+    }
+}
+
+
+// One command per process: the bridge keeps its engine and pins between commands, as the
+// FT232H does until it loses power, so "fout on" lasts until "fout off" or an unplug.
+TEST_F(BoardCommandsTest, FoutGateSurvivesTheCommandsAfterIt) {
+    const auto gate = [this] {
+        bool on = false;
+        Sim().WithLock([&] {
+            const sim::SerialEngine* engine = Sim().BoardEngine();
+            on = engine && (engine->HighValue() & engine->HighDirection() & 0x08) != 0;
+        });
+        return on;
+    };
+    struct Step {
+        std::vector<std::string> command;  // empty: unplug and plug back (power lost)
+        bool gateAfter;
+    };
+    const Step steps[] = {
+        {{"fout", "on"}, true},  {{"time"}, true},  {{"alarm"}, true},  {{"regs"}, true},
+        {{"power"}, true},       {{"fout", "off"}, false}, {{"time"}, false},
+        {{"fout", "on"}, true},  {{}, false},       {{"time"}, false},
+    };
+    for (const Step& step : steps) {
+        if (step.command.empty()) {
+            Sim().Unplug();
+            Sim().PlugBack();
+        } else {
+            const cli::CliRun run = Run(step.command);
+            ASSERT_EQ(run.status, kExitOk) << step.command[0] << run.err;
+        }
+        EXPECT_EQ(gate(), step.gateAfter) << (step.command.empty() ? "unplug" : step.command[0]);
+    }
+}
+
+// Another program holds the bus mutex throughout: each command gives up within the window's 5 s
+// for one action, says why in the window's words, and sends nothing to the chips.
+TEST_F(BoardCommandsTest, BusHeldByAnotherProgramFailsWithinOneBudget) {
+    os.acquireAfterMs = 3600 * 1000;  // the holder never lets go within a wait
+    const std::vector<std::vector<std::string>> commands = {
+        {"time"}, {"alarm", "on"}, {"fout", "on"}, {"power"},
+        {"log", "--seconds", "2", "--out", "held.txt"}, {"drift", "--minutes", "1"}};
+    for (const auto& args : commands) {
+        os.waitedMs = 0;
+        writes.Clear();
+        const cli::CliRun run = Run(args);
+        EXPECT_EQ(run.status, kExitBoardFailed) << args[0];
+        EXPECT_EQ(run.err, "ERROR: Bus busy, board not connected\n") << args[0];
+        EXPECT_EQ(run.out, "") << args[0];
+        EXPECT_LE(os.waitedMs, 5000u) << args[0];
+        for (uint8_t chip : {0x32, 0x40}) {
+            EXPECT_TRUE(writes.Writes(chip).empty() && writes.Selects(chip).empty()) << args[0];
+        }
+    }
+}
+
+// The window has the board open: the library lists it without its description, and that is
+// not a missing board.
+TEST_F(BoardCommandsTest, BoardOpenInAnotherProgramIsSaidSo) {
+    Sim().SetInUse(0, true);
+    for (const auto& args : std::vector<std::vector<std::string>>{{"time"}, {"power"}}) {
+        const cli::CliRun run = Run(args);
+        EXPECT_EQ(run.status, kExitBoardFailed) << args[0];
+        EXPECT_EQ(run.err, "ERROR: Board in use by another program\n") << args[0];
+    }
+    Sim().SetInUse(0, false);
+    EXPECT_EQ(Run({"time"}).status, kExitOk);
+}
+
+// What the chip holds is shown as it is when it is no time, date or alarm: never as a fact.
+TEST_F(BoardCommandsTest, InvalidRegisterContentsAreReportedWithTheirBytes) {
+    struct Case {
+        std::vector<std::pair<const char*, const char*>> registers;  // address, value
+        std::vector<std::string> command;
+        const char* expected;  // standard error, or standard output when it starts "alarm"/"time"
+    };
+    const Case cases[] = {
+        {{{"02", "FF"}, {"01", "79"}, {"00", "79"}}, {"time"},
+         "ERROR: RTC Time invalid: hours 0x3F, minutes 0x79, seconds 0x79\n"},
+        {{{"02", "24"}}, {"time"}, "ERROR: RTC Time invalid: hours 0x24, minutes 0x00, seconds 0x00\n"},
+        {{{"00", "5A"}}, {"time"}, "ERROR: RTC Time invalid: hours 0x00, minutes 0x00, seconds 0x5A\n"},
+        {{{"02", "23"}, {"01", "59"}, {"00", "58"}}, {"time"}, "time: 23:59:58\n"},
+        {{{"05", "13"}}, {"date"},
+         "ERROR: RTC Date invalid: year 0x00, month 0x13, day 0x01, week 0x40\n"},
+        {{{"04", "00"}}, {"date"},
+         "ERROR: RTC Date invalid: year 0x00, month 0x01, day 0x00, week 0x40\n"},
+        {{{"06", "9A"}}, {"date"},
+         "ERROR: RTC Date invalid: year 0x9A, month 0x01, day 0x01, week 0x40\n"},
+        {{{"03", "41"}}, {"date"},
+         "ERROR: RTC Date invalid: year 0x00, month 0x01, day 0x01, week 0x41\n"},
+        {{{"09", "3F"}, {"08", "00"}, {"0A", "01"}}, {"alarm"},
+         "ERROR: RTC Alarm settings invalid: hour alarm 0x3F, minute alarm 0x00, "
+         "week day alarm 0x01\n"},
+        {{{"09", "07"}, {"08", "60"}, {"0A", "01"}}, {"alarm"},
+         "ERROR: RTC Alarm settings invalid: hour alarm 0x07, minute alarm 0x60, "
+         "week day alarm 0x01\n"},
+        {{{"0D", "40"}, {"09", "07"}, {"08", "00"}, {"0A", "32"}}, {"alarm"},
+         "ERROR: RTC Alarm settings invalid: hour alarm 0x07, minute alarm 0x00, "
+         "day alarm 0x32\n"},
+        // Any set of week days is an alarm (the chip matches each), none at all too: it never goes off.
+        {{{"09", "07"}, {"08", "00"}, {"0A", "22"}}, {"alarm"},
+         "alarm: 07:00\nweekday: Monday,Friday\nenabled: no\ntriggered: no\n"},
+        {{{"09", "07"}, {"08", "00"}, {"0A", "00"}}, {"alarm"},
+         "alarm: 07:00\nweekday: none\nenabled: no\ntriggered: no\n"},
+        // (The chip keeps only the hours register's six value bits.) Bit 7 tells the chip to
+        // ignore an alarm field: whatever else it holds is no fault.
+        {{{"09", "07"}, {"08", "FF"}, {"0A", "01"}}, {"alarm"},
+         "alarm: 07:--\nweekday: Sunday\nenabled: no\ntriggered: no\n"},
+    };
+    for (const Case& k : cases) {
+        Sim().WithLock([&] { static_cast<sim::RtcChip&>(chips->Rtc()).PowerOnReset(); });
+        std::string label;
+        for (const auto& [address, value] : k.registers) {
+            ASSERT_EQ(Run({"reg", "write", address, value}).status, kExitOk) << address;
+            label += std::string(address) + "=" + value + " ";
+        }
+        const cli::CliRun run = Run(k.command);
+        const std::string expected = k.expected;
+        if (expected.rfind("ERROR", 0) == 0) {
+            EXPECT_EQ(run.status, kExitBoardFailed) << label;
+            EXPECT_EQ(run.err, expected) << label;
+            EXPECT_EQ(run.out, "") << label;
+        } else {
+            EXPECT_EQ(run.status, kExitOk) << label << run.err;
+            EXPECT_EQ(run.out, expected) << label;
+        }
     }
 }
 

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # One case of kalendo-cli.exe run under Wine on the simulated board; exits non-zero with the
 # reason when the program's output or exit status is not what the case expects.
-#   run_cli_under_wine.sh CASE WINE PROGRAM SIM_DIR SIM_MISSING_ENTRY_DIR
+#   run_cli_under_wine.sh CASE WINE PROGRAM SIM_DIR SIM_MISSING_ENTRY_DIR BUS_HOLDER
 # WINE is the test emulator as CMake holds it: a command and its arguments joined by ';'.
 set -uo pipefail
-case_name=$1 program=$3 sim_dir=$4 missing_entry_dir=$5
+case_name=$1 program=$3 sim_dir=$4 missing_entry_dir=$5 bus_holder=$6
 IFS=';' read -ra wine <<<"$2"
 
 work=$(mktemp -d)
@@ -12,7 +12,7 @@ trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 export KALENDO_SIM_STATE=fresh
 export KALENDO_SIM_CONTROL="$work/control.txt"
-unset KALENDO_SIM_DEVICES KALENDO_SIM_PPM KALENDO_SIM_TEMPCO
+unset KALENDO_SIM_DEVICES KALENDO_SIM_PPM KALENDO_SIM_TEMPCO KALENDO_SIM_IN_USE
 
 windows_path() { echo "Z:$(echo "$1" | tr '/' '\\')"; }
 failures=0
@@ -83,12 +83,14 @@ missing_board)
     done
     KALENDO_SIM_DEVICES=none run boards
     expect_status 0 "boards without a board"
-    expect_out "boards: 0" "boards without a board"
+    expect_out "boards: 0
+simulated: yes" "boards without a board"
     ;;
 commands_in_one_process_each)
     run boards
     expect_status 0 boards
     expect_out "boards: 1
+simulated: yes
 board 0: UM232H channel 0, answering: ISL28023@0x40 RTC@0x32" boards
     run time set 23:59:58
     expect_status 0 "time set"
@@ -155,6 +157,45 @@ drift_recovers_5000_ppm_in_15_seconds)
     expect_in "$out" "within_tolerance: no" "drift"
     rows=$(($(wc -l <drift.csv) - 1))
     expect_in "$out" "transitions: $rows" "drift csv rows"
+    ;;
+drift_rides_out_failed_reads)
+    # Another process makes two reads come back short during a ten-second run.
+    ( sleep 3; echo "short-read 1" >>"$KALENDO_SIM_CONTROL"
+      sleep 2; echo "short-read 1" >>"$KALENDO_SIM_CONTROL" ) &
+    run drift --minutes 0.17 --csv drift.csv
+    wait
+    expect_status 0 "drift with failed reads"
+    failed=$(echo "$out" | sed -n 's/^failed_reads: //p')
+    [ "${failed:-0}" -ge 2 ] || fail "drift: failed_reads \"$failed\", expected at least 2"
+    rows=$(($(wc -l <drift.csv) - 1))
+    expect_in "$out" "transitions: $rows" "drift csv rows"
+    ;;
+bus_held_by_another_program)
+    # A mutex of its own (digit 6), apart from the other test programs'.
+    export Q7KBOARD=6
+    "${wine[@]}" "$bus_holder" RTCFTDIBRIDGEMutex6 --while "$(windows_path "$work/held")" &
+    holder=$!
+    for _ in $(seq 200); do [ -e "$work/held" ] && break; sleep 0.05; done
+    [ -e "$work/held" ] || fail "the bus holder never took the mutex"
+    for args in "time" "power" "fout on"; do
+        start=$(date +%s.%N)
+        # shellcheck disable=SC2086
+        run $args
+        elapsed=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }')
+        echo "$args under a held bus: exit $status in $elapsed s"
+        expect_status 1 "$args under a held bus"
+        expect_err "ERROR: Bus busy, board not connected" "$args under a held bus"
+        awk -v e="$elapsed" 'BEGIN { exit !(e <= 6) }' || fail "$args under a held bus took $elapsed s"
+    done
+    rm -f "$work/held"
+    wait "$holder"
+    run time
+    expect_status 0 "time once the bus is free"
+    ;;
+board_open_in_another_program)
+    KALENDO_SIM_IN_USE=0 run time
+    expect_status 1 "time while the window has the board"
+    expect_err "ERROR: Board in use by another program" "time while the window has the board"
     ;;
 *)
     echo "unknown case $case_name"

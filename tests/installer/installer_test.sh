@@ -5,7 +5,8 @@
 # the Start-menu shortcut and the entry under installed programs, starts the installed program
 # with the simulated ftd2xx.dll placed beside it (for this test only: the installer never brings
 # it) and connects, then uninstalls silently and checks that no program file, shortcut or
-# uninstall entry is left. Exit 77 (skipped) when makensis is not installed.
+# uninstall entry is left. Exit 77 (skipped) when makensis is not installed, or when this machine
+# cannot run 32-bit programs (the NSIS installer and uninstaller are 32-bit programs).
 set -uo pipefail
 build=$1
 cpack=$2
@@ -14,6 +15,16 @@ loader=$4
 
 if ! command -v makensis >/dev/null; then
     echo "SKIPPED: makensis is not installed (Debian package nsis), so there is no installer to try"
+    exit 77
+fi
+
+# Tried, not assumed from what is installed (tools/wine-env.sh exports what it found).
+if [ -z "${KALENDO_RUNS_32BIT:-}" ]; then
+    KALENDO_RUNS_32BIT=0
+    "${KALENDO_WINE32:-/usr/lib/wine/wine}" --version >/dev/null 2>&1 && KALENDO_RUNS_32BIT=1
+fi
+if [ "$KALENDO_RUNS_32BIT" != 1 ]; then
+    echo "SKIPPED: this machine cannot run 32-bit programs, and the NSIS installer is one"
     exit 77
 fi
 

@@ -15,12 +15,10 @@
 #include "sim/library/device_list_text.h"
 #include "sim/control/evaluation_board.h"
 #include "sim/library/ft_entry_points.h"
-#include "sim/engine/i2c_burst_builder.h"
+#include "tests/support/i2c_burst_builder.h"
 #include "sim/bus/register_file_slave.h"
 #include "sim/control/sim_control_api.h"
-#if defined(KALENDO_SIM_HAVE_CHIPS)
 #include "sim/chips/evaluation_board_chips.h"
-#endif
 
 namespace kalendo::sim {
 namespace {
@@ -65,39 +63,39 @@ TEST(DeviceListText, RefusesBadEntriesWithAMessageAndKeepsTheList) {
 }
 
 TEST(ControlCommandText, ParsesEachCommandAndRefusesTypos) {
-    using Kind = ControlCommand::Kind;
     struct Good {
         const char* line;
-        Kind kind;
+        const char* setting;
         uint32_t value;
         double number;
         bool on;
     };
     const Good good[] = {
-        {"unplug", Kind::Unplug, 0, 0, false},
-        {"plugback", Kind::PlugBack, 0, 0, false},
-        {"ack 0x32 off", Kind::AddressAck, 0x32, 0, false},
-        {"  ack 64 on ", Kind::AddressAck, 64, 0, true},
-        {"supply 1.8", Kind::Supply, 0, 1.8, false},
-        {"supply auto", Kind::SupplyAuto, 0, 0, false},
-        {"battery 2.5", Kind::Battery, 0, 2.5, false},
-        {"temperature -10", Kind::Temperature, 0, -10, false},
-        {"event", Kind::Event, 0, 0, false},
-        {"clock virtual", Kind::ClockVirtual, 0, 0, false},
-        {"advance 60000", Kind::Advance, 60000, 0, false},
-        {"fail-write 4", Kind::FailWrite, 4, 0, false},
-        {"echo off", Kind::Echo, 0, 0, false},
-        {"in-use 2 on", Kind::InUse, 2, 0, true},
-        {"answer-delay 25", Kind::AnswerDelay, 25, 0, false},
-        {"pin-ns 600", Kind::PinNs, 600, 0, false},
-        {"ppm -20.5", Kind::CrystalPpm, 0, -20.5, false},
-        {"tempco 0.034", Kind::CrystalTempco, 0, 0.034, false},
+        {"unplug", "unplug", 0, 0, false},
+        {"plugback", "plugback", 0, 0, false},
+        {"ack 0x32 off", "ack", 0x32, 0, false},
+        {"  ack 64 on ", "ack", 64, 0, true},
+        {"supply 1.8", "supply", 0, 1.8, false},
+        {"supply auto", "supply auto", 0, 0, false},
+        {"battery 2.5", "battery", 0, 2.5, false},
+        {"temperature -10", "temperature", 0, -10, false},
+        {"event", "event", 0, 0, false},
+        {"clock virtual", "clock virtual", 0, 0, false},
+        {"advance 60000", "advance", 60000, 0, false},
+        {"fail-write 4", "fail-write", 4, 0, false},
+        {"echo off", "echo", 0, 0, false},
+        {"in-use 2 on", "in-use", 2, 0, true},
+        {"answer-delay 25", "answer-delay", 25, 0, false},
+        {"pin-ns 600", "pin-ns", 600, 0, false},
+        {"ppm -20.5", "ppm", 0, -20.5, false},
+        {"tempco 0.034", "tempco", 0, 0.034, false},
     };
     for (const Good& g : good) {
         ControlCommand c;
         std::string error;
         ASSERT_TRUE(ParseControlCommand(g.line, &c, &error)) << g.line << ": " << error;
-        EXPECT_EQ(c.kind, g.kind) << g.line;
+        ASSERT_NE(c.setting, nullptr) << g.line;
+        EXPECT_EQ(SettingName(*c.setting), g.setting) << g.line;
         EXPECT_EQ(c.value, g.value) << g.line;
         EXPECT_DOUBLE_EQ(c.number, g.number) << g.line;
         EXPECT_EQ(c.on, g.on) << g.line;
@@ -220,8 +218,8 @@ TEST_F(BoardTest, DeviceListFromSettingsAndBadSettingsFallBack) {
 TEST_F(BoardTest, LibraryFaultsFromSettings) {
     BoardOptions o = Fresh();
     o.devices = "8:0x11:UM232H;8:0x21:UM232H;8:0x31:UM232H";
-    o.inUse = "0,2";
-    o.shortWrite = "always";
+    o.settings["KALENDO_SIM_IN_USE"] = "0,2";
+    o.settings["KALENDO_SIM_SHORT_WRITE"] = "always";
     std::vector<std::string> messages;
     Board().Configure(o, &messages);
     EXPECT_TRUE(messages.empty());
@@ -234,10 +232,10 @@ TEST_F(BoardTest, LibraryFaultsFromSettings) {
     EXPECT_EQ(written, 1u);
     FT_Close(h);
 
-    o.inUse = "0,7";
-    o.shortWrite = "";
-    o.shortRead = "sometimes";
-    o.answerDelay = "-3";
+    o.settings["KALENDO_SIM_IN_USE"] = "0,7";
+    o.settings["KALENDO_SIM_SHORT_WRITE"] = "";
+    o.settings["KALENDO_SIM_SHORT_READ"] = "sometimes";
+    o.settings["KALENDO_SIM_ANSWER_DELAY"] = "-3";
     messages.clear();
     Board().Configure(o, &messages);
     std::string all;
@@ -316,7 +314,7 @@ TEST_F(BoardTest, ControlApiObservesWritesAndUpperPortAndDrivesTheClock) {
 // as trace lines and as text, the margins, and forgetting them.
 TEST_F(BoardTest, TimingViolationsReachTheTraceAndTheControlApi) {
     BoardOptions o = Fresh();
-    o.pinNs = "10";
+    o.settings["KALENDO_SIM_PIN_NS"] = "10";
     o.traceFile = (dir / "trace.txt").string();
     std::vector<std::string> messages;
     Board().Configure(o, &messages);
@@ -359,7 +357,6 @@ TEST_F(BoardTest, TimingViolationsReachTheTraceAndTheControlApi) {
     Simulator().DetachSlave(&chip);
 }
 
-#if defined(KALENDO_SIM_HAVE_CHIPS)
 // The chips sit behind the first UM232H: the power monitor's identification block at 0xAD
 // starts with its length, 8.
 TEST_F(BoardTest, ChipsAnswerBehindTheFirstUm232hOnly) {
@@ -387,7 +384,7 @@ TEST_F(BoardTest, ChipsAnswerBehindTheFirstUm232hOnly) {
 // seconds after 1000 s of the board's clock.
 TEST_F(BoardTest, CrystalErrorFromTheEnvironmentAndTheControlCommands) {
     BoardOptions o = Fresh();
-    o.crystalPpm = "5000";
+    o.settings["KALENDO_SIM_PPM"] = "5000";
     std::vector<std::string> messages;
     Board().Configure(o, &messages);
     EXPECT_TRUE(messages.empty());
@@ -411,14 +408,13 @@ TEST_F(BoardTest, CrystalErrorFromTheEnvironmentAndTheControlCommands) {
     EXPECT_EQ(minutesAndSeconds(), 0x3320);  // and 995 s more
     EXPECT_EQ(KalendoSim_Execute("tempco 5"), 0);
 
-    o.crystalPpm = "fast";
-    o.crystalTempco = "0.034";
+    o.settings["KALENDO_SIM_PPM"] = "fast";
+    o.settings["KALENDO_SIM_TEMPCO"] = "0.034";
     messages.clear();
     Board().Configure(o, &messages);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("KALENDO_SIM_PPM \"fast\""), std::string::npos) << messages[0];
 }
-#endif
 
 }  // namespace
 }  // namespace kalendo::sim

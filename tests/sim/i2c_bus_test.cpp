@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "sim/engine/i2c_burst_builder.h"
+#include "tests/support/i2c_burst_builder.h"
 #include "sim/bus/register_file_slave.h"
 #include "sim/engine/serial_engine.h"
 #include "tests/sim/bus_event_log.h"

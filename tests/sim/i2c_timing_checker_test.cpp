@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "sim/bus/register_file_slave.h"
-#include "sim/engine/i2c_burst_builder.h"
+#include "tests/support/i2c_burst_builder.h"
 #include "sim/engine/serial_engine.h"
 
 namespace kalendo::sim {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/engine/i2c_burst_builder.h"
+#include "tests/support/i2c_burst_builder.h"
 #include "sim/bus/register_file_slave.h"
 #include "sim/recorders/register_write_log.h"
 #include "sim/engine/serial_engine.h"

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "sim/engine/i2c_burst_builder.h"
+#include "tests/support/i2c_burst_builder.h"
 #include "sim/bus/register_file_slave.h"
 
 namespace kalendo::sim {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "sim/library/ft_entry_points.h"
-#include "sim/engine/i2c_burst_builder.h"
+#include "tests/support/i2c_burst_builder.h"
 #include "sim/bus/register_file_slave.h"
 
 namespace kalendo::sim {
@@ -17,31 +17,14 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// The entry points as the bridge layer sees them: looked up by name.
+// The entry points as the bridge layer sees them: looked up by the names it binds.
 FtLibrary Bind() {
     FtLibrary ft{};
     void** slots = reinterpret_cast<void**>(&ft);
-    const char* names[] = {"FT_GetLibraryVersion",
-                           "FT_CreateDeviceInfoList",
-                           "FT_GetDeviceInfoList",
-                           "FT_Open",
-                           "FT_Close",
-                           "FT_ResetDevice",
-                           "FT_Purge",
-                           "FT_SetUSBParameters",
-                           "FT_SetChars",
-                           "FT_SetTimeouts",
-                           "FT_SetLatencyTimer",
-                           "FT_SetBitMode",
-                           "FT_GetQueueStatus",
-                           "FT_GetLatencyTimer",
-                           "FT_Read",
-                           "FT_Write",
-                           "FT_GetDeviceInfo"};
-    static_assert(sizeof(FtLibrary) == sizeof(names) / sizeof(names[0]) * sizeof(void*));
-    for (size_t i = 0; i < sizeof(names) / sizeof(names[0]); ++i) {
-        slots[i] = FindEntryPoint(names[i]);
-        EXPECT_NE(slots[i], nullptr) << names[i];
+    static_assert(sizeof(FtLibrary) == kFtEntryPointCount * sizeof(void*));
+    for (int i = 0; i < kFtEntryPointCount; ++i) {
+        slots[i] = FindEntryPoint(kFtEntryPointNames[i]);
+        EXPECT_NE(slots[i], nullptr) << kFtEntryPointNames[i];
     }
     return ft;
 }

@@ -90,4 +90,18 @@ HWND OpenConnectedMainWindow(SimBoard& sim, Application& app) {
     return main;
 }
 
+int RunPhotoProgram(int argc, char** argv, TakePhotographs take) {
+    const std::string folder = argc > 1 ? argv[1] : ".";
+    SimBoard sim;
+    Application app;
+    HWND main = OpenConnectedMainWindow(sim, app);
+    if (!main) {
+        return 1;
+    }
+    const bool ok = take(folder, sim, app, main);
+    SendMessageA(main, WM_CLOSE, 0, 0);
+    app.RunMessageLoop();
+    return ok ? 0 : 1;
+}
+
 }  // namespace kalendo

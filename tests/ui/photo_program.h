@@ -25,4 +25,13 @@ void ClickButton(HWND dialog, int id);
 // Returns the main window, or null after saying on stderr what went wrong.
 HWND OpenConnectedMainWindow(SimBoard& sim, Application& app);
 
+// Takes a program's photographs into folder, in the connected main window.
+using TakePhotographs = bool (*)(const std::string& folder, SimBoard& sim, Application& app,
+                                 HWND main);
+
+// The whole of a photo program's main(): the folder is the first argument ("." without one);
+// opens the connected main window, runs take and closes the window. Returns the exit code: 0
+// when take returned true, 1 when it did not or the window did not open.
+int RunPhotoProgram(int argc, char** argv, TakePhotographs take);
+
 }  // namespace kalendo

@@ -27,16 +27,7 @@ void ShowTabAndTick(HWND main, int tab) {
     SendMessageA(main, WM_TIMER, StatusTimer, 0);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const std::string folder = argc > 1 ? argv[1] : ".";
-    SimBoard sim;
-    Application app;
-    HWND main = OpenConnectedMainWindow(sim, app);
-    if (!main) {
-        return 1;
-    }
+bool Photograph(const std::string& folder, SimBoard& sim, Application& app, HWND main) {
     // An alarm at 7:30 on the 15th is written and the pages read the chip once; then it stops
     // answering, and the pickers keep what they last read.
     ShowTabAndTick(main, kAlarmTab);
@@ -59,7 +50,11 @@ int main(int argc, char** argv) {
     ShowTabAndTick(main, kRegistersTab);
     ok = SaveWindowBitmap(main, folder + "\\registers-rtc-not-answering.bmp") && ok;
     sim.SetAddressAck(kRtcAddress, true);
-    SendMessageA(main, WM_CLOSE, 0, 0);
-    app.RunMessageLoop();
-    return ok ? 0 : 1;
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return kalendo::RunPhotoProgram(argc, argv, &Photograph);
 }

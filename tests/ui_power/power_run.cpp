@@ -41,16 +41,7 @@ void SetSupply(HWND page, int tenths) {
     SendMessageA(page, WM_TIMER, kSettleTimer, 0);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const std::string folder = argc > 1 ? argv[1] : ".";
-    SimBoard sim;
-    Application app;
-    HWND main = OpenConnectedMainWindow(sim, app);
-    if (!main) {
-        return 1;
-    }
+bool Photograph(const std::string& folder, SimBoard& sim, Application& app, HWND main) {
     SendMessageA(GetDlgItem(main, IDC_MAIN_TAB), TCM_SETCURFOCUS, kPowerTab, 0);
     auto* power = static_cast<PowerFoutPage*>(app.Pages().Page(kPowerTab));
     HWND page = power->Dialog();
@@ -85,7 +76,11 @@ int main(int argc, char** argv) {
     SendMessageA(GetDlgItem(page, IDC_POWER_LOGGING), BM_CLICK, 0, 0);
     ok = CopyFileA(log.c_str(), (folder + "\\datalog-simulated-run.txt").c_str(), FALSE) && ok;
     DeleteFileA(log.c_str());
-    SendMessageA(main, WM_CLOSE, 0, 0);
-    app.RunMessageLoop();
-    return ok ? 0 : 1;
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return kalendo::RunPhotoProgram(argc, argv, &Photograph);
 }

@@ -44,16 +44,7 @@ void SetPicker(HWND page, int id, WORD hour, WORD minute, WORD day) {
     SendDlgItemMessageA(page, id, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const std::string folder = argc > 1 ? argv[1] : ".";
-    SimBoard sim;
-    Application app;
-    HWND main = OpenConnectedMainWindow(sim, app);
-    if (!main) {
-        return 1;
-    }
+bool Photograph(const std::string& folder, SimBoard& sim, Application& app, HWND main) {
     // 12 December 2026, 10:58:30, under the write guard.
     WriteRtcRegister(kRegControl, 0x41);
     const uint8_t clock[][2] = {{kRegSeconds, 0x30}, {kRegMinutes, 0x58}, {kRegHours, 0x10},
@@ -82,7 +73,11 @@ int main(int argc, char** argv) {
     SendMessageA(main, WM_TIMER, StatusTimer, 0);
     SendMessageA(alarm, WM_TIMER, AlarmPollTimer, 0);
     ok = SaveWindowBitmap(main, folder + "\\alarm-triggered.bmp") && ok;
-    SendMessageA(main, WM_CLOSE, 0, 0);
-    app.RunMessageLoop();
-    return ok ? 0 : 1;
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return kalendo::RunPhotoProgram(argc, argv, &Photograph);
 }

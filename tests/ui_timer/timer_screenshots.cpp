@@ -21,16 +21,7 @@ namespace {
 
 using namespace kalendo;
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const std::string folder = argc > 1 ? argv[1] : ".";
-    SimBoard sim;
-    Application app;
-    HWND main = OpenConnectedMainWindow(sim, app);
-    if (!main) {
-        return 1;
-    }
+bool Photograph(const std::string& folder, SimBoard& sim, Application& app, HWND main) {
     HWND tab = GetDlgItem(main, IDC_MAIN_TAB);
     SendMessageA(tab, TCM_SETCURFOCUS, 3, 0);
     HWND timer = app.Pages().Page(3)->Dialog();
@@ -48,7 +39,11 @@ int main(int argc, char** argv) {
         SendMessageA(timer, WM_TIMER, TimerAnimationTimer, 0);
     }
     ok = SaveWindowBitmap(main, folder + "\\timer-running.bmp") && ok;
-    SendMessageA(main, WM_CLOSE, 0, 0);
-    app.RunMessageLoop();
-    return ok ? 0 : 1;
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return kalendo::RunPhotoProgram(argc, argv, &Photograph);
 }

@@ -1,5 +1,6 @@
 // Entry of the stand-in ftd2xx.dll: the board is built from the environment at the first call
 // (not here: the loader lock is held), and saved and closed when the library is unloaded.
+// The DLL is the simulator's composition root, above every tier: it may include control/.
 #include <windows.h>
 
 #include "sim/control/evaluation_board.h"

@@ -1,6 +1,7 @@
 // Forms serial-engine bursts the way the program's I2C master does (standard-mode START and
 // STOP hold counts, one acknowledge bit read after every byte sent), for the simulator's own
-// tests and benchmark. The simulator itself never looks for these shapes.
+// tests and benchmark (header only, so bench/ takes it too). The simulator itself never looks
+// for these shapes.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,105 @@
+#include "sim/control/board_settings.h"
+
+#include "sim/chips/evaluation_board_chips.h"
+#include "sim/control/control_command.h"
+#include "sim/library/simulated_library.h"
+
+namespace kalendo::sim {
+
+namespace {
+
+using A = SettingArgument;
+constexpr double kAnyUnsigned = 0xFFFFFFFFu;
+
+// The default pin-command time below is the engine's own default, in ns.
+static_assert(kCommandPs == 200'000, "pin-ns defaultValue must be kCommandPs in ns");
+
+// Captureless lambdas (auto parameters) become ApplySetting pointers.
+const BoardSetting kSettings[] = {
+    {"unplug", nullptr, A::None, 0, 0, "unplug",
+     [](auto& t, auto&, auto*) { return t.library.Unplug(), true; }},
+    {"plugback", nullptr, A::None, 0, 0, "plugback",
+     [](auto& t, auto&, auto*) { return t.library.PlugBack(), true; }},
+    {"ack", nullptr, A::UnsignedOnOff, 0, 0x7F, "ack <7-bit address> on|off",
+     [](auto& t, auto& c, auto*) {
+         return t.library.SetAddressAcknowledge(static_cast<uint8_t>(c.value), c.on), true;
+     }},
+    {"supply", "auto", A::Word, 0, 0, "supply <volts 0-6> | supply auto",
+     [](auto& t, auto&, auto*) { return t.chips->ClearSupplyOverride(), true; }, true},
+    {"supply", nullptr, A::Real, 0.0, 6.0, "supply <volts 0-6> | supply auto",
+     [](auto& t, auto& c, auto*) { return t.chips->SetSupplyOverride(c.number), true; }, true},
+    {"battery", nullptr, A::Real, 0.0, 6.0, "battery <volts 0-6>",
+     [](auto& t, auto& c, auto*) { return t.chips->SetBatteryVoltage(c.number), true; }, true},
+    {"temperature", nullptr, A::Real, -60.0, 150.0, "temperature <celsius -60 to 150>",
+     [](auto& t, auto& c, auto*) { return t.chips->SetBoardTemperature(c.number), true; }, true},
+    {"event", nullptr, A::None, 0, 0, "event",
+     [](auto& t, auto&, auto*) { return t.chips->FireEventInput(), true; }, true},
+    {"clock", "virtual", A::Word, 0, 0, "clock virtual|real",
+     [](auto& t, auto&, auto*) { return t.library.Clock().UseVirtual(true), true; }},
+    {"clock", "real", A::Word, 0, 0, "clock virtual|real",
+     [](auto& t, auto&, auto*) { return t.library.Clock().UseVirtual(false), true; }},
+    {"advance", nullptr, A::Unsigned, 0, kAnyUnsigned, "advance <milliseconds>",
+     [](auto& t, auto& c, auto* error) {
+         if (!t.library.Clock().IsVirtual()) {
+             if (error) *error = "advance needs the virtual clock (clock virtual)";
+             return false;
+         }
+         t.library.WithLock([&] { t.library.Clock().AdvanceMs(c.value); });
+         return true;
+     }},
+    {"fail-open", nullptr, A::Unsigned, 0, kAnyUnsigned, "fail-open <status, 0 for none>",
+     [](auto& t, auto& c, auto*) { return t.library.SetFailOpen(c.value), true; }},
+    {"fail-write", nullptr, A::Unsigned, 0, kAnyUnsigned, "fail-write <status, 0 for none>",
+     [](auto& t, auto& c, auto*) { return t.library.SetFailWrite(c.value), true; }},
+    {"echo", nullptr, A::OnOff, 0, 0, "echo on|off",
+     [](auto& t, auto& c, auto*) { return t.library.SetEngineEcho(c.on), true; }},
+    {"short-read", nullptr, A::Nth, 0, 0, "short-read <n from 1>|always|off",
+     [](auto& t, auto& c, auto*) { return t.library.SetShortRead(c.nth), true; }, false,
+     "KALENDO_SIM_SHORT_READ", "off"},
+    {"short-write", nullptr, A::Nth, 0, 0, "short-write <n from 1>|always|off",
+     [](auto& t, auto& c, auto*) { return t.library.SetShortWrite(c.nth), true; }, false,
+     "KALENDO_SIM_SHORT_WRITE", "off"},
+    {"answer-delay", nullptr, A::Unsigned, 0, 60000, "answer-delay <milliseconds 0-60000>",
+     [](auto& t, auto& c, auto*) { return t.library.SetAnswerDelayMs(c.value), true; }, false,
+     "KALENDO_SIM_ANSWER_DELAY", "0"},
+    {"pin-ns", nullptr, A::Unsigned, kMinPinNs, kMaxPinNs, "pin-ns <nanoseconds 10-100000>",
+     [](auto& t, auto& c, auto*) { return t.library.SetPinCommandNs(c.value), true; }, false,
+     "KALENDO_SIM_PIN_NS", "200"},
+    {"ppm", nullptr, A::Real, -kMaxCrystalPpm, kMaxCrystalPpm,
+     "ppm <crystal error -100000 to 100000>",
+     [](auto& t, auto& c, auto*) { return t.chips->SetCrystalPpm(c.number), true; }, true,
+     "KALENDO_SIM_PPM"},
+    {"tempco", nullptr, A::Real, -kMaxCrystalTempco, kMaxCrystalTempco,
+     "tempco <ppm per degree squared -1 to 1>",
+     [](auto& t, auto& c, auto*) { return t.chips->SetCrystalTempco(c.number), true; }, true,
+     "KALENDO_SIM_TEMPCO"},
+    {"in-use", nullptr, A::UnsignedOnOff, 0, 255, "in-use <list position from 0> on|off",
+     [](auto& t, auto& c, auto* error) {
+         if (c.value >= t.library.DeviceList().size()) {
+             if (error) *error = "no device at list position " + std::to_string(c.value);
+             return false;
+         }
+         return t.library.SetInUse(c.value, c.on), true;
+     },
+     false, "KALENDO_SIM_IN_USE", nullptr, true},
+};
+
+}  // namespace
+
+const BoardSetting* BoardSettings(size_t* count) {
+    *count = sizeof(kSettings) / sizeof(kSettings[0]);
+    return kSettings;
+}
+
+std::string SettingName(const BoardSetting& setting) {
+    return setting.word ? std::string(setting.command) + " " + setting.word : setting.command;
+}
+
+const BoardSetting* FindBoardSetting(const std::string& name) {
+    for (const BoardSetting& s : kSettings) {
+        if (SettingName(s) == name) return &s;
+    }
+    return nullptr;
+}
+
+}  // namespace kalendo::sim
