@@ -5,6 +5,10 @@
 
 namespace kalendo {
 
+void ForgetBoardSilence() {
+    Bridge().boardSilent = false;
+}
+
 MutexWait WaitForBusMutex(void* mutex) {
     const uint64_t began = Os().NowMs();
     const MutexWait wait = Os().WaitMutex(mutex, BusWaitAllowanceMs());
