@@ -1,6 +1,7 @@
 #include "pages/power_fout_page.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <string>
@@ -65,6 +66,15 @@ void SetFormatted(HWND dialog, int id, const char* format, double value) {
     char text[32];
     std::snprintf(text, sizeof text, format, value);
     SetDlgItemTextA(dialog, id, text);
+}
+
+// The user's Documents folder, created if need be; empty when the system names none.
+std::string UserDocumentsFolder() {
+    char path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, 0, path))) {
+        return std::string();
+    }
+    return path;
 }
 
 // The first seven characters of a value field, as the log file takes them.
@@ -394,8 +404,14 @@ void PowerFoutPage::ToggleLogging() {
     }
     if (!logger_.logging()) {
         const LocalTime start = Now();
-        const LogWriteResult result =
-            logger_.StartLogging(start, Tq5200Selected == 1, ShownRecord());
+        LogWriteResult result = logger_.StartLogging(start, Tq5200Selected == 1, ShownRecord());
+        // An installed copy starts in its Program Files folder, where a standard user cannot
+        // write: the log then goes to the user's Documents folder, and the line says so.
+        const std::string documents = UserDocumentsFolder();
+        const bool elsewhere = result == LogWriteResult::CannotCreate && !documents.empty();
+        if (elsewhere) {
+            result = logger_.StartLogging(start, Tq5200Selected == 1, ShownRecord(), documents);
+        }
         if (result != LogWriteResult::Written) {
             // A file that was created but not written is named as it is on disk.
             ReportLogFailure(result, result == LogWriteResult::WriteFailed
@@ -404,7 +420,8 @@ void PowerFoutPage::ToggleLogging() {
             return;
         }
         SetDlgItemTextA(Dialog(), IDC_POWER_LOGGING, "Stop Logging");
-        ShowInformation("Data Logging started");
+        ShowInformation(elsewhere ? ("Data Logging started in " + documents).c_str()
+                                  : "Data Logging started");
         return;
     }
     const LogWriteResult result = logger_.StopLogging(ShownRecord());
