@@ -273,6 +273,7 @@ void Application::ReleaseBoardAtExit() {
     if (BoardConnected) {
         BusAction action(kUserActionBusWaitMs);
         SetFoutGate(false);  // the program's lamp said what FOUT does; nothing is left running
+        BoardConnected = false;
     }
 }
 

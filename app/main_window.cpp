@@ -67,6 +67,8 @@ INT_PTR Application::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             OnClose();
             return TRUE;
         case WM_DESTROY:
+            // As the window goes, not when the object does: nothing keeps running unseen.
+            ReleaseBoardAtExit();
             PostQuitMessage(0);
             return TRUE;
         case WM_ERASEBKGND:
