@@ -52,8 +52,11 @@ class Application {
     void RefreshBatteryIndicator();
     void RefreshFoutIndicator();
     void CheckBoardPresent();
-    // Disconnect by the user: the FOUT gate goes low with the lamp, then the disconnected state.
+    // Disconnect by the user: the FOUT gate goes low with the lamp, then the disconnected state,
+    // and the board is let go.
     void DisconnectBoard();
+    // At exit: the FOUT gate goes low, as the lamp will no longer say anything.
+    void ReleaseBoardAtExit();
 
   private:
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
@@ -73,8 +76,8 @@ class Application {
     std::string TimeText();
     std::string DateText();
     std::string TemperatureText();
-    // Reads the power monitor's identification; the RTC is selected again when it answered.
-    bool PowerMonitorAnswers();
+    // " - Simulated Board" in the title while the bound library is the simulated board.
+    void ShowSimulatedBoardInTitle();
     // The board no longer answers: the disconnected state, and the bridge closed.
     void BoardGone();
     void ShowModelChange();

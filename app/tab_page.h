@@ -58,6 +58,9 @@ class TabPage {
 
     // The main window's information line; shows nothing before the page knows its owner.
     void ShowInformation(const char* text) const;
+    // The first step of every page action: false, with the warning on the information line, when
+    // no board is connected (the action then touches nothing).
+    bool RequireConnection(const char* warning) const;
 
   private:
     void ReleaseTooltips();

@@ -26,14 +26,17 @@ class SessionDriftBoard final : public DriftBoard {
   public:
     explicit SessionDriftBoard(BoardSession& board) : board_(board) {}
     bool ReadSeconds(uint8_t* bcd) override {
+        ForgetBoardSilence();  // one silent read is no lost board: the run's own rule decides
         BusAction action(kUserActionBusWaitMs);
         return board_.ReadRtc(kRegSeconds, bcd);
     }
     bool ReadHoursMinutes(uint8_t* hours, uint8_t* minutes) override {
+        ForgetBoardSilence();
         BusAction action(kUserActionBusWaitMs);
         return board_.ReadRtc(kRegHours, hours) && board_.ReadRtc(kRegMinutes, minutes);
     }
     bool ReadBoardCelsius(double* celsius) override {
+        ForgetBoardSilence();
         BusAction action(kUserActionBusWaitMs);
         uint32_t code = 0;
         if (!board_.ReadPowerMonitor(kTemperatureCommand, 16, &code)) return false;
@@ -41,6 +44,7 @@ class SessionDriftBoard final : public DriftBoard {
         return true;
     }
     bool BoardPresent() override {
+        ForgetBoardSilence();
         BusAction action(kUserActionBusWaitMs);
         // A bus another program kept is no unplugged board: the run's own time limit decides.
         return board_.PowerMonitorAnswers() || action.BusBusy();

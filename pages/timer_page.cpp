@@ -4,16 +4,16 @@
 
 #include <string>
 
-#include "app/bus_action_report.h"
 #include "app/connection_state.h"
+#include "app/page_action.h"
+#include "app/picture.h"
 #include "bridge/bus_action.h"
-#include "bridge/register_access.h"
+#include "bridge/register_port.h"
 #include "pages/timer_interval.h"
-#include "pages/try_read_register.h"
 #include "resources/resource_ids.h"
 #include "rtc/bcd_codec.h"
-#include "rtc/register_bus.h"
 #include "rtc/rtc_registers.h"
+#include "rtc/timer_operations.h"
 
 namespace kalendo {
 
@@ -39,14 +39,13 @@ constexpr DWORD kPeriodicTriggerPauseMs = 100;
 constexpr int kCountdownControls[] = {IDC_TIMER_COUNTDOWN_LABEL, IDC_TIMER_COUNTDOWN,
                                       IDC_TIMER_REFRESH_COUNTDOWN};
 
-// Every action begins with a BusActionReport, which clears the status: non-zero now means a
-// transfer of this action failed.
-bool BusFailedInAction() {
-    return Bridge().BusStatus != kBusOk;
-}
-
 bool Tq5200() {
     return Tq5200Selected != 0;
+}
+
+// Every register of the page is the RTC's.
+DevicePort Rtc() {
+    return DevicePort(RtcHandle);
 }
 
 }  // namespace
@@ -200,20 +199,19 @@ void TimerPage::OnCommand(int id, int code) {
 }
 
 void TimerPage::RunAction(void (*action)(TimerPage*), const char* failureText) {
-    BusActionReport report;
+    PageAction frame(Owner());
     action(this);
-    if (report.Failed()) {
-        report.Report(Owner(), "", failureText);
+    if (!frame.Ok()) {
+        frame.ReportFailure(failureText);
     }
 }
 
 void TimerPage::PollTimer() {
-    BusAction hold(kPeriodicTickBusWaitMs);
-    BusActionReport report;
+    PageAction frame(Owner(), kPeriodicTickBusWaitMs);
     AnimateTimer();
     // A poll that could not get the bus is skipped; the next one looks again.
-    if (report.Failed() && !hold.BusBusy()) {
-        report.Report(Owner(), "", "RTC Timer flag not read, bus error");
+    if (!frame.Ok() && !frame.BusBusy()) {
+        frame.ReportFailure("RTC Timer flag not read, bus error");
     }
 }
 
@@ -230,9 +228,9 @@ void TimerPage::ToggleInterrupt() {
         Announce("WARNING: Timer Interrupt not set, RTC not connected");
         return;
     }
+    DevicePort rtc = Rtc();
     if (InterruptEnabled) {
-        UpdateRtcRegister(kRegControl, TIMER_INT_CLEAR_MASK, 0);
-        UpdateRtcRegister(kRegFlag, TIMER_INT_CLEAR_MASK, 0);
+        kalendo::DisableTimerInterrupt(rtc);
         SetDlgItemTextA(Dialog(), IDC_TIMER_INT_TOGGLE, "Enable Interrupt");
         StopIfRunning();  // while still enabled, so that a running timer really stops
         InterruptEnabled = false;
@@ -240,9 +238,7 @@ void TimerPage::ToggleInterrupt() {
         return;
     }
     // A pending flag would end the next run at once.
-    UpdateRtcRegister(kRegFlag, TIMER_INT_CLEAR_MASK, 0);
-    UpdateRtcRegister(kRegControl, 0xFF, CTRL_TIMER_INT);
-    if (BusFailedInAction()) {
+    if (!EnableTimerInterrupt(rtc)) {
         return;  // the button keeps offering the enable
     }
     SetDlgItemTextA(Dialog(), IDC_TIMER_INT_TOGGLE, "Disable Interrupt");
@@ -286,7 +282,8 @@ void TimerPage::StartStopPeriodic() {
 }
 
 void TimerPage::StopRun() {
-    UpdateRtcRegister(kRegExtension, TIMER_STOP_MASK, 0);
+    DevicePort rtc = Rtc();
+    StopTimer(rtc);
     KillTimer(Dialog(), TimerAnimationTimer);
     ShowIdlePicture();
     TimerRunning = false;
@@ -297,8 +294,8 @@ void TimerPage::StopRun() {
 }
 
 void TimerPage::StartTimer(bool periodic) {
-    UpdateRtcRegister(kRegExtension, 0xFF, EXT_TIMER_ENABLE);
-    if (BusFailedInAction()) {
+    DevicePort rtc = Rtc();
+    if (!kalendo::StartTimer(rtc)) {
         return;  // nothing runs: the page stays idle
     }
     // The periodic run shows its progress on the INT status only.
@@ -309,8 +306,11 @@ void TimerPage::StartTimer(bool periodic) {
     // early: the trigger counts only once the seconds are back where the run started. A gate of
     // an earlier run must not hold up a run in another mode.
     SecondsGate = 0;
-    if ((ReadRtcRegister(kRegExtension) & EXT_TIMER_CLOCK) == kTimerClockMinute) {
-        SecondsGate = FromBcd(ReadRtcRegister(kRegSeconds));
+    uint8_t clock = 0;
+    uint8_t seconds = 0;
+    if (ReadTimerSourceClock(rtc, &clock) && clock == kTimerClockMinute &&
+        rtc.Read8(kRegSeconds, &seconds)) {
+        SecondsGate = FromBcd(seconds);
     }
     StartAnimation();
     TimerRunning = true;
@@ -337,8 +337,9 @@ void TimerPage::AnimateTimer() {
     }
     ShowPicture(&picture_, IDC_TIMER_PICTURE, IDB_TIMER_FRAME_0 + FrameIndex);
     FrameIndex = FrameIndex < kAnimationFrames - 1 ? FrameIndex + 1 : 0;
-    const bool flag = (ReadRtcRegister(kRegFlag) & FLAG_TIMER) != 0;
-    if (BusFailedInAction() || flag == IntBlink) {
+    DevicePort rtc = Rtc();
+    bool flag = false;
+    if (!TimerFlagRaised(rtc, &flag) || flag == IntBlink) {
         return;  // an unread flag is no trigger
     }
     if (PeriodicMode) {
@@ -347,11 +348,12 @@ void TimerPage::AnimateTimer() {
         UpdateWindow(GetDlgItem(Dialog(), IDC_TIMER_INT_TEXT));
         UpdateWindow(GetDlgItem(Dialog(), IDC_TIMER_INT_LAMP));
         Sleep(kPeriodicTriggerPauseMs);  // long enough to see the trigger
-        UpdateRtcRegister(kRegFlag, TIMER_INT_CLEAR_MASK, 0);
+        AcknowledgeTimer(rtc);
         ShowIntWaiting();
         return;
     }
-    if (SecondsGate != 0 && FromBcd(ReadRtcRegister(kRegSeconds)) < SecondsGate) {
+    uint8_t seconds = 0;
+    if (SecondsGate != 0 && (!rtc.Read8(kRegSeconds, &seconds) || FromBcd(seconds) < SecondsGate)) {
         return;  // looked at again on the next tick
     }
     KillTimer(Dialog(), TimerAnimationTimer);
@@ -365,8 +367,8 @@ void TimerPage::AnimateTimer() {
 
 void TimerPage::DisableTimerInterrupt() {
     if (BoardConnected) {
-        UpdateRtcRegister(kRegControl, TIMER_INT_CLEAR_MASK, 0);
-        UpdateRtcRegister(kRegFlag, TIMER_INT_CLEAR_MASK, 0);
+        DevicePort rtc = Rtc();
+        kalendo::DisableTimerInterrupt(rtc);
     }
     InterruptEnabled = false;
     SetDlgItemTextA(Dialog(), IDC_TIMER_INT_TOGGLE, "Enable Interrupt");
@@ -374,7 +376,8 @@ void TimerPage::DisableTimerInterrupt() {
 
 void TimerPage::StopTimerBits() {
     if (BoardConnected) {
-        UpdateRtcRegister(kRegExtension, TIMER_STOP_MASK, 0);
+        DevicePort rtc = Rtc();
+        StopTimer(rtc);
     }
     TimerRunning = false;
     SetDlgItemTextA(Dialog(), IDC_TIMER_SINGLE, "Start Single Timer");
@@ -407,19 +410,7 @@ void TimerPage::StartAnimation() {
 }
 
 void TimerPage::ShowPicture(HBITMAP* lastLoaded, int controlId, int bitmapId) {
-    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(Dialog(), GWLP_HINSTANCE));
-    HBITMAP loaded =
-        LoadBitmapA(instance ? instance : GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId));
-    if (!loaded) {
-        ShowInformation("Can't load Bitmap");
-    }
-    SendDlgItemMessageA(Dialog(), controlId, STM_SETIMAGE, IMAGE_BITMAP,
-                        reinterpret_cast<LPARAM>(loaded));
-    // Freed only now: the control showed it until the line above.
-    if (*lastLoaded) {
-        DeleteObject(*lastLoaded);
-    }
-    *lastLoaded = loaded;
+    ShowBitmap(Dialog(), controlId, bitmapId, lastLoaded, Owner());
 }
 
 // --- source clock and counter -------------------------------------------------------------------
@@ -437,11 +428,12 @@ void TimerPage::ReadSourceClock() {
         SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_SETCURSEL, kTimerClockSecond, 0);
         return;
     }
-    uint8_t extension = 0;
-    if (!TryReadRtcRegister(kRegExtension, &extension)) {
+    DevicePort rtc = Rtc();
+    uint8_t clock = 0;
+    if (!ReadTimerSourceClock(rtc, &clock)) {
         return;  // the list keeps its choice: a fallback byte names no source of the chip
     }
-    SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_SETCURSEL, extension & EXT_TIMER_CLOCK, 0);
+    SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_SETCURSEL, clock, 0);
     Announce("Timer Source Clock updated");
 }
 
@@ -452,7 +444,8 @@ void TimerPage::WriteSourceClock() {
     }
     const auto selection = static_cast<uint8_t>(
         SendDlgItemMessageA(Dialog(), IDC_TIMER_SOURCE, CB_GETCURSEL, 0, 0) & EXT_TIMER_CLOCK);
-    UpdateRtcRegister(kRegExtension, static_cast<uint8_t>(~EXT_TIMER_CLOCK), selection);
+    DevicePort rtc = Rtc();
+    SetTimerSourceClock(rtc, selection);
     Announce("Timer Source Clock updated");
 }
 
@@ -464,16 +457,11 @@ void TimerPage::ReadCounter(bool commit) {
         }
         return;
     }
-    TimerCounterBytes bytes = {};
-    bool read = TryReadRtcRegister(kRegTimerCounter0, &bytes.counter0) &&
-                TryReadRtcRegister(kRegTimerCounter1, &bytes.counter1);
-    if (read && Tq5200()) {
-        read = TryReadRtcRegister(kRegTimer2Preset, &bytes.preset2);
-    }
-    if (!read) {
+    DevicePort rtc = Rtc();
+    uint32_t value = 0;
+    if (!ReadTimerCounter(rtc, Tq5200(), &value)) {
         return;  // the controls keep the counter they showed, and nothing is written back
     }
-    const uint32_t value = TimerCounterFromRegisters(bytes, Tq5200());
     CounterValue[0] = static_cast<int32_t>(value);
     ShowCounter(value, true, true, true);
     if (commit) {
@@ -487,13 +475,8 @@ void TimerPage::WriteCounter() {
         Announce("WARNING: Timer Counter not set, RTC not connected");
         return;
     }
-    const TimerCounterBytes bytes =
-        TimerCounterToRegisters(static_cast<uint32_t>(CounterValue[0]), Tq5200());
-    WriteRtcRegister(kRegTimerCounter0, bytes.counter0);
-    WriteRtcRegister(kRegTimerCounter1, bytes.counter1);
-    if (Tq5200()) {
-        WriteRtcRegister(kRegTimer2Preset, bytes.preset2);
-    }
+    DevicePort rtc = Rtc();
+    WriteTimerCounter(rtc, static_cast<uint32_t>(CounterValue[0]), Tq5200());
     Announce("Timer Counter updated");
 }
 
@@ -563,17 +546,12 @@ void TimerPage::RefreshCountdown() {
     if (!BoardConnected) {
         return;
     }
-    // One statement each: the monitor registers are read in this order.
-    uint8_t low = 0;
-    uint8_t middle = 0;
-    uint8_t high = 0;
-    if (!TryReadRtcRegister(kRegTimer0Monitor, &low) ||
-        !TryReadRtcRegister(kRegTimer1Monitor, &middle) ||
-        !TryReadRtcRegister(kRegTimer2Monitor, &high)) {
+    DevicePort rtc = Rtc();
+    uint32_t count = 0;
+    if (!ReadTimerCountdown(rtc, &count)) {
         SetDlgItemTextA(Dialog(), IDC_TIMER_COUNTDOWN, "Error");
         return;
     }
-    const uint32_t count = low | (middle << 8) | (static_cast<uint32_t>(high) << 16);
     SetDlgItemTextA(Dialog(), IDC_TIMER_COUNTDOWN, std::to_string(count).c_str());
 }
 

@@ -31,4 +31,8 @@ bool InitialisePowerMonitor(RegisterPort& monitor);
 // one. False for a setting out of range or any transfer that failed.
 bool ApplySupplyVoltage(RegisterPort& monitor, int tenths);
 
+// One reading of the battery current: whether the RTC runs from its battery, by the same rule as
+// the averaged values (kBatteryInUseCurrent). One 16-bit read; false when it failed.
+bool ReadBatteryInUse(RegisterPort& monitor, bool* inUse);
+
 }  // namespace kalendo
