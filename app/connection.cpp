@@ -153,6 +153,8 @@ void Application::ShowDisconnected() {
     RtcHandle = 0;
 }
 
+// Kept on purpose: walks every board's device handles and keeps none, and its message is written
+// over by the steps that follow; the walk touches no bus.
 void Application::ListBoardDevices() {
     const BridgeState& bridge = Bridge();
     for (uint32_t b = 0; b < bridge.boardCount && b < kMaxBoards; ++b) {

@@ -8,7 +8,8 @@ namespace kalendo {
 
 namespace {
 
-// Creation codes in tab order: the Information page comes first although its code is 2.
+// Creation codes in tab order: the Information page comes first although its code is 2 (kept on
+// purpose: the codes are the pages' identities, the order is the tabs').
 constexpr int kPageOrder[] = {2, 1, 3, 4, 5, 6};
 
 }  // namespace

@@ -467,6 +467,7 @@ void TimerPage::ReadCounter(bool commit) {
     if (commit) {
         ApplyCounterChange();
     }
+    // Kept on purpose: the counter read reports with the source-clock read's message.
     Announce("Timer Source Clock updated");
 }
 

@@ -80,6 +80,7 @@ class TimerPage : public TabPage {
     void RunAction(void (*action)(TimerPage*), const char* failureText);
     void OnCommand(int id, int code);
 
+    // Kept on purpose: a one-element array, the value column of the counter's spin group row.
     int32_t CounterValue[1] = {0};
     bool InterruptEnabled = false;
     bool IntBlink = false;
