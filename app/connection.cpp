@@ -17,8 +17,8 @@
 #include "power/power_monitor_operations.h"
 #include "resources/resource_ids.h"
 #include "rtc/rtc_setup.h"
-#include "rtc/status_texts.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/texts/status_texts.h"
+#include "rtc/texts/twelve_hour_display.h"
 
 namespace kalendo {
 

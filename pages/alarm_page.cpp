@@ -10,11 +10,11 @@
 #include "resources/resource_ids.h"
 #include "rtc/alarm_operations.h"
 #include "rtc/bcd_codec.h"
-#include "rtc/date_text.h"
-#include "rtc/picker_formats.h"
 #include "rtc/rtc_registers.h"
-#include "rtc/time_text.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/texts/date_text.h"
+#include "rtc/texts/picker_formats.h"
+#include "rtc/texts/time_text.h"
+#include "rtc/texts/twelve_hour_display.h"
 
 namespace kalendo {
 

@@ -3,11 +3,11 @@
 #include <regex>
 
 #include "app/connection_state.h"
-#include "resources/resource_ids.h"
 #include "app/connection_state.h"
 #include "bridge/register_port.h"
+#include "resources/resource_ids.h"
 #include "rtc/rtc_registers.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/texts/twelve_hour_display.h"
 #include "tests/ui/sim_board.h"
 #include "tests/ui/ui_fixture.h"
 
