@@ -253,16 +253,6 @@ void Application::RefreshFoutIndicator() {
                     FoutEnabled ? "FOUT Enabled" : "FOUT Disabled");
 }
 
-void Application::CheckBoardPresent() {
-    if (!BoardConnected) {
-        return;
-    }
-    DevicePort powerMonitor(PowerMonitorHandle);
-    if (!PowerMonitorIdentifies(powerMonitor) && !BusBusyInAction()) {
-        BoardGone();
-    }
-}
-
 void Application::BoardGone() {
     // The lamp is about to say "FOUT Disabled": where the bridge is still there (a bus fault,
     // not an unplugged board) the clock output stops with it.
