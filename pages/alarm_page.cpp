@@ -57,12 +57,9 @@ void SetPickerFormat(HWND dialog, int pickerId, const char* format) {
 AlarmPage::AlarmPage() : TabPage(kTooltips, sizeof kTooltips / sizeof kTooltips[0]) {}
 
 AlarmPage::~AlarmPage() {
-    for (HBITMAP* picture : {&statePicture_, &triggeredPicture_, &framePicture_}) {
-        if (*picture) {
-            DeleteObject(*picture);
-            *picture = nullptr;
-        }
-    }
+    ReleaseBitmap(&statePicture_);
+    ReleaseBitmap(&triggeredPicture_);
+    ReleaseBitmap(&framePicture_);
 }
 
 int AlarmPage::DialogId() const {
