@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+// The page set is the shell's composition root: the one place app/ may reach up into pages/.
 #include "pages/page_factory.h"
 
 namespace kalendo {
