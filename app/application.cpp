@@ -22,6 +22,7 @@ Application::Application() {
 }
 
 Application::~Application() {
+    ReleaseBoardAtExit();
     DisconnectBridge();
     // The class belongs to this object's main window; a later Application in the same process
     // (the tests make one per case) registers it again.

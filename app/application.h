@@ -36,8 +36,6 @@ class Application {
     HWND MainWindow() const { return mainWindow_; }
     PageSet& Pages() { return pages_; }
     const TooltipSet& MainTooltips() const { return mainTooltips_; }
-    const WindowRectangle& Rectangle() const { return windowRect_; }
-    int32_t ModelCount() const { return modelCount_; }
 
     // Connection and live status.
     // Returns the error it showed on the information line, or an empty string when the board
@@ -51,9 +49,11 @@ class Application {
     void RefreshTemperature();
     void RefreshBatteryIndicator();
     void RefreshFoutIndicator();
-    void CheckBoardPresent();
-    // Disconnect by the user: the FOUT gate goes low with the lamp, then the disconnected state.
+    // Disconnect by the user: the FOUT gate goes low with the lamp, then the disconnected state,
+    // and the board is let go.
     void DisconnectBoard();
+    // At exit: the FOUT gate goes low, as the lamp will no longer say anything.
+    void ReleaseBoardAtExit();
 
   private:
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
@@ -73,8 +73,8 @@ class Application {
     std::string TimeText();
     std::string DateText();
     std::string TemperatureText();
-    // Reads the power monitor's identification; the RTC is selected again when it answered.
-    bool PowerMonitorAnswers();
+    // " - Simulated Board" in the title while the bound library is the simulated board.
+    void ShowSimulatedBoardInTitle();
     // The board no longer answers: the disconnected state, and the bridge closed.
     void BoardGone();
     void ShowModelChange();

@@ -1,97 +1,66 @@
 // Connect and Disconnect, and the one-second status tick: the RTC's time, date and temperature,
 // the three lamps and the check that the board is still there.
 #include <cstdint>
+#include <cstring>
 
 #include "app/application.h"
-#include "app/bus_action_report.h"
 #include "app/connection_state.h"
+#include "app/page_action.h"
+#include "app/picture.h"
 #include "app/status_text.h"
 #include "bridge/board_discovery.h"
 #include "bridge/bus_action.h"
+#include "bridge/fout_gate.h"
 #include "bridge/register_access.h"
+#include "bridge/register_port.h"
+#include "bridge/simulated_board.h"
+#include "power/power_monitor_operations.h"
 #include "resources/resource_ids.h"
-#include "rtc/rtc_registers.h"
-#include "rtc/status_texts.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/rtc_setup.h"
+#include "rtc/texts/status_texts.h"
+#include "rtc/texts/twelve_hour_display.h"
 
 namespace kalendo {
 
 namespace {
 
-constexpr const char* kPowerMonitorName = "ISL28023";
-// Both RTC models answer at one address and are reached through this one device entry.
-constexpr const char* kRtcDeviceName = "Novar TQ5100";
-
-// The power monitor's identification block starts with a length of 8 and "ISL".
-constexpr uint8_t kPowerMonitorIdRegister = 0xAD;
-constexpr uint32_t kPowerMonitorIdPrefix = 0x0849534C;
-
-struct RegisterWrite {
-    uint8_t reg;
-    uint32_t value;
-    uint32_t width;
-};
-
-// Steps 4-6 set the RTC supply to 3.5 V (that row of the supply level table).
-constexpr RegisterWrite kPowerMonitorInit[] = {
-    {0x38, 0x015E, 16}, {0xD2, 0x1F, 8}, {0xD7, 0x01, 8},
-    {0xE4, 0x00, 8},    {0xE3, 0xBE, 8}, {0xE4, 0x3F, 8},
-};
-constexpr RegisterWrite kTq5100Init[] = {
-    {0x0D, 0x42, 8}, {0x0F, 0x40, 8}, {0x0E, 0x00, 8}, {0x18, 0x01, 8}};
-// The TQ5200 writes its flag register twice and leaves 0x0F alone.
-constexpr RegisterWrite kTq5200Init[] = {{0x0D, 0x42, 8}, {0x0E, 0x00, 8}, {0x0E, 0x40, 8}};
-
-template <size_t N>
-void WriteAll(const RegisterWrite (&writes)[N]) {
-    for (const RegisterWrite& w : writes) {
-        WriteRegisterChecked(w.reg, w.value, w.width);
-    }
-}
-
-// Takes the sticky status after a refresh step's first read and clears it for the next step.
-int32_t TakeBusStatus() {
-    const int32_t status = Bridge().BusStatus;
-    Bridge().BusStatus = kBusOk;
-    return status;
-}
-
-// The last bitmap each lamp routine loaded, deleted before it loads the next one.
+// The last bitmap each lamp routine loaded, freed once the next one is in place.
 HBITMAP connectBoardLamp = nullptr;
 HBITMAP disconnectBoardLamp = nullptr;
 HBITMAP batteryLamp = nullptr;
 HBITMAP foutLamp = nullptr;
 
+constexpr const char* kSimulatedTitleSuffix = " - Simulated Board";
+
 }  // namespace
 
 void Application::SetLamp(HBITMAP* lastLoaded, int controlId, int bitmapId) {
-    if (*lastLoaded) {
-        DeleteObject(*lastLoaded);
+    ShowBitmap(mainWindow_, controlId, bitmapId, lastLoaded, mainWindow_);
+}
+
+void Application::ShowSimulatedBoardInTitle() {
+    char title[128] = {};
+    GetWindowTextA(mainWindow_, title, sizeof title);
+    const size_t length = std::strlen(title);
+    const size_t suffix = std::strlen(kSimulatedTitleSuffix);
+    const bool shown =
+        length >= suffix && std::strcmp(title + length - suffix, kSimulatedTitleSuffix) == 0;
+    if (LoadedLibraryIsSimulatedBoard() && !shown && length + suffix < sizeof title) {
+        std::strcat(title, kSimulatedTitleSuffix);
+        SetWindowTextA(mainWindow_, title);
     }
-    *lastLoaded =
-        LoadBitmapA(instance_ ? instance_ : GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId));
-    if (!*lastLoaded) {
-        ShowInformation(mainWindow_, "Can't load Bitmap");
-    }
-    SendDlgItemMessageA(mainWindow_, controlId, STM_SETIMAGE, IMAGE_BITMAP,
-                        reinterpret_cast<LPARAM>(*lastLoaded));
 }
 
 std::string Application::ConnectBoard() {
-    if (connectBoardLamp) {
-        DeleteObject(connectBoardLamp);
-        connectBoardLamp = nullptr;
-    }
-    BusAction hold(kUserActionBusWaitMs);
-    // A board plugged in after the last search is found only by a new search.
-    if (Bridge().initialised && Bridge().boardCount == 0) {
-        DisconnectBridge();
-    }
+    PageAction action(mainWindow_, kUserActionBusWaitMs);
+    // Every Connect searches afresh: a board unplugged and plugged back, or swapped, while
+    // disconnected is found as it is now, not as the last search left it.
+    DisconnectBridge();
     ConnectBridge();
+    ShowSimulatedBoardInTitle();
     ListBoardDevices();
     pages_.ResetAll();
-    BusActionReport report;
-    if (hold.BusBusy()) {
+    if (action.BusBusy()) {
         return FailConnect("ERROR: Bus busy, board not connected");
     }
     BoardHandle = FirstDeviceOfBoard(0);
@@ -102,44 +71,37 @@ std::string Application::ConnectBoard() {
         }
         return ShowConnectError("ERROR: Unable to locate ISL28023 device");
     }
-    SelectDevice(PowerMonitorHandle);
-    OpenSelectedDevice();
-    WriteAll(kPowerMonitorInit);
-    const bool powerMonitorReady = report.Collect();
+    DevicePort powerMonitor(PowerMonitorHandle);
+    const bool powerMonitorReady = InitialisePowerMonitor(powerMonitor);
+    if (Bridge().boardChanged) {
+        return FailConnect("ERROR: Board changed, connect again");
+    }
     RtcHandle = FindDeviceByName(BoardHandle, kRtcDeviceName);
     if (RtcHandle == 0) {
         return ShowConnectError("ERROR: Unable to locate RTC device");
     }
-    SelectDevice(RtcHandle);
-    OpenSelectedDevice();
-    // The RTC's own report covers its writes only; the power monitor's failure, if any, is in
-    // the board's report at the end.
-    BusActionReport rtcReport;
-    if (Tq5200Selected == 0) {
-        WriteAll(kTq5100Init);
+    DevicePort rtc(RtcHandle);
+    if (InitialiseRtc(rtc, Tq5200Selected != 0)) {
+        ShowInformation(mainWindow_, "Connected to RTC");
     } else {
-        WriteAll(kTq5200Init);
+        ShowInformation(mainWindow_, "ERROR: RTC not initialised, bus error");
     }
-    const bool rtcReady =
-        rtcReport.Report(mainWindow_, "Connected to RTC", "RTC not initialised, bus error");
-    if (hold.BusBusy()) {
+    if (action.BusBusy()) {
         return FailConnect("ERROR: Bus busy, board not connected");
     }
     SetLamp(&connectBoardLamp, IDC_MAIN_BOARD_LAMP, IDB_LAMP_GREEN);
     SetDlgItemTextA(mainWindow_, IDC_MAIN_CONNECT, "Disconnect");
     BoardConnected = true;
     SetDlgItemTextA(mainWindow_, IDC_MAIN_BOARD_TEXT, "Board Connected");
-    // The refresh steps consume the status themselves; the set-up's result is already taken.
     RefreshTime();
     RefreshDate();
     RefreshTemperature();
-    Bridge().BusStatus = kBusOk;
-    SetBridgeOutputPin(0);
+    SetFoutGate(false);
     FoutEnabled = false;
-    if (hold.BusBusy()) {
+    if (action.BusBusy()) {
         return FailConnect("ERROR: Bus busy, board not connected");
     }
-    if (!powerMonitorReady || !rtcReady || report.Failed()) {
+    if (!powerMonitorReady || !action.Ok()) {
         // A board whose set-up did not reach it is not connected: the window must not offer
         // "Disconnect" beside a chip in an unknown state.
         return FailConnect("ERROR: Board not initialised, bus error");
@@ -158,17 +120,21 @@ std::string Application::FailConnect(const char* text) {
     RefreshTime();
     RefreshDate();
     RefreshTemperature();
+    // The board is let go, so that another program can open it and the next Connect searches anew.
+    DisconnectBridge();
     return ShowConnectError(text);
 }
 
 void Application::DisconnectBoard() {
     if (BoardConnected) {
         // The lamp is about to say "FOUT Disabled": the clock output stops with it.
-        BusAction hold(kUserActionBusWaitMs);
-        SetBridgeOutputPin(0);
-        Bridge().BusStatus = kBusOk;
+        BusAction action(kUserActionBusWaitMs);
+        SetFoutGate(false);
     }
     ShowDisconnected();
+    // While the window says "Disconnected" the board is free: the channel is closed and the
+    // tables freed, so another program can open it and the next Connect searches afresh.
+    DisconnectBridge();
 }
 
 void Application::ShowDisconnected() {
@@ -187,6 +153,8 @@ void Application::ShowDisconnected() {
     RtcHandle = 0;
 }
 
+// Kept on purpose: walks every board's device handles and keeps none, and its message is written
+// over by the steps that follow; the walk touches no bus.
 void Application::ListBoardDevices() {
     const BridgeState& bridge = Bridge();
     for (uint32_t b = 0; b < bridge.boardCount && b < kMaxBoards; ++b) {
@@ -203,12 +171,21 @@ void Application::ListBoardDevices() {
 }
 
 void Application::StatusTick() {
-    BusAction hold(kPeriodicTickBusWaitMs);
+    BusAction tick(kPeriodicTickBusWaitMs);
     const std::string time = TimeText();
     const std::string date = DateText();
     const std::string temperature = TemperatureText();
-    const bool present = !BoardConnected || PowerMonitorAnswers();
-    if (hold.BusBusy()) {
+    bool present = true;
+    if (BoardConnected) {
+        DevicePort powerMonitor(PowerMonitorHandle);
+        present = PowerMonitorIdentifies(powerMonitor);
+        // The battery lamp follows the board, not only the Power page's cycles.
+        bool onBattery = false;
+        if (present && ReadBatteryInUse(powerMonitor, &onBattery)) {
+            BatteryInUse = onBattery;
+        }
+    }
+    if (tick.BusBusy()) {
         // Another program has the bus: nothing was read, so everything shown stays as it was,
         // and a busy bus is no unplugged board.
         ShowInformation(mainWindow_, "WARNING: Bus busy, status not refreshed");
@@ -243,41 +220,24 @@ std::string Application::TimeText() {
     if (!BoardConnected) {
         return "Unconnected";
     }
-    const auto seconds = static_cast<uint8_t>(ReadDeviceRegister(kRegSeconds, 8));
-    const int32_t status = TakeBusStatus();
-    uint8_t minutes = 0;
-    uint8_t hours = 0;
-    if (status == kBusOk) {
-        minutes = static_cast<uint8_t>(ReadRegisterChecked(kRegMinutes, 8));
-        hours = static_cast<uint8_t>(ReadRegisterChecked(kRegHours, 8));
-    }
-    return TimeTextFromRegisters(status, seconds, minutes, hours, TwelveHourDisplay != 0);
+    DevicePort rtc(RtcHandle);
+    return ReadRtcTimeText(rtc, TwelveHourDisplay != 0);
 }
 
 std::string Application::DateText() {
     if (!BoardConnected) {
         return "Unconnected";
     }
-    const auto day = static_cast<uint8_t>(ReadRegisterChecked(kRegDay, 8));
-    const int32_t status = TakeBusStatus();
-    uint8_t month = 0;
-    uint8_t year = 0;
-    uint8_t week = 0;
-    if (DayReadAllowsDate(status, day)) {
-        month = static_cast<uint8_t>(ReadRegisterChecked(kRegMonth, 8));
-        year = static_cast<uint8_t>(ReadRegisterChecked(kRegYear, 8));
-        week = static_cast<uint8_t>(ReadRegisterChecked(kRegWeek, 8));
-    }
-    return DateTextFromRegisters(status, day, month, year, week);
+    DevicePort rtc(RtcHandle);
+    return ReadRtcDateText(rtc);
 }
 
 std::string Application::TemperatureText() {
     if (!BoardConnected) {
         return "Unconnected";
     }
-    const auto raw = static_cast<uint8_t>(ReadRegisterChecked(kRegTemperature, 8));
-    const int32_t status = TakeBusStatus();
-    return TemperatureTextFromRegister(status, raw);
+    DevicePort rtc(RtcHandle);
+    return ReadRtcTemperatureText(rtc);
 }
 
 void Application::RefreshBatteryIndicator() {
@@ -293,35 +253,20 @@ void Application::RefreshFoutIndicator() {
                     FoutEnabled ? "FOUT Enabled" : "FOUT Disabled");
 }
 
-void Application::CheckBoardPresent() {
-    if (BoardConnected && !PowerMonitorAnswers() && !BusBusyInAction()) {
-        BoardGone();
-    }
-}
-
-bool Application::PowerMonitorAnswers() {
-    SelectDevice(PowerMonitorHandle);
-    OpenSelectedDevice();
-    const uint32_t id = ReadDeviceRegister(kPowerMonitorIdRegister, 32);
-    if (id == kPowerMonitorIdPrefix) {
-        SelectDevice(RtcHandle);
-        OpenSelectedDevice();
-        return true;
-    }
-    return false;
-}
-
 void Application::BoardGone() {
-    if (DeviceEntry* entry = EntryOf(Bridge().ActiveDevice)) {
-        entry->attached = 0;
-    } else {
-        Bridge().BusStatus = kBusInvalidSelection;
-    }
-    if (!IsValidHandle(BoardHandle)) {
-        Bridge().BusStatus = kBusInvalidSelection;
-    }
+    // The lamp is about to say "FOUT Disabled": where the bridge is still there (a bus fault,
+    // not an unplugged board) the clock output stops with it.
+    SetFoutGate(false);
     ShowDisconnected();
     DisconnectBridge();
+}
+
+void Application::ReleaseBoardAtExit() {
+    if (BoardConnected) {
+        BusAction action(kUserActionBusWaitMs);
+        SetFoutGate(false);  // the program's lamp said what FOUT does; nothing is left running
+        BoardConnected = false;
+    }
 }
 
 }  // namespace kalendo

@@ -67,6 +67,8 @@ INT_PTR Application::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             OnClose();
             return TRUE;
         case WM_DESTROY:
+            // As the window goes, not when the object does: nothing keeps running unseen.
+            ReleaseBoardAtExit();
             PostQuitMessage(0);
             return TRUE;
         case WM_ERASEBKGND:
@@ -93,6 +95,7 @@ void Application::OnInitDialog() {
     pages_.CreatePageDialogs(GetDlgItem(mainWindow_, IDC_MAIN_TAB), mainWindow_);
     AddTabTipsWhereMissing();
     DragAcceptFiles(mainWindow_, FALSE);
+    ShowSimulatedBoardInTitle();
     RefreshTime();
     RefreshDate();
     RefreshTemperature();
@@ -207,14 +210,17 @@ INT_PTR Application::OnNotify(NMHDR* header) {
     if (!header) {
         return pages_.HandleNotify(header) ? TRUE : FALSE;
     }
-    // Emptied before the new page's OnShow, so that what the page reports there (a read that
-    // failed) stays readable.
+    // Emptied after the new page's OnShow, unless the page reported a failure there (a read that
+    // failed), which stays readable; its routine messages do not.
     const bool tabChange = header->code == TCN_SELCHANGE && pages_.TabControl() &&
                            header->hwndFrom == pages_.TabControl();
     if (tabChange) {
-        SetWindowTextFormat(GetDlgItem(mainWindow_, IDC_MAIN_INFO), "%s", "");
+        MarkInformation();
     }
     const bool handled = pages_.HandleNotify(header);
+    if (tabChange && !FailureShownSinceMark()) {
+        SetWindowTextFormat(GetDlgItem(mainWindow_, IDC_MAIN_INFO), "%s", "");
+    }
     if (tabChange && handled) {
         SetWindowTextFormat(GetDlgItem(mainWindow_, IDC_MAIN_STATUS), "%s Tab",
                             pages_.CurrentCaption());

@@ -1,10 +1,11 @@
 #include "app/status_text.h"
 
 #include <cstdarg>
+#include <cstring>
 #include <string>
 
 #include "resources/resource_ids.h"
-#include "rtc/text_format.h"
+#include "rtc/texts/text_format.h"
 
 namespace kalendo {
 
@@ -22,11 +23,26 @@ void SetWindowTextFormat(HWND window, const char* format, ...) {
     }
 }
 
+namespace {
+bool failureShown = false;  // user-interface thread only
+}  // namespace
+
 void ShowInformation(HWND mainWindow, const char* text) {
     if (!mainWindow) {
         return;
     }
+    if (text && (std::strncmp(text, "ERROR: ", 7) == 0 || std::strcmp(text, "Can't load Bitmap") == 0)) {
+        failureShown = true;
+    }
     SetWindowTextA(GetDlgItem(mainWindow, IDC_MAIN_INFO), text);
+}
+
+void MarkInformation() {
+    failureShown = false;
+}
+
+bool FailureShownSinceMark() {
+    return failureShown;
 }
 
 }  // namespace kalendo

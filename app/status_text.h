@@ -15,4 +15,10 @@ void SetWindowTextFormat(HWND window, const char* format, ...)
 // which is what a page sees before the page set has given it its owner.
 void ShowInformation(HWND mainWindow, const char* text);
 
+// Whether a failure ("ERROR: ...", "Can't load Bitmap") went to the information line since the
+// last mark. The main window marks before a shown page's OnShow and empties the line after it
+// unless the page reported a failure there.
+void MarkInformation();
+bool FailureShownSinceMark();
+
 }  // namespace kalendo

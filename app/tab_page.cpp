@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "app/connection_state.h"
 #include "app/status_text.h"
 #include "bridge/bus_action.h"
 
@@ -44,6 +45,14 @@ void TabPage::ReleaseTooltips() {
 
 void TabPage::ShowInformation(const char* text) const {
     kalendo::ShowInformation(owner_, text);
+}
+
+bool TabPage::RequireConnection(const char* warning) const {
+    if (BoardConnected) {
+        return true;
+    }
+    ShowInformation(warning);
+    return false;
 }
 
 INT_PTR CALLBACK TabPage::PageDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -128,6 +128,8 @@ int ConnectBridge() {
                 if (!board || std::strcmp(record.description, kBoardDescription) != 0) continue;
                 // Only "UM232H" gets here, so it always fits.
                 std::memcpy(board->description, kBoardDescription, sizeof(kBoardDescription));
+                std::memcpy(board->serialNumber, record.serialNumber, sizeof board->serialNumber);
+                board->serialNumber[sizeof(board->serialNumber) - 1] = '\0';
                 board->channelIndex = i;
                 BuildDeviceTable(i);
                 ++s.boardCount;
@@ -152,6 +154,8 @@ void DisconnectBridge() {
     s.ActiveDevice = 0;
     s.BusTarget = nullptr;
     s.devicesOpenElsewhere = 0;
+    s.boardChanged = false;
+    s.boardSilent = false;
 }
 
 }  // namespace kalendo

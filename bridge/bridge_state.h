@@ -49,6 +49,8 @@ struct DeviceEntry {
 struct BoardEntry {
     DeviceEntry* devices[kDeviceSlots];  // owned; rows 1..3 filled
     char description[32];                // "UM232H"
+    char serialNumber[16];               // as listed at discovery: with the description, the
+                                         // board's identity (list positions change)
     uint32_t deviceCount;
     uint32_t channelIndex;   // 0-based among the I2C-capable channels
     uint32_t attachedCount;  // 0: the channel has not been opened and configured yet
@@ -85,6 +87,12 @@ struct BridgeState {
     BoardEntry* boards[kMaxBoards] = {nullptr, nullptr};
     uint32_t boardCount = 0;
     uint32_t devicesOpenElsewhere = 0;  // listed as open by another process at the last search
+    // The board found at discovery is no longer in the device list (unplugged, or another device
+    // now holds its place): nothing was opened.
+    bool boardChanged = false;
+    // A read came back short: the board did not answer within the library's time-out. Until the
+    // bridge is closed, transfers fail at once instead of waiting again (one freeze per loss).
+    bool boardSilent = false;
     DeviceHandle ActiveDevice = 0;
     int32_t BusStatus = 0;
     DeviceEntry* BusTarget = nullptr;

@@ -25,8 +25,6 @@ class BusAction {
 
     // No transaction of this action failed.
     bool Ok() const { return firstFailure_ == 0; }
-    // The bus status code of the first failed transaction (0: none).
-    int32_t FirstFailure() const { return firstFailure_; }
     // The bus mutex was not had within the budget: another program holds the bus, nothing was
     // sent, and nothing shown should change.
     bool BusBusy() const;
@@ -56,6 +54,10 @@ class BusAction {
 uint32_t BusWaitAllowanceMs();  // what the next mutex wait may take
 void NoteBusWait(uint32_t waitedMs, bool timedOut);
 void NoteBoardSilent();      // a read came back short
+// After a short read the bridge sends nothing more until the board is connected afresh, so a
+// silent board costs the window one time-out, not one per timer. A run that rides out failed
+// reads (kalendo-cli drift) forgets it before each try.
+void ForgetBoardSilence();
 void NoteBusFailure(int32_t code);  // a transaction failed: every live action records it
 bool BusActionActive();
 bool BusActionStopped();     // the active action must not use the bus any more

@@ -5,6 +5,10 @@
 
 namespace kalendo {
 
+void ForgetBoardSilence() {
+    Bridge().boardSilent = false;
+}
+
 MutexWait WaitForBusMutex(void* mutex) {
     const uint64_t began = Os().NowMs();
     const MutexWait wait = Os().WaitMutex(mutex, BusWaitAllowanceMs());
@@ -15,7 +19,10 @@ MutexWait WaitForBusMutex(void* mutex) {
 }
 
 BusLock::BusLock(WhenStopped stopped) {
-    if (BusBusyInAction() || (stopped == WhenStopped::Skip && BusActionStopped())) {
+    // A board that did not answer within the library's time-out is not waited for again until
+    // the bridge is closed: the next action fails at once instead of freezing once more.
+    const bool silent = Bridge().boardSilent || BusActionStopped();
+    if (BusBusyInAction() || (stopped == WhenStopped::Skip && silent)) {
         usable_ = false;
         return;
     }

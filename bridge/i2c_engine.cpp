@@ -113,6 +113,7 @@ uint32_t ReadAll(FtHandle channel, uint8_t* bytes, uint32_t count, uint32_t* got
     if (status != kFtOk) return status;
     if (*got >= count) return kEngineOk;
     NoteBoardSilent();
+    Bridge().boardSilent = true;
     return kEngineShortTransfer;
 }
 
@@ -244,6 +245,56 @@ uint32_t OpenChannel(uint32_t k) {
         if (status == kFtOk) Bridge().ChannelHandle = handle;
         return status;
     });
+}
+
+namespace {
+
+bool SameIdentity(const char* serial, const char* description, const BoardEntry& board) {
+    return std::strncmp(serial, board.serialNumber, sizeof board.serialNumber) == 0 &&
+           std::strncmp(description, board.description, sizeof board.description) == 0;
+}
+
+}  // namespace
+
+uint32_t OpenBoardChannel(const BoardEntry& board) {
+    uint32_t total = 0;
+    uint32_t status = Ft().CreateDeviceInfoList(&total);
+    if (status != kFtOk) return status;
+    FtDeviceListNode* records = new (std::nothrow) FtDeviceListNode[total ? total : 1]();
+    if (!records) return kEngineNoMemory;
+    uint32_t listed = total;
+    status = total ? Ft().GetDeviceInfoList(records, &listed) : kFtOk;
+    int position = -1;
+    for (uint32_t j = 0; status == kFtOk && j < total && j < listed; ++j) {
+        records[j].serialNumber[sizeof(records[j].serialNumber) - 1] = '\0';
+        records[j].description[sizeof(records[j].description) - 1] = '\0';
+        if (IsI2cCapable(records[j]) &&
+            SameIdentity(records[j].serialNumber, records[j].description, board)) {
+            position = static_cast<int>(j);
+            break;
+        }
+    }
+    delete[] records;
+    if (status != kFtOk) return status;
+    if (position < 0) {
+        Bridge().boardChanged = true;
+        return 1;
+    }
+    FtHandle handle = nullptr;
+    status = Ft().Open(position, &handle);
+    if (status != kFtOk) return status;
+    // The list may have changed between the look and the open: the device says who it is.
+    uint32_t type = 0, id = 0;
+    char serial[16] = {};
+    char description[64] = {};
+    if (Ft().GetDeviceInfo(handle, &type, &id, serial, description, nullptr) != kFtOk ||
+        !SameIdentity(serial, description, board)) {
+        Ft().Close(handle);
+        Bridge().boardChanged = true;
+        return 1;
+    }
+    Bridge().ChannelHandle = handle;
+    return kEngineOk;
 }
 
 uint32_t ConfigureChannel(uint32_t clockRate, uint8_t latencyTimer, uint32_t options) {

@@ -30,6 +30,10 @@ bool IsI2cCapable(const FtDeviceListNode& record);
 uint32_t CountChannels(uint32_t* count, uint32_t* openElsewhere = nullptr);
 uint32_t GetChannelInfo(uint32_t k, FtDeviceListNode* record);  // k counts from 1
 uint32_t OpenChannel(uint32_t k);                               // k counts from 1
+// Opens the board's channel by its identity (serial number and description recorded at
+// discovery), wherever the list now has it. Status 1 with Bridge().boardChanged set when no
+// listed device has that identity, or the one opened turns out to be another.
+uint32_t OpenBoardChannel(const BoardEntry& board);
 uint32_t ConfigureChannel(uint32_t clockRate, uint8_t latencyTimer, uint32_t options);
 uint32_t SetChannelClock(uint32_t deviceType, uint32_t rate);
 uint32_t SynchroniseEngine();

@@ -176,9 +176,15 @@ DeviceHandle AttachDevice(DeviceHandle h) {
     s.BusTarget = entry;
     BoardEntry& board = *s.boards[BoardOf(h) - 1];
     if (board.attachedCount == 0) {
+        // An action that stopped using the bus (busy, or a set-up that already failed) does not
+        // try the set-up again: each try costs its polls and touches the channel.
+        if (BusActionStopped()) {
+            SetBusStatus(kBusNoChannel);
+            return 0;
+        }
         // Nothing is marked when the open or the set-up fails, so the next attach opens and
         // configures again; the transactions meanwhile fail for want of a channel.
-        if (OpenChannel(entry->channelIndex + 1) != kEngineOk) {
+        if (OpenBoardChannel(board) != kEngineOk) {
             SetBusStatus(kBusNoChannel);
             return 0;
         }
@@ -189,6 +195,8 @@ DeviceHandle AttachDevice(DeviceHandle h) {
             s.ft.Close(s.ChannelHandle);
             s.ChannelHandle = nullptr;
             SetBusStatus(kBusNoChannel);
+            // Every transfer of the action would try the set-up again, each costing its polls.
+            NoteBoardSilent();
             return 0;
         }
     }

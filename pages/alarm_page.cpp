@@ -2,18 +2,19 @@
 
 #include <commctrl.h>
 
-#include "app/bus_action_report.h"
 #include "app/connection_state.h"
+#include "app/picture.h"
 #include "bridge/bus_action.h"
+#include "bridge/register_port.h"
 #include "pages/pc_clock.h"
-#include "pages/try_read_register.h"
 #include "resources/resource_ids.h"
+#include "rtc/alarm_operations.h"
 #include "rtc/bcd_codec.h"
-#include "rtc/date_text.h"
-#include "rtc/picker_formats.h"
-#include "rtc/register_bus.h"
-#include "rtc/time_text.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/rtc_registers.h"
+#include "rtc/texts/date_text.h"
+#include "rtc/texts/picker_formats.h"
+#include "rtc/texts/time_text.h"
+#include "rtc/texts/twelve_hour_display.h"
 
 namespace kalendo {
 
@@ -56,12 +57,9 @@ void SetPickerFormat(HWND dialog, int pickerId, const char* format) {
 AlarmPage::AlarmPage() : TabPage(kTooltips, sizeof kTooltips / sizeof kTooltips[0]) {}
 
 AlarmPage::~AlarmPage() {
-    for (HBITMAP* picture : {&statePicture_, &triggeredPicture_, &framePicture_}) {
-        if (*picture) {
-            DeleteObject(*picture);
-            *picture = nullptr;
-        }
-    }
+    ReleaseBitmap(&statePicture_);
+    ReleaseBitmap(&triggeredPicture_);
+    ReleaseBitmap(&framePicture_);
 }
 
 int AlarmPage::DialogId() const {
@@ -70,6 +68,19 @@ int AlarmPage::DialogId() const {
 
 void AlarmPage::Reset() {
     SetPickerFormat(Dialog(), IDC_ALARM_DAY_PICKER, kAlarmDayPickerFormat);
+    // Connect's set-up, a disconnect or another model leave the chip's alarm as they leave it:
+    // the page's enabled state, poll and animation follow the chip, not what was shown before.
+    bool armed = false;
+    if (BoardConnected) {
+        DevicePort rtc(RtcHandle);
+        uint8_t control = 0;
+        armed = rtc.Read8(kRegControl, &control) && (control & CTRL_ALARM_INT) != 0;
+    }
+    if (armed) {
+        ShowEnabled();
+    } else {
+        ShowDisabled();
+    }
     // A reset follows connect, disconnect and model change, whose own message on the status
     // line (a connect error among them) must stay readable; the displays show a failed read.
     ShowAlarmTime(false);
@@ -99,16 +110,14 @@ bool AlarmPage::ShowAlarmTime(bool announce) {
         }
         return true;
     }
-    uint8_t minuteRegister = 0;
-    uint8_t hourRegister = 0;
-    if (!TryReadRtcRegister(kRegMinuteAlarm, &minuteRegister) ||
-        !TryReadRtcRegister(kRegHourAlarm, &hourRegister)) {
+    DevicePort rtc(RtcHandle);
+    int minute = 0;
+    int hour = 0;
+    if (!ReadAlarmTime(rtc, &hour, &minute)) {
         // The picker keeps what it showed: a fallback byte is no alarm time of the chip.
         SetDlgItemTextA(Dialog(), IDC_ALARM_TIME_TEXT, "Error");
         return false;
     }
-    const int minute = FromAlarmBcd(minuteRegister);
-    const int hour = FromAlarmBcd(hourRegister);
     now.wHour = static_cast<WORD>(hour);
     now.wMinute = static_cast<WORD>(minute);
     SetPicker(Dialog(), IDC_ALARM_TIME_PICKER, now);
@@ -127,12 +136,12 @@ bool AlarmPage::ShowAlarmDate(bool announce) {
         }
         return true;
     }
-    uint8_t dayRegister = 0;
-    if (!TryReadRtcRegister(kRegWeekDayAlarm, &dayRegister)) {
+    DevicePort rtc(RtcHandle);
+    int day = 0;
+    if (!ReadAlarmDay(rtc, &day)) {
         SetDlgItemTextA(Dialog(), IDC_ALARM_DATE_TEXT, "Error");
         return false;
     }
-    const int day = FromAlarmBcd(dayRegister);
     const WORD month = now.wMonth;
     const WORD year = now.wYear;
     now.wDay = static_cast<WORD>(day);
@@ -147,12 +156,7 @@ void AlarmPage::ShowDisabledTexts() {
     SetDlgItemTextA(Dialog(), IDC_ALARM_TOGGLE, "Enable Alarm");
 }
 
-void AlarmPage::DisableOnChip(BusActionReport& report) {
-    UpdateRtcRegister(kRegControl, static_cast<uint8_t>(~CTRL_ALARM_INT), 0);
-    UpdateRtcRegister(kRegFlag, static_cast<uint8_t>(~FLAG_ALARM), 0);
-    if (!report.Collect()) {
-        return;  // the chip may still be armed: the page stays as it was, ready for another try
-    }
+void AlarmPage::ShowDisabled() {
     KillTimer(Dialog(), AlarmAnimationTimer);
     KillTimer(Dialog(), AlarmPollTimer);
     ShowDisabledTexts();
@@ -160,75 +164,84 @@ void AlarmPage::DisableOnChip(BusActionReport& report) {
     ShowPicture(&statePicture_, IDB_ALARM_DISABLED);
 }
 
-void AlarmPage::SetAlarmTime() {
-    if (!BoardConnected) {
-        ShowInformation("WARNING: Alarm Time not set, RTC not connected");
-        return;
-    }
-    SYSTEMTIME time = {};
-    SendDlgItemMessageA(Dialog(), IDC_ALARM_TIME_PICKER, DTM_GETSYSTEMTIME, 0,
-                        reinterpret_cast<LPARAM>(&time));
-    BusActionReport report;
-    // A new alarm time asks for a fresh enable. The chip is disarmed too, so that the page never
-    // shows "Disabled" beside an alarm that can still go off.
-    if (alarmEnabled_) {
-        DisableOnChip(report);
-    }
-    WriteRtcRegister(kRegMinuteAlarm, static_cast<uint8_t>(ToBcd(time.wMinute) & ALARM_VALUE_MASK));
-    WriteRtcRegister(kRegHourAlarm, static_cast<uint8_t>(ToBcd(time.wHour) & ALARM_VALUE_MASK));
-    // Reported before the read-back, so that only the writes decide success.
-    const bool written =
-        report.Report(Owner(), "RTC Alarm Time Updated", "RTC Alarm Time not updated, bus error");
-    if (!ShowAlarmTime() && written) {
-        ShowInformation("ERROR: RTC Alarm Time not read, bus error");
-    }
-}
-
-void AlarmPage::SetAlarmDate() {
-    if (!BoardConnected) {
-        ShowInformation("WARNING: Alarm Date not set, RTC not connected");
-        return;
-    }
-    BusActionReport report;
-    if (alarmEnabled_) {
-        DisableOnChip(report);
-    }
-    UpdateRtcRegister(kRegExtension, 0xFF, EXT_DAY_ALARM);
-    SYSTEMTIME date = {};
-    SendDlgItemMessageA(Dialog(), IDC_ALARM_DAY_PICKER, DTM_GETSYSTEMTIME, 0,
-                        reinterpret_cast<LPARAM>(&date));
-    WriteRtcRegister(kRegWeekDayAlarm, static_cast<uint8_t>(ToBcd(date.wDay) & ALARM_VALUE_MASK));
-    const bool written =
-        report.Report(Owner(), "RTC Alarm Date Updated", "RTC Alarm Date not updated, bus error");
-    if (!ShowAlarmDate() && written) {
-        ShowInformation("ERROR: RTC Alarm Date not read, bus error");
-    }
-}
-
-void AlarmPage::ToggleAlarm() {
-    if (!BoardConnected) {
-        ShowInformation("WARNING: Alarm not set, RTC not connected");
-        return;
-    }
-    BusActionReport report;
-    if (alarmEnabled_) {
-        DisableOnChip(report);
-        report.Report(Owner(), "RTC Alarm disabled", "RTC Alarm not disabled, bus error");
-        return;
-    }
-    UpdateRtcRegister(kRegFlag, static_cast<uint8_t>(~FLAG_ALARM), 0);
-    UpdateRtcRegister(kRegControl, 0xFF, CTRL_ALARM_INT);
-    if (!report.Collect()) {
-        // The chip did not take the enable: the page stays disabled and does not poll.
-        report.Report(Owner(), "", "RTC Alarm not enabled, bus error");
-        return;
-    }
+void AlarmPage::ShowEnabled() {
     alarmEnabled_ = true;
     SetDlgItemTextA(Dialog(), IDC_ALARM_ENABLED_TEXT, "Enabled");
     SetDlgItemTextA(Dialog(), IDC_ALARM_TOGGLE, "Disable Alarm");
     ShowPicture(&statePicture_, IDB_ALARM_ENABLED);
     SetTimer(Dialog(), AlarmPollTimer, kAlarmPollPeriodMs, nullptr);
-    report.Report(Owner(), "RTC Alarm enabled", "RTC Alarm not enabled, bus error");
+}
+
+bool AlarmPage::DisableOnChip() {
+    DevicePort rtc(RtcHandle);
+    if (!DisarmAlarm(rtc)) {
+        return false;  // the chip may still be armed: the page stays as it was, ready for another try
+    }
+    ShowDisabled();
+    return true;
+}
+
+void AlarmPage::SetAlarmTime() {
+    if (!RequireConnection("WARNING: Alarm Time not set, RTC not connected")) {
+        return;
+    }
+    SYSTEMTIME time = {};
+    SendDlgItemMessageA(Dialog(), IDC_ALARM_TIME_PICKER, DTM_GETSYSTEMTIME, 0,
+                        reinterpret_cast<LPARAM>(&time));
+    PageAction action(Owner());
+    // A new alarm time asks for a fresh enable. The chip is disarmed too, so that the page never
+    // shows "Disabled" beside an alarm that can still go off.
+    if (alarmEnabled_) {
+        DisableOnChip();
+    }
+    DevicePort rtc(RtcHandle);
+    WriteAlarmTime(rtc, time.wHour, time.wMinute);
+    // Reported before the read-back, so that only the writes decide success.
+    const bool written =
+        action.Report("RTC Alarm Time Updated", "RTC Alarm Time not updated, bus error");
+    if (!ShowAlarmTime() && written) {
+        action.ReportFailure("RTC Alarm Time not read, bus error");
+    }
+}
+
+void AlarmPage::SetAlarmDate() {
+    if (!RequireConnection("WARNING: Alarm Date not set, RTC not connected")) {
+        return;
+    }
+    PageAction action(Owner());
+    if (alarmEnabled_) {
+        DisableOnChip();
+    }
+    SYSTEMTIME date = {};
+    SendDlgItemMessageA(Dialog(), IDC_ALARM_DAY_PICKER, DTM_GETSYSTEMTIME, 0,
+                        reinterpret_cast<LPARAM>(&date));
+    DevicePort rtc(RtcHandle);
+    WriteAlarmDay(rtc, date.wDay);
+    const bool written =
+        action.Report("RTC Alarm Date Updated", "RTC Alarm Date not updated, bus error");
+    if (!ShowAlarmDate() && written) {
+        action.ReportFailure("RTC Alarm Date not read, bus error");
+    }
+}
+
+void AlarmPage::ToggleAlarm() {
+    if (!RequireConnection("WARNING: Alarm not set, RTC not connected")) {
+        return;
+    }
+    PageAction action(Owner());
+    if (alarmEnabled_) {
+        DisableOnChip();
+        action.Report("RTC Alarm disabled", "RTC Alarm not disabled, bus error");
+        return;
+    }
+    DevicePort rtc(RtcHandle);
+    if (!ArmAlarm(rtc)) {
+        // The chip did not take the enable: the page stays disabled and does not poll.
+        action.ReportFailure("RTC Alarm not enabled, bus error");
+        return;
+    }
+    ShowEnabled();
+    action.Report("RTC Alarm enabled", "RTC Alarm not enabled, bus error");
 }
 
 void AlarmPage::PollAlarm() {
@@ -239,8 +252,9 @@ void AlarmPage::PollAlarm() {
     if (!BoardConnected) {
         return;
     }
-    uint8_t flags = 0;
-    if (!TryReadRtcRegister(kRegFlag, &flags) || (flags & FLAG_ALARM) == 0) {
+    DevicePort rtc(RtcHandle);
+    bool raised = false;
+    if (!AlarmFlagRaised(rtc, &raised) || !raised) {
         return;  // an unread flag is no trigger; the next poll looks again
     }
     SetDlgItemTextA(Dialog(), IDC_ALARM_TRIGGERED_TEXT, "Triggered");
@@ -261,17 +275,7 @@ void AlarmPage::AnimateTrigger() {
 }
 
 void AlarmPage::ShowPicture(HBITMAP* lastLoaded, int bitmapId) {
-    if (*lastLoaded) {
-        DeleteObject(*lastLoaded);
-    }
-    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(Dialog(), GWLP_HINSTANCE));
-    *lastLoaded =
-        LoadBitmapA(instance ? instance : GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId));
-    if (!*lastLoaded) {
-        ShowInformation("Can't load Bitmap");
-    }
-    SendDlgItemMessageA(Dialog(), IDC_ALARM_PICTURE, STM_SETIMAGE, IMAGE_BITMAP,
-                        reinterpret_cast<LPARAM>(*lastLoaded));
+    ShowBitmap(Dialog(), IDC_ALARM_PICTURE, bitmapId, lastLoaded, Owner());
 }
 
 INT_PTR AlarmPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -301,7 +305,7 @@ INT_PTR AlarmPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return FALSE;
         case WM_TIMER:
             if (wParam == AlarmPollTimer) {
-                BusAction hold(kPeriodicTickBusWaitMs);
+                BusAction tick(kPeriodicTickBusWaitMs);
                 PollAlarm();
             } else if (wParam == AlarmAnimationTimer) {
                 AnimateTrigger();

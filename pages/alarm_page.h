@@ -2,7 +2,7 @@
 // alarm, polls the chip's alarm flag once a second and animates the trigger until disabled.
 #pragma once
 
-#include "app/bus_action_report.h"
+#include "app/page_action.h"
 #include "app/tab_page.h"
 
 namespace kalendo {
@@ -37,15 +37,16 @@ class AlarmPage : public TabPage {
     void AnimateTrigger();
 
     bool AlarmEnabled() const { return alarmEnabled_; }
-    int TriggerFrame() const { return triggerFrame_; }
 
   private:
-    // Frees the bitmap this source loaded last, then shows the new one in the alarm picture.
     void ShowPicture(HBITMAP* lastLoaded, int bitmapId);
     void ShowDisabledTexts();
-    // Clears the chip's alarm enable and flag; only when both writes got through does the page
-    // become disabled (timers stopped, picture 533).
-    void DisableOnChip(BusActionReport& report);
+    // The page's disabled state: texts, picture 533, poll and animation stopped.
+    void ShowDisabled();
+    void ShowEnabled();
+    // Clears the chip's alarm enable and flag; only when both got through does the page become
+    // disabled.
+    bool DisableOnChip();
 
     bool alarmEnabled_ = false;
     int triggerFrame_ = 0;

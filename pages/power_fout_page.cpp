@@ -1,14 +1,18 @@
 #include "pages/power_fout_page.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <string>
 
-#include "app/bus_action_report.h"
 #include "app/connection_state.h"
+#include "app/page_action.h"
 #include "bridge/bus_action.h"
-#include "bridge/register_access.h"
+#include "bridge/fout_gate.h"
+#include "bridge/register_port.h"
+#include "power/power_monitor_operations.h"
+#include "rtc/fout_operations.h"
 #include "pages/pc_clock.h"
 #include "resources/resource_ids.h"
 
@@ -52,8 +56,6 @@ constexpr uint32_t kDefaultSampleCount = 10;
 
 // Index i selects bits 3..2 of register 0x0D = i.
 const char* const kFoutFrequencies[] = {"32.768KHz", "1024Hz", "1Hz"};
-constexpr uint8_t kFoutRegister = 0x0D;
-constexpr uint32_t kFoutMask = 0x0C;
 
 constexpr int kMeasuredValues[] = {IDC_POWER_VDD_VOLTAGE, IDC_POWER_VDD_CURRENT,
                                    IDC_POWER_BATTERY_CURRENT, IDC_POWER_TEMPERATURE};
@@ -64,6 +66,15 @@ void SetFormatted(HWND dialog, int id, const char* format, double value) {
     char text[32];
     std::snprintf(text, sizeof text, format, value);
     SetDlgItemTextA(dialog, id, text);
+}
+
+// The user's Documents folder, created if need be; empty when the system names none.
+std::string UserDocumentsFolder() {
+    char path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, 0, path))) {
+        return std::string();
+    }
+    return path;
 }
 
 // The first seven characters of a value field, as the log file takes them.
@@ -233,7 +244,8 @@ void PowerFoutPage::MeasureTick() {
     if (!pageVisible_ && !logger_.logging()) {
         return;
     }
-    if (!monitor_.SampleChannels(PowerMonitorHandle, RtcHandle)) {
+    DevicePort powerMonitor(PowerMonitorHandle);
+    if (!monitor_.SampleChannels(powerMonitor)) {
         if (BusBusyInAction()) {
             return;  // the bus was busy: every value stays as it was, the next cycle tries again
         }
@@ -303,9 +315,10 @@ void PowerFoutPage::ApplySetting() {
     }
     char success[48];
     std::snprintf(success, sizeof success, "Voltage changed to %02.1f", supplyTenths_[0] / 10.0);
-    BusActionReport report;
-    monitor_.ApplySupplyVoltage(supplyTenths_[0], PowerMonitorHandle, RtcHandle);
-    if (report.Report(Owner(), success, "Voltage not changed")) {
+    PageAction action(Owner());
+    DevicePort powerMonitor(PowerMonitorHandle);
+    ApplySupplyVoltage(powerMonitor, supplyTenths_[0]);
+    if (action.Report(success, "Voltage not changed")) {
         appliedTenths_ = supplyTenths_[0];
         char text[8];
         GetDlgItemTextA(Dialog(), IDC_POWER_SUPPLY_EDIT, text, sizeof text);
@@ -326,16 +339,16 @@ void PowerFoutPage::SetFoutFrequency() {
     }
     const auto index = static_cast<uint32_t>(
         SendDlgItemMessageA(Dialog(), IDC_POWER_FOUT_FREQ, CB_GETCURSEL, 0, 0));
-    BusActionReport report;
-    const uint32_t current = ReadRegisterChecked(kFoutRegister, 8);
-    if (report.Failed()) {
+    PageAction action(Owner());
+    DevicePort rtc(RtcHandle);
+    const FoutFrequencyResult result = kalendo::SetFoutFrequency(rtc, static_cast<uint8_t>(index));
+    if (result == FoutFrequencyResult::NotRead) {
         // Writing back a fallback byte would change the register's other bits.
-        report.Report(Owner(), "", "FOUT Frequency Clock not set, register 0x0D not read");
+        action.ReportFailure("FOUT Frequency Clock not set, register 0x0D not read");
         SendDlgItemMessageA(Dialog(), IDC_POWER_FOUT_FREQ, CB_SETCURSEL, foutIndex_, 0);
         return;
     }
-    WriteRegisterChecked(kFoutRegister, (current & ~kFoutMask) | ((index * 4) & kFoutMask), 8);
-    if (report.Report(Owner(), "FOUT Frequency updated", "FOUT Frequency Clock not set")) {
+    if (action.Report("FOUT Frequency updated", "FOUT Frequency Clock not set")) {
         foutIndex_ = static_cast<int>(index);
         return;
     }
@@ -350,15 +363,13 @@ void PowerFoutPage::ToggleFout() {
     }
     const bool enable = !FoutEnabled;
     const char* failure = enable ? "FOUT not enabled" : "FOUT not disabled";
-    BusActionReport report;
-    // The lamp and the button follow the pin: when it was not set, both keep the old state. A
-    // failed write to an open channel returns 0 without touching BusStatus.
-    if (!SetBridgeOutputPin(enable ? 0xFF : 0)) {
-        const std::string text = std::string("ERROR: ") + failure;
-        ShowInformation(text.c_str());
+    PageAction action(Owner());
+    // The lamp and the button follow the pin: when it was not set, both keep the old state.
+    if (!SetFoutGate(enable)) {
+        action.ReportFailure(failure);
         return;
     }
-    if (!report.Report(Owner(), enable ? "FOUT Enabled" : "FOUT Disabled", failure)) {
+    if (!action.Report(enable ? "FOUT Enabled" : "FOUT Disabled", failure)) {
         return;
     }
     FoutEnabled = enable;
@@ -393,8 +404,14 @@ void PowerFoutPage::ToggleLogging() {
     }
     if (!logger_.logging()) {
         const LocalTime start = Now();
-        const LogWriteResult result =
-            logger_.StartLogging(start, Tq5200Selected == 1, ShownRecord());
+        LogWriteResult result = logger_.StartLogging(start, Tq5200Selected == 1, ShownRecord());
+        // An installed copy starts in its Program Files folder, where a standard user cannot
+        // write: the log then goes to the user's Documents folder, and the line says so.
+        const std::string documents = UserDocumentsFolder();
+        const bool elsewhere = result == LogWriteResult::CannotCreate && !documents.empty();
+        if (elsewhere) {
+            result = logger_.StartLogging(start, Tq5200Selected == 1, ShownRecord(), documents);
+        }
         if (result != LogWriteResult::Written) {
             // A file that was created but not written is named as it is on disk.
             ReportLogFailure(result, result == LogWriteResult::WriteFailed
@@ -403,7 +420,8 @@ void PowerFoutPage::ToggleLogging() {
             return;
         }
         SetDlgItemTextA(Dialog(), IDC_POWER_LOGGING, "Stop Logging");
-        ShowInformation("Data Logging started");
+        ShowInformation(elsewhere ? ("Data Logging started in " + documents).c_str()
+                                  : "Data Logging started");
         return;
     }
     const LogWriteResult result = logger_.StopLogging(ShownRecord());

@@ -4,13 +4,12 @@
 
 #include <cstdio>
 
-#include "app/bus_action_report.h"
 #include "app/connection_state.h"
+#include "app/page_action.h"
 #include "app/status_text.h"
-#include "bridge/register_access.h"
-#include "pages/try_read_register.h"
+#include "bridge/register_port.h"
 #include "resources/resource_ids.h"
-#include "rtc/register_input.h"
+#include "rtc/texts/register_input.h"
 
 namespace kalendo {
 
@@ -179,11 +178,12 @@ void RegistersPage::OnShow() {
 
 void RegistersPage::ReadReadableRows() {
     readFailed_.assign(rows.size(), false);
+    DevicePort rtc(RtcHandle);
     for (size_t i = 0; i < rows.size(); ++i) {
         RegisterInfo& row = rows[i];
         if (row.readable) {
             uint32_t value = 0;
-            readFailed_[i] = !TryReadRegister(static_cast<uint8_t>(row.address), 8, &value);
+            readFailed_[i] = !rtc.Read(static_cast<uint8_t>(row.address), 8, &value);
             row.value = value;
         }
     }
@@ -205,7 +205,7 @@ void RegistersPage::RebuildRegisterList() {
         ShowInformation("WARNING: Registers not refreshed, RTC not connected");
         return;
     }
-    BusActionReport report;
+    PageAction action(Owner());
     ReadReadableRows();
     HWND list = GetDlgItem(Dialog(), IDC_REG_LIST);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
@@ -229,11 +229,11 @@ void RegistersPage::RebuildRegisterList() {
         SetSubItemText(list, i, 4, AccessText(row));
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    ReportRefresh(report);
+    ReportRefresh(action);
 }
 
 void RegistersPage::RefreshRegisterValues() {
-    BusActionReport report;
+    PageAction action(Owner());
     ReadReadableRows();
     HWND list = GetDlgItem(Dialog(), IDC_REG_LIST);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
@@ -247,18 +247,17 @@ void RegistersPage::RefreshRegisterValues() {
         SetSubItemText(list, i, 3, dec);
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    ReportRefresh(report);
+    ReportRefresh(action);
 }
 
-void RegistersPage::ReportRefresh(BusActionReport& report) {
+void RegistersPage::ReportRefresh(PageAction& action) {
     // A failed read shows "Error" in its row; calling that "refreshed" would hide why. Without a
     // connection the rows show "na", so nothing is passed off.
     if (!BoardConnected) {
         ShowInformation("RTC Register values refreshed");
         return;
     }
-    report.Report(Owner(), "RTC Register values refreshed",
-                  "RTC Register values not read, bus error");
+    action.Report("RTC Register values refreshed", "RTC Register values not read, bus error");
 }
 
 std::string RegistersPage::BoxText(int id) const {
@@ -288,10 +287,10 @@ void RegistersPage::SendSingleCommand(int row) {
         ShowInformation("WARNING: Command not sent, RTC not connected");
         return;
     }
-    BusActionReport report;
-    WriteRegisterChecked(address, data, 8);
+    PageAction action(Owner());
+    DevicePort rtc(RtcHandle);
     // Only the write decides the message; the reads of the refresh have their fallback values.
-    const bool written = report.Collect();
+    const bool written = rtc.Write8(address, data);
     RefreshRegisterValues();
     char text[96];
     if (written) {
@@ -300,7 +299,7 @@ void RegistersPage::SendSingleCommand(int row) {
     } else {
         std::snprintf(text, sizeof text, "Single Command not sent: Addr=%x, Data=%x, bus error",
                       address, data);
-        report.Report(Owner(), "", text);
+        action.ReportFailure(text);
     }
 }
 
@@ -335,10 +334,10 @@ void RegistersPage::SendCommandSequence() {
     // A failed write does not stop the rest; the message counts and names the failures.
     int failed = 0;
     int firstFailedRow = 0;
+    PageAction action(Owner());
+    DevicePort rtc(RtcHandle);
     for (const Command& command : commands) {
-        BusActionReport one;
-        WriteRegisterChecked(command.address, command.data, 8);
-        if (one.Failed()) {
+        if (!rtc.Write8(command.address, command.data)) {
             if (failed++ == 0) {
                 firstFailedRow = command.row;
             }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/bus_action_report.h"
+#include "app/page_action.h"
 #include "app/tab_page.h"
 #include "rtc/register_tables.h"
 
@@ -36,7 +36,7 @@ class RegistersPage : public TabPage {
     // The value cells of one row: hex and decimal, or "Error" for a read that failed.
     void ValueTexts(size_t row, char* hex, char* dec, size_t size) const;
     void RefreshRegisterValues();
-    void ReportRefresh(BusActionReport& report);
+    void ReportRefresh(PageAction& action);
     void SendSingleCommand(int row);
     void SendCommandSequence();
     void ClearCommands();

@@ -2,19 +2,18 @@
 
 #include <commctrl.h>
 
-#include "app/bus_action_report.h"
 #include "app/connection_state.h"
+#include "app/page_action.h"
+#include "bridge/register_port.h"
 #include "pages/pc_clock.h"
-#include "pages/try_read_register.h"
 #include "resources/resource_ids.h"
 #include "rtc/bcd_codec.h"
-#include "rtc/date_text.h"
 #include "rtc/guarded_time_write.h"
-#include "rtc/picker_formats.h"
-#include "rtc/register_bus.h"
-#include "bridge/register_port.h"
-#include "rtc/time_text.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/rtc_registers.h"
+#include "rtc/texts/date_text.h"
+#include "rtc/texts/picker_formats.h"
+#include "rtc/texts/time_text.h"
+#include "rtc/texts/twelve_hour_display.h"
 #include "rtc/weekday.h"
 
 namespace kalendo {
@@ -94,11 +93,12 @@ bool TimeDatePage::LoadRtcTime() {
     SYSTEMTIME now = {};
     PcLocalTime(&now);
     if (BoardConnected) {
+        DevicePort rtc(RtcHandle);
         uint8_t seconds = 0;
         uint8_t minutes = 0;
         uint8_t hours = 0;
-        if (!TryReadRtcRegister(kRegSeconds, &seconds) ||
-            !TryReadRtcRegister(kRegMinutes, &minutes) || !TryReadRtcRegister(kRegHours, &hours)) {
+        if (!rtc.Read8(kRegSeconds, &seconds) || !rtc.Read8(kRegMinutes, &minutes) ||
+            !rtc.Read8(kRegHours, &hours)) {
             return false;  // a fallback byte is no time of the chip
         }
         now.wSecond = static_cast<WORD>(FromBcd(seconds));
@@ -113,11 +113,12 @@ bool TimeDatePage::LoadRtcDate() {
     SYSTEMTIME now = {};
     PcLocalTime(&now);
     if (BoardConnected) {
+        DevicePort rtc(RtcHandle);
         uint8_t day = 0;
         uint8_t month = 0;
         uint8_t year = 0;
-        if (!TryReadRtcRegister(kRegDay, &day) || !TryReadRtcRegister(kRegMonth, &month) ||
-            !TryReadRtcRegister(kRegYear, &year)) {
+        if (!rtc.Read8(kRegDay, &day) || !rtc.Read8(kRegMonth, &month) ||
+            !rtc.Read8(kRegYear, &year)) {
             return false;
         }
         now.wDay = static_cast<WORD>(FromBcd(day));
@@ -144,14 +145,13 @@ void TimeDatePage::ShowPcDate() {
 }
 
 void TimeDatePage::SetRtcTime() {
-    if (!BoardConnected) {
-        ShowInformation("WARNING: Time not set, RTC not connected");
+    if (!RequireConnection("WARNING: Time not set, RTC not connected")) {
         return;
     }
     SYSTEMTIME time = {};
     SendDlgItemMessageA(Dialog(), IDC_TD_TIME_PICKER, DTM_GETSYSTEMTIME, 0,
                         reinterpret_cast<LPARAM>(&time));
-    BusActionReport report;
+    PageAction action(Owner());
     const FieldWrite writes[] = {
         {kRegSeconds, ToBcd(time.wSecond)},
         {kRegMinutes, ToBcd(time.wMinute)},
@@ -159,12 +159,11 @@ void TimeDatePage::SetRtcTime() {
     };
     DevicePort rtc(RtcHandle);
     GuardedTimeWrite(rtc, writes);
-    report.Report(Owner(), "RTC Time Updated", "RTC Time not updated, bus error");
+    action.Report("RTC Time Updated", "RTC Time not updated, bus error");
 }
 
 void TimeDatePage::SetRtcDate() {
-    if (!BoardConnected) {
-        ShowInformation("WARNING: Date not set, RTC not connected");
+    if (!RequireConnection("WARNING: Date not set, RTC not connected")) {
         return;
     }
     SYSTEMTIME date = {};
@@ -175,7 +174,7 @@ void TimeDatePage::SetRtcDate() {
         ShowInformation("ERROR: Date not set, the RTC holds only the years 2000 to 2099");
         return;
     }
-    BusActionReport report;
+    PageAction action(Owner());
     const FieldWrite writes[] = {
         {kRegDay, ToBcd(date.wDay)},
         {kRegMonth, ToBcd(date.wMonth)},
@@ -184,12 +183,11 @@ void TimeDatePage::SetRtcDate() {
     };
     DevicePort rtc(RtcHandle);
     GuardedTimeWrite(rtc, writes);
-    report.Report(Owner(), "RTC Date Updated", "RTC Date not updated, bus error");
+    action.Report("RTC Date Updated", "RTC Date not updated, bus error");
 }
 
 void TimeDatePage::SyncRtcToPc() {
-    if (!BoardConnected) {
-        ShowInformation("WARNING: Time not set, RTC not connected");
+    if (!RequireConnection("WARNING: Time not set, RTC not connected")) {
         return;
     }
     SYSTEMTIME now = {};
@@ -198,7 +196,7 @@ void TimeDatePage::SyncRtcToPc() {
         ShowInformation("ERROR: Time not set, the RTC holds only the years 2000 to 2099");
         return;
     }
-    BusActionReport report;
+    PageAction action(Owner());
     const FieldWrite writes[] = {
         {kRegSeconds, ToBcd(now.wSecond)},      {kRegMinutes, ToBcd(now.wMinute)},
         {kRegHours, ToBcd(now.wHour)},          {kRegDay, ToBcd(now.wDay)},
@@ -207,7 +205,7 @@ void TimeDatePage::SyncRtcToPc() {
     };
     DevicePort rtc(RtcHandle);
     GuardedTimeWrite(rtc, writes);
-    report.Report(Owner(), "RTC time Synchronized to system time",
+    action.Report("RTC time Synchronized to system time",
                   "RTC time not synchronized, bus error");
 }
 

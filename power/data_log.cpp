@@ -76,10 +76,22 @@ std::string DataLogRecordLine(const DataLogRecord& record, bool tq5200) {
     return line + LogField(record.temperature) + kLineEnd;
 }
 
+namespace {
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+}  // namespace
+
 LogWriteResult DataLogger::StartLogging(const LocalTime& start, bool tq5200,
-                                        const DataLogRecord& shown) {
+                                        const DataLogRecord& shown, const std::string& folder) {
     logging_ = false;
-    const std::string baseName = DataLogFileName(start);
+    std::string baseName = DataLogFileName(start);
+    if (!folder.empty()) {
+        const char last = folder.back();
+        baseName = (last == '/' || last == '\\' ? folder : folder + kPathSeparator) + baseName;
+    }
     std::string name = baseName;
     std::FILE* file = CreateNew(name);
     for (int counter = 2; file == nullptr && errno == EEXIST && counter <= kMaxNameCounter;

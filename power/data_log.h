@@ -30,7 +30,7 @@ struct DataLogRecord {
 enum class LogWriteResult {
     Written,       // the line is on disk
     NotLogging,    // an append while logging is off: nothing to write to
-    CannotCreate,  // no new log file could be created in the current directory
+    CannotCreate,  // no new log file could be created in the folder
     CannotOpen,    // the log file could not be opened for appending
     WriteFailed,   // opened, but writing or closing it failed (disk full, I/O error)
 };
@@ -48,11 +48,12 @@ std::string DataLogRecordLine(const DataLogRecord& record, bool tq5200);
 
 class DataLogger {
   public:
-    // Creates a new log file named from `start` in the current directory, never replacing an
-    // existing one: when the name is taken (two starts within one second), "_2", "_3", ... go
-    // before ".txt". Writes the title, column and first record lines. Logging is on only when
-    // all of it reached the disk.
-    LogWriteResult StartLogging(const LocalTime& start, bool tq5200, const DataLogRecord& shown);
+    // Creates a new log file named from `start` in `folder` (empty: the current directory),
+    // never replacing an existing one: when the name is taken (two starts within one second),
+    // "_2", "_3", ... go before ".txt". Writes the title, column and first record lines. Logging
+    // is on only when all of it reached the disk. logFileName() then includes the folder.
+    LogWriteResult StartLogging(const LocalTime& start, bool tq5200, const DataLogRecord& shown,
+                                const std::string& folder = std::string());
 
     // Appends one record line; a failure leaves logging on, so the next cycle tries again.
     LogWriteResult AppendLogRecord(const DataLogRecord& shown);

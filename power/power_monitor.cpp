@@ -136,6 +136,13 @@ bool InitialisePowerMonitor(RegisterPort& monitor) {
     return ok;
 }
 
+bool ReadBatteryInUse(RegisterPort& monitor, bool* inUse) {
+    uint32_t code = 0;
+    if (!monitor.Read(kMeasurementCommands[kBatteryCurrent], kCodeWidth, &code)) return false;
+    *inUse = Current(code) >= kBatteryInUseCurrent;
+    return true;
+}
+
 bool ApplySupplyVoltage(RegisterPort& monitor, int tenths) {
     if (tenths < kMinSupplyTenths || tenths > kMaxSupplyTenths) return false;
     const SupplyLevel& row = SupplyLevelTable[tenths];

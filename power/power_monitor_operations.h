@@ -62,4 +62,8 @@ bool ReadMeasurement(RegisterPort& monitor, MeasurementChannel channel, double* 
 // The smallest step of a channel's reading, in its display unit.
 double MeasurementResolution(MeasurementChannel channel);
 
+// One reading of the battery current: whether the RTC runs from its battery, by the same rule as
+// the averaged values (kBatteryInUseCurrent). One 16-bit read; false when it failed.
+bool ReadBatteryInUse(RegisterPort& monitor, bool* inUse);
+
 }  // namespace kalendo

@@ -111,6 +111,14 @@ struct Anchor {
     double rtcDay = 0;
 };
 
+// One operation of the check on the bus. A read that came back short makes the bridge send
+// nothing more until the board is connected afresh; the check decides for itself whether the
+// board is gone (the power monitor no longer identifies itself), so it forgets that first.
+BusAction Act() {
+    ForgetBoardSilence();
+    return BusAction(kUserActionBusWaitMs);
+}
+
 class CheckRun {
   public:
     CheckRun(RegisterPort& rtc, RegisterPort& monitor, const PcClocks& clocks,
@@ -143,11 +151,11 @@ class CheckRun {
         s_.progress(p);
     }
     bool MonitorPresent() {
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         return PowerMonitorIdentifies(monitor_) || action.BusBusy();
     }
     bool SetSupply(int tenths) {
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         changed_ = true;
         return ChangeSupplyLevel(monitor_, tenths);
     }
@@ -188,7 +196,7 @@ CheckResult CheckRun::Run() {
     result_.floorVolts = floorTenths_ / 10.0;
 
     {
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         double v = 0;
         if (!ReadSupplyRegisters(monitor_, &saved_)) {
             result_.error = kBoardGone;
@@ -243,7 +251,7 @@ bool CheckRun::MeasureCurrent() {
     for (int i = 0; i < s_.currentReadings && !Cancelled(); ++i) {
         Progress("supply current",
                  s_.accuracySeconds + SweepSecondsLeft(2 * (kCheckTenths - floorTenths_)));
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         double v = 0, a = 0, b = 0;
         if (ReadMeasurement(monitor_, kVddVoltage, &v) &&
             ReadMeasurement(monitor_, kVddCurrent, &a) &&
@@ -329,7 +337,7 @@ bool CheckRun::FindAnchor(Anchor* anchor) {
         uint8_t bcd = 0;
         bool ok = false;
         {
-            BusAction action(kUserActionBusWaitMs);
+            BusAction action = Act();
             ok = rtc_.Read8(kRegSeconds, &bcd) && ValidSecondsBcd(bcd);
         }
         const double after = System();
@@ -344,7 +352,7 @@ bool CheckRun::FindAnchor(Anchor* anchor) {
         if (havePrevious && bcd != previousSecond &&
             (after - previousBefore) / 2 < kAnchorHalfWidth) {
             uint8_t hours = 0, minutes = 0;
-            BusAction action(kUserActionBusWaitMs);
+            BusAction action = Act();
             if (rtc_.Read8(kRegHours, &hours) && rtc_.Read8(kRegMinutes, &minutes)) {
                 anchor->found = true;
                 anchor->system = (previousBefore + after) / 2;
@@ -375,7 +383,7 @@ bool CheckRun::MeasureStep(bool falling, int tenths) {
     step.tenths = tenths;
     Average v, a, bv, ba;
     for (int i = 0; i < s_.stepReadings; ++i) {
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         double x = 0;
         if (ReadMeasurement(monitor_, kVddVoltage, &x)) v.Add(x);
         if (ReadMeasurement(monitor_, kVddCurrent, &x)) a.Add(x);
@@ -393,7 +401,7 @@ bool CheckRun::MeasureStep(bool falling, int tenths) {
     step.onBattery = step.batteryMicroamps >= kBatteryInUseCurrent;
     int answered = 0;
     for (int i = 0; i < s_.probeReads; ++i) {
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         uint8_t bcd = 0;
         if (rtc_.Read8(kRegSeconds, &bcd) && ValidSecondsBcd(bcd)) ++answered;
     }
@@ -608,13 +616,13 @@ void CheckRun::PutBack() {
     SupplyRegisters now{};
     bool readBack = false;
     {
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         written = RestoreSupplyRegisters(monitor_, saved_);
     }
     Wait(s_.settleSeconds);
     double vdd = NAN;
     {
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         readBack = ReadSupplyRegisters(monitor_, &now);
         double v = 0;
         if (ReadMeasurement(monitor_, kVddVoltage, &v)) vdd = v;

@@ -7,16 +7,19 @@
 namespace kalendo::check {
 
 bool PortDriftBoard::ReadSeconds(uint8_t* bcd) {
+    ForgetBoardSilence();  // one silent read is no lost board: the run's own rule decides
     BusAction action(kUserActionBusWaitMs);
     return rtc_.Read8(kRegSeconds, bcd);
 }
 
 bool PortDriftBoard::ReadHoursMinutes(uint8_t* hoursBcd, uint8_t* minutesBcd) {
+    ForgetBoardSilence();  // one silent read is no lost board: the run's own rule decides
     BusAction action(kUserActionBusWaitMs);
     return rtc_.Read8(kRegHours, hoursBcd) && rtc_.Read8(kRegMinutes, minutesBcd);
 }
 
 bool PortDriftBoard::ReadBoardCelsius(double* celsius) {
+    ForgetBoardSilence();  // one silent read is no lost board: the run's own rule decides
     BusAction action(kUserActionBusWaitMs);
     double value = 0;
     // Taken only when the monitor still identifies itself after it: another chip could answer
@@ -29,6 +32,7 @@ bool PortDriftBoard::ReadBoardCelsius(double* celsius) {
 }
 
 bool PortDriftBoard::BoardPresent() {
+    ForgetBoardSilence();  // one silent read is no lost board: the run's own rule decides
     BusAction action(kUserActionBusWaitMs);
     return PowerMonitorIdentifies(monitor_) || action.BusBusy();
 }

@@ -245,3 +245,52 @@ TEST_F(BoardDiscoveryTest, ModuleOpenInAnotherProcessIsCountedNotFound) {
 
 }  // namespace
 }  // namespace kalendo::testing
+
+namespace kalendo::testing {
+namespace {
+
+// The board is opened by the identity found at discovery, not by its list position: a device
+// that appears at that position afterwards is neither reset nor driven.
+TEST_F(BridgeTest, TheBoardIsOpenedByItsIdentityWhereverTheListNowHasIt) {
+    Connect();  // finds the UM232H KS000001 at list position 0
+    sim::UsbDeviceEntry other;
+    other.type = 6;  // a dual-channel chip's channel A: I2C-capable, listed first
+    other.locationId = 0x11;
+    other.description = "Dual RS232-HS A";
+    other.serial = "FT9XK2AA";
+    sim::UsbDeviceEntry board;  // the default entry: UM232H, KS000001
+    board.locationId = 0x21;
+    Sim().SetDeviceList({other, board});
+    Sim().SetRecording(true);
+    Sim().ClearRecording();
+
+    SelectDevice(kRtc);
+    OpenSelectedDevice();
+    WriteRegisterChecked(0x07, 0x5A, 8);
+    EXPECT_EQ(Bridge().BusStatus, 0);
+    EXPECT_EQ(rtcChip.At(0x07), 0x5A) << "the write reached the board's RTC";
+    std::vector<uint64_t> opened;
+    for (const auto& call : Sim().Calls()) {
+        if (call.name == "FT_Open") opened.push_back(call.args.at(0));
+    }
+    EXPECT_EQ(opened, (std::vector<uint64_t>{1})) << "only the board's own position was opened";
+    EXPECT_FALSE(Bridge().boardChanged);
+}
+
+TEST_F(BridgeTest, ABoardReplacedByAnotherIsNotOpened) {
+    Connect();
+    sim::UsbDeviceEntry stranger;  // another UM232H at the board's place
+    stranger.serial = "FTXYZ123";
+    Sim().SetDeviceList({stranger});
+    Sim().SetRecording(true);
+    Sim().ClearRecording();
+    SelectDevice(kRtc);
+    OpenSelectedDevice();
+    WriteRegisterChecked(0x07, 0x5A, 8);
+    EXPECT_TRUE(Bridge().boardChanged);
+    EXPECT_EQ(CountCalls("FT_Open"), 0);
+    EXPECT_NE(Bridge().BusStatus, 0);
+}
+
+}  // namespace
+}  // namespace kalendo::testing

@@ -113,3 +113,37 @@ TEST_F(BusActionTest, AShortReadMeansTheBoardIsSilentForTheRestOfTheAction) {
 
 }  // namespace
 }  // namespace kalendo::testing
+
+namespace kalendo::testing {
+namespace {
+
+// A board that let one read run into the library's time-out is not waited for by the next
+// action either (the Alarm and Timer polls, then the status tick): one freeze per board loss.
+// Closing the bridge forgets it, so a reconnected board is used again.
+TEST_F(BridgeTest, ABoardThatFellSilentIsNotWaitedForByLaterActions) {
+    ConnectAndSelect(kRtc);
+    Sim().SetShortRead(2);
+    {
+        BusAction poll(kPeriodicTickBusWaitMs);
+        ReadRegisterChecked(0x0E, 8);
+        EXPECT_TRUE(poll.BoardSilent());
+    }
+    const int reads = CountCalls("FT_Read");
+    for (int action = 0; action < 3; ++action) {
+        BusAction next(kPeriodicTickBusWaitMs);
+        ReadRegisterChecked(0x0E, 8);
+        EXPECT_FALSE(next.Ok());
+    }
+    EXPECT_EQ(CountCalls("FT_Read"), reads) << "no later action waited for the board";
+
+    DisconnectBridge();
+    Bridge().BusStatus = 0;  // the selection-based status of the silent reads
+    ConnectAndSelect(kRtc);
+    BusAction again(kUserActionBusWaitMs);
+    WriteRegisterChecked(0x0F, 0x05, 8);
+    EXPECT_TRUE(again.Ok());
+    EXPECT_EQ(rtcChip.At(0x0F), 0x05);
+}
+
+}  // namespace
+}  // namespace kalendo::testing

@@ -35,8 +35,10 @@ TEST_F(ChannelSetupTest, FirstSelectionConfiguresTheUm232hForI2cAt100kHz) {
                                           n == "FT_GetDeviceInfoList";
                                }),
                 names.end());
+    // The first FT_GetDeviceInfo checks that the opened device is the board found at discovery.
     EXPECT_EQ(names,
-              (std::vector<std::string>{"FT_Open", "FT_GetDeviceInfo", "FT_ResetDevice", "FT_Purge",
+              (std::vector<std::string>{"FT_Open", "FT_GetDeviceInfo", "FT_GetDeviceInfo",
+                                        "FT_ResetDevice", "FT_Purge",
                                         "FT_SetUSBParameters", "FT_SetChars", "FT_SetTimeouts",
                                         "FT_SetLatencyTimer", "FT_SetBitMode", "FT_SetBitMode"}));
     for (const auto& call : Sim().Calls()) {

@@ -136,6 +136,22 @@ TEST_F(DataLogTest, AppendThatCannotOpenIsReportedAndRetried) {
     EXPECT_EQ(logger.StopLogging(kMeasured), LogWriteResult::Written);
 }
 
+// The window falls back to a folder of the user's when the current one takes no files; the
+// name then carries the folder, with or without a closing separator.
+TEST_F(DataLogTest, StartsInTheFolderGivenAndNamesItInTheFileName) {
+    fs::create_directories(dir_ / "user");
+    for (const std::string folder : {(dir_ / "user").string(), (dir_ / "user").string() + "/"}) {
+        DataLogger logger;
+        ASSERT_EQ(logger.StartLogging({2026, 1, 1, 0, 0, 0}, false, kMeasured, folder),
+                  LogWriteResult::Written);
+        const fs::path written(logger.logFileName());
+        EXPECT_TRUE(fs::equivalent(written.parent_path(), dir_ / "user")) << logger.logFileName();
+        EXPECT_EQ(Contents(logger.logFileName()).rfind(DataLogTitleLine({2026, 1, 1, 0, 0, 0}), 0), 0u)
+            << logger.logFileName();
+    }
+    EXPECT_EQ(FileCount(), 1);  // only the folder: nothing landed in the current directory
+}
+
 #if !defined(_WIN32)
 TEST_F(DataLogTest, DirectoryThatCannotTakeFilesFailsTheStart) {
     fs::remove(dir_);  // the current directory is gone: nothing can be created in it

@@ -4,9 +4,9 @@
 
 #include "app/connection_state.h"
 #include "resources/resource_ids.h"
-#include "rtc/register_bus.h"
 #include "rtc/rtc_registers.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/texts/twelve_hour_display.h"
+#include "tests/ui/rtc_register_access.h"
 #include "tests/ui/sim_board.h"
 #include "tests/ui/ui_fixture.h"
 

@@ -2,6 +2,8 @@
 // FOUT controls and data logging, each checked at the chip, the bridge pin or the log file.
 #include <cstdlib>
 
+#include <shlobj.h>
+
 #include "tests/ui_power/power_fout_page_fixture.h"
 
 namespace kalendo {
@@ -351,24 +353,51 @@ TEST_F(PowerFoutPageTest, DisconnectEndsLoggingWithoutWritingAndPutsControlsBack
     DeleteFileA(name.c_str());
 }
 
-TEST_F(PowerFoutPageTest, LogFileThatCannotBeCreatedIsReportedAndLoggingStaysOff) {
-    StartConnected();
-    HoldPcClock(MakeTime(2026, 12, 10, 1, 2, 3));
-    // Every name the log could take is already taken by a directory.
-    std::vector<std::string> taken = {"datalog_12102026_010203.txt"};
+// Every name a log started at 01:02:03 could take in `folder`, taken by a directory.
+std::vector<std::string> TakeEveryLogName(const std::string& folder) {
+    std::vector<std::string> taken = {folder + "datalog_12102026_010203.txt"};
     for (int n = 2; n <= 999; ++n) {
-        taken.push_back("datalog_12102026_010203_" + std::to_string(n) + ".txt");
+        taken.push_back(folder + "datalog_12102026_010203_" + std::to_string(n) + ".txt");
     }
     for (const std::string& name : taken) {
-        ASSERT_TRUE(CreateDirectoryA(name.c_str(), nullptr)) << name;
+        EXPECT_TRUE(CreateDirectoryA(name.c_str(), nullptr)) << name;
     }
+    return taken;
+}
+
+void FreeLogNames(const std::vector<std::string>& taken) {
+    for (const std::string& name : taken) {
+        RemoveDirectoryA(name.c_str());
+    }
+}
+
+// A folder that takes no new file (an installed copy started in Program Files) sends the log to
+// the user's Documents, and the information line says where; when that fails too, nothing is
+// logged and the line says what could not be created.
+TEST_F(PowerFoutPageTest, LogGoesToTheUserDocumentsWhenTheCurrentFolderTakesNoFile) {
+    char documents[MAX_PATH] = {};
+    ASSERT_TRUE(SUCCEEDED(
+        SHGetFolderPathA(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr, 0, documents)));
+    StartConnected();
+    HoldPcClock(MakeTime(2026, 12, 10, 1, 2, 3));
+    const std::vector<std::string> takenHere = TakeEveryLogName("");
+
+    ClickPage(IDC_POWER_LOGGING);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), std::string("Data Logging started in ") + documents);
+    ASSERT_TRUE(Page().Logger().logging());
+    const std::string written = Page().Logger().logFileName();
+    EXPECT_EQ(written, std::string(documents) + "\\datalog_12102026_010203.txt");
+    EXPECT_FALSE(FileLines(written).empty());
+    ClickPage(IDC_POWER_LOGGING);
+    DeleteFileA(written.c_str());
+
+    const std::vector<std::string> takenThere = TakeEveryLogName(std::string(documents) + "\\");
     ClickPage(IDC_POWER_LOGGING);
     EXPECT_EQ(Text(IDC_MAIN_INFO), "ERROR: cannot create datalog_12102026_010203.txt");
     EXPECT_FALSE(Page().Logger().logging());
     EXPECT_EQ(PageText(IDC_POWER_LOGGING), "Start Logging");
-    for (const std::string& name : taken) {
-        RemoveDirectoryA(name.c_str());
-    }
+    FreeLogNames(takenThere);
+    FreeLogNames(takenHere);
 }
 
 TEST_F(PowerFoutPageTest, FailedAppendIsReportedAndTheNextCycleWritesAgain) {

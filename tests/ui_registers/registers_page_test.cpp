@@ -98,9 +98,9 @@ TEST_F(RegistersPageTest, ShowingTheTabRereadsEveryValueAndSaysWhetherItCould) {
         const char* ram;
         const char* message;
     } cases[] = {
-        {true, "5A", "RTC Register values refreshed"},
+        {true, "5A", ""},  // a shown page's routine message is not kept; a failure is
         {false, "Error", "ERROR: RTC Register values not read, bus error"},
-        {true, "5A", "RTC Register values refreshed"},
+        {true, "5A", ""},
     };
     StartOnTab(kTab);
     Connect();

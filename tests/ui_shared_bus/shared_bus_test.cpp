@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/connection_state.h"
+#include "pages/alarm_page.h"
 #include "resources/resource_ids.h"
 #include "rtc/rtc_registers.h"
 #include "tests/ui_time_alarm/page_test_support.h"
@@ -18,6 +19,7 @@
 namespace kalendo {
 namespace {
 
+constexpr int kTimerTab = 3;
 constexpr int kPowerTab = 5;
 constexpr UINT_PTR kPowerMeasureTimer = 1028;
 // The program's bus mutex under this test's board digit (Q7KBOARD=5).
@@ -243,6 +245,19 @@ TEST_F(SharedBusTest, BusHeldByAnotherProgramEachActionWaitsOnceThenFailsOrSkips
     }
 }
 
+// The board search at start-up sends nothing on the bus, so the window appears at once while
+// another program holds it, instead of standing blank for the whole time-out.
+TEST_F(SharedBusTest, WindowAppearsWithoutWaitingWhileAnotherProgramHoldsTheBus) {
+    BusHeldByAnotherProgram other;
+    ASSERT_TRUE(other.Holding());
+    sim_.ClearRegisterWrites();
+    const ULONGLONG frozen = Frozen("start-up while the bus is held", [this] { Start(); });
+    // Generous for a loaded machine, yet well short of one wait for the bus.
+    EXPECT_LT(frozen, kUserActionBoundMs / 2);
+    ExpectDisconnected();
+    ExpectNothingReachedTheBus();
+}
+
 // --- transfers the library reports as done but that came back short ---------------------------
 
 TEST_F(SharedBusTest, ShortTransfersAreFailuresNotSuccesses) {
@@ -399,6 +414,143 @@ TEST_F(SharedBusTest, LateBoardCostsOneLibraryTimeOutPerTick) {
     const ULONGLONG frozen = Frozen("status tick, answers 6 s late", [this] { Tick(); });
     EXPECT_LE(frozen, kUserActionBoundMs + kSchedulingSlackMs);
     ExpectDisconnected();
+}
+
+// --- the seams between the window's actions ------------------------------------------------------
+
+// A tick that found the bus busy leaves no device selected for the next action: Set Time after
+// it goes to the RTC, and nothing to the power monitor.
+TEST_F(SharedBusTest, ActionAfterABusyTickGoesToTheRtc) {
+    Start();
+    Connect();
+    ShowTab(kTimeDateTab);
+    {
+        BusHeldByAnotherProgram other;
+        ASSERT_TRUE(other.Holding());
+        Tick();
+        ASSERT_EQ(Text(IDC_MAIN_INFO), "WARNING: Bus busy, status not refreshed");
+    }
+    sim_.ClearRegisterWrites();
+    ClickPage(kTimeDateTab, IDC_TD_SET_TIME);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "RTC Time Updated");
+    EXPECT_FALSE(sim_.ValueWrites(kRtcAddress).empty());
+    EXPECT_TRUE(sim_.ValueWrites(kPowerMonitorAddress).empty());
+}
+
+// Disconnect lets the board go: another program can open it meanwhile, and a board unplugged
+// and plugged back while disconnected is found by the next Connect.
+TEST_F(SharedBusTest, DisconnectLetsTheBoardGoAndConnectFindsItAfresh) {
+    Start();
+    Connect();
+    Click(IDC_MAIN_CONNECT);
+    ExpectDisconnected();
+    using OpenFn = unsigned long(__stdcall*)(int, void**);
+    using CloseFn = unsigned long(__stdcall*)(void*);
+    void* handle = nullptr;
+    ASSERT_EQ(SimFunction<OpenFn>("FT_Open")(0, &handle), 0ul) << "the window still holds it";
+    SimFunction<CloseFn>("FT_Close")(handle);
+
+    sim_.Unplug();
+    sim_.PlugBack();
+    Click(IDC_MAIN_CONNECT);
+    ExpectConnected();
+    EXPECT_NE(Text(IDC_MAIN_RTC_TIME), "Time Error");
+}
+
+// The FOUT gate follows the lamp to the end: low when the program exits and when the tick
+// finds the board gone.
+TEST_F(SharedBusTest, FoutGateGoesLowAtExitAndWhenTheBoardIsGone) {
+    const std::vector<std::pair<const char*, std::function<void()>>> endings = {
+        {"exit", [this] { Close(); }},
+        {"board gone", [this] {
+             sim_.SetAddressAck(kPowerMonitorAddress, false);
+             Tick();
+             ExpectDisconnected();
+             sim_.SetAddressAck(kPowerMonitorAddress, true);
+         }},
+    };
+    for (const auto& ending : endings) {
+        SCOPED_TRACE(ending.first);
+        Start();
+        Connect();
+        ShowTab(kPowerTab);
+        ClickPage(kPowerTab, IDC_POWER_FOUT_TOGGLE);
+        ASSERT_TRUE(FoutGateHigh());
+        ending.second();
+        EXPECT_FALSE(FoutGateHigh());
+        Finish();
+    }
+}
+
+// A board that stops answering freezes the window once: the Alarm poll waits out the library's
+// time-out, and the Power page's cycle and the status tick after it do not wait again.
+TEST_F(SharedBusTest, SilentBoardFreezesTheWindowOnceWhilePollsRun) {
+    Start();
+    Connect();
+    ShowTab(kAlarmTab);
+    ClickPage(kAlarmTab, IDC_ALARM_TOGGLE);
+    ASSERT_EQ(Text(IDC_MAIN_INFO), "RTC Alarm enabled");
+    Sim<KalendoSim_UnsignedFn>("KalendoSim_SetAnswerDelayMs")(6000);
+    const ULONGLONG frozen = Frozen("silent board: alarm poll, power cycle, tick", [this] {
+        TickPage(kAlarmTab, AlarmPollTimer);
+        TickPage(kPowerTab, kPowerMeasureTimer);
+        Tick();
+    });
+    EXPECT_LE(frozen, kUserActionBoundMs + kSchedulingSlackMs) << "one library time-out in all";
+    ExpectDisconnected();
+}
+
+// The title says when the bound library is the simulated board, once however often one connects.
+TEST_F(SharedBusTest, TitleSaysTheBoardIsSimulated) {
+    Start();
+    for (int connect = 0; connect < 2; ++connect) {
+        Connect();
+        Click(IDC_MAIN_CONNECT);
+    }
+    char title[128] = {};
+    GetWindowTextA(main_, title, sizeof title);
+    const std::string text = title;
+    const std::string suffix = " - Simulated Board";
+    ASSERT_GT(text.size(), suffix.size());
+    EXPECT_EQ(text.substr(text.size() - suffix.size()), suffix);
+    EXPECT_EQ(text.find(suffix), text.size() - suffix.size()) << "named once: " << text;
+}
+
+// The battery lamp follows the board on every tab: the tick reads the power monitor's battery
+// state, one read more per tick.
+TEST_F(SharedBusTest, BatteryLampFollowsTheBoardOnEveryTab) {
+    Start();
+    Connect();
+    ShowTab(kTimeDateTab);
+    Tick();
+    ASSERT_FALSE(ShowsGreenLamp(IDC_MAIN_BATTERY_LAMP));
+    Sim<KalendoSim_DoubleFn>("KalendoSim_SetSupplyOverride")(1.0);
+    ASSERT_EQ(Sim<KalendoSim_VoidFn>("KalendoSim_RunningFromBattery")(), 1);
+    sim_.ClearRegisterWrites();
+    const ULONGLONG began = GetTickCount64();
+    const int ticks = 20;
+    for (int tick = 0; tick < ticks; ++tick) {
+        Tick();
+    }
+    std::printf("cost: status tick with the battery lamp: %zu RTC and %zu power-monitor register "
+                "reads, %.1f ms a tick\n",
+                sim_.RegistersRead(kRtcAddress).size() / ticks,
+                sim_.RegistersRead(kPowerMonitorAddress).size() / ticks,
+                static_cast<double>(GetTickCount64() - began) / ticks);
+    EXPECT_TRUE(ShowsGreenLamp(IDC_MAIN_BATTERY_LAMP));
+    EXPECT_EQ(Text(IDC_MAIN_BATTERY_TEXT), "Battery Used");
+    Sim<KalendoSim_VoidFn>("KalendoSim_ClearSupplyOverride")();
+    Tick();
+    EXPECT_FALSE(ShowsGreenLamp(IDC_MAIN_BATTERY_LAMP));
+}
+
+// Showing a tab keeps no routine message of its OnShow on the information line.
+TEST_F(SharedBusTest, ShowingATabWhileDisconnectedSaysNothing) {
+    Start();
+    for (int tab : {kTimeDateTab, kAlarmTab, kTimerTab, kRegistersTab, kPowerTab}) {
+        ShowTab(tab);
+        EXPECT_EQ(Text(IDC_MAIN_INFO), "") << tab;
+    }
 }
 
 }  // namespace

@@ -7,14 +7,21 @@
 #include "pages/alarm_page.h"
 #include "pages/time_date_page.h"
 #include "resources/resource_ids.h"
+#include "rtc/flag_register.h"
 #include "rtc/rtc_registers.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/texts/twelve_hour_display.h"
 #include "tests/ui_time_alarm/page_test_support.h"
 
 namespace kalendo {
 namespace {
 
 constexpr int kTab = kAlarmTab;
+
+// The byte that clears the alarm flag alone: the other flags written 1 (left as they are), the
+// storage bits as read.
+uint8_t FlagClearByte(uint8_t read) {
+    return static_cast<uint8_t>((read & ~kFlagRegisterFlags) | (kFlagRegisterFlags & ~FLAG_ALARM));
+}
 
 class AlarmPageTest : public RtcPageTest {
   protected:
@@ -105,7 +112,7 @@ TEST_F(AlarmPageTest, ArmedAlarmTriggersOnTheBoardClockAnimatesAndIsDisabled) {
     sim_.ClearRegisterWrites();
     ClickPage(kTab, IDC_ALARM_TOGGLE);
     const std::vector<BusWrite> enableWrites = {
-        {kRegFlag, {static_cast<uint8_t>(flagBefore & ~FLAG_ALARM)}},
+        {kRegFlag, {FlagClearByte(flagBefore)}},
         {kRegControl, {static_cast<uint8_t>(controlBefore | CTRL_ALARM_INT)}},
     };
     EXPECT_EQ(sim_.ValueWrites(kRtcAddress), enableWrites);
@@ -152,7 +159,7 @@ TEST_F(AlarmPageTest, ArmedAlarmTriggersOnTheBoardClockAnimatesAndIsDisabled) {
     EXPECT_FALSE(AnimationRunning());
     const std::vector<BusWrite> disableWrites = {
         {kRegControl, {controlBefore}},
-        {kRegFlag, {static_cast<uint8_t>(flagTriggered & ~FLAG_ALARM)}},
+        {kRegFlag, {FlagClearByte(flagTriggered)}},
     };
     EXPECT_EQ(sim_.ValueWrites(kRtcAddress), disableWrites);
 }
@@ -235,30 +242,35 @@ TEST_F(AlarmPageTest, FailedEnableLeavesEverythingDisabledAndFailedDisableLeaves
     EXPECT_FALSE(PollRunning());
 }
 
-TEST_F(AlarmPageTest, DisconnectKeepsThePageStateAndTheAnimationWhileThePollRestsIdle) {
+// The page shows the chip's alarm, so each reset takes the chip's state: Disconnect leaves
+// nothing to poll, and Connect's set-up writes clear the alarm interrupt enable.
+TEST_F(AlarmPageTest, DisconnectAndConnectLeaveThePageAsTheChipIs) {
     SetUpAlarmAt1059();
     ClickPage(kTab, IDC_ALARM_TOGGLE);
+    ASSERT_TRUE(PollRunning());
     Click(IDC_MAIN_CONNECT);  // disconnect while armed
     ASSERT_FALSE(BoardConnected);
-    ExpectStatus("Enabled", "Disable Alarm", "Not Triggered");
+    ExpectStatus("Disabled", "Enable Alarm", "Not Triggered");
+    EXPECT_FALSE(PollRunning());
     EXPECT_EQ(PageText(kTab, IDC_ALARM_TIME_TEXT), "Unconnected");
-    EXPECT_TRUE(PollRunning());
-    sim_.AdvanceMs(31000);  // the chip's alarm matches meanwhile
-    TickPage(kTab, AlarmPollTimer);
-    EXPECT_EQ(PageText(kTab, IDC_ALARM_TRIGGERED_TEXT), "Not Triggered");
 
-    // Connecting again clears the chip's flags; the page stays armed and catches the next match.
+    ASSERT_NE(ReadRtc(kRegControl) & CTRL_ALARM_INT, 0);  // the chip is still armed
     Connect();
-    ExpectStatus("Enabled", "Disable Alarm", "Not Triggered");
+    EXPECT_EQ(ReadRtc(kRegControl) & CTRL_ALARM_INT, 0);
+    ExpectStatus("Disabled", "Enable Alarm", "Not Triggered");
+    EXPECT_FALSE(PollRunning());
+
+    // Armed again and triggered: a disconnect ends the animation too.
+    ClickPage(kTab, IDC_ALARM_TOGGLE);
     SetRtcClock(MakeTime(2026, 12, 12, 10, 58, 30));
     sim_.AdvanceMs(31000);
     TickPage(kTab, AlarmPollTimer);
-    EXPECT_EQ(PageText(kTab, IDC_ALARM_TRIGGERED_TEXT), "Triggered");
+    ASSERT_EQ(PageText(kTab, IDC_ALARM_TRIGGERED_TEXT), "Triggered");
+    ASSERT_TRUE(AnimationRunning());
     Click(IDC_MAIN_CONNECT);
-    ExpectStatus("Enabled", "Disable Alarm", "Triggered");
-    TickPage(kTab, AlarmAnimationTimer);
-    EXPECT_TRUE(ShowsBitmap(kTab, IDC_ALARM_PICTURE, IDB_ALARM_FRAME_1));
-    EXPECT_TRUE(AnimationRunning());
+    ExpectStatus("Disabled", "Enable Alarm", "Not Triggered");
+    EXPECT_FALSE(AnimationRunning());
+    EXPECT_TRUE(ShowsBitmap(kTab, IDC_ALARM_PICTURE, IDB_ALARM_DISABLED));
 }
 
 TEST_F(AlarmPageTest, ActionsWarnAndTouchNothingWhileNotConnected) {

@@ -14,9 +14,9 @@
 #include "pages/alarm_page.h"
 #include "resources/resource_ids.h"
 #include "rtc/bcd_codec.h"
-#include "rtc/register_bus.h"
 #include "rtc/rtc_registers.h"
 #include "tests/ui/photo_program.h"
+#include "tests/ui/rtc_register_access.h"
 #include "tests/ui/sim_board.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include "pages/pc_clock.h"
 #include "resources/resource_ids.h"
 #include "rtc/bcd_codec.h"
-#include "rtc/register_bus.h"
 #include "rtc/rtc_registers.h"
+#include "tests/ui/rtc_register_access.h"
 
 namespace kalendo {
 

@@ -7,6 +7,7 @@
 
 #include "app/connection_state.h"
 #include "resources/resource_ids.h"
+#include "rtc/flag_register.h"
 #include "rtc/rtc_registers.h"
 #include "tests/ui_timer/timer_page_test_support.h"
 
@@ -73,8 +74,10 @@ TEST_F(TimerPageTest, PeriodicRunClearsEachFlagAndRunsOnUntilStopped) {
         const uint8_t flag = ReadRtc(kRegFlag);
         sim_.ClearRegisterWrites();
         TickAnimation();
+        // The flags the mask clears are written 0, the others 1 (left as they are).
         const std::vector<BusWrite> clearFlag = {
-            {kRegFlag, {static_cast<uint8_t>(flag & TIMER_INT_CLEAR_MASK)}}};
+            {kRegFlag, {static_cast<uint8_t>((flag & ~kFlagRegisterFlags) |
+                                             (TIMER_INT_CLEAR_MASK & kFlagRegisterFlags))}}};
         EXPECT_EQ(sim_.ValueWrites(kRtcAddress), clearFlag);
         EXPECT_EQ(PageText(IDC_TIMER_INT_TEXT), "Waiting");
         EXPECT_TRUE(AnimationRunning());
