@@ -4,6 +4,7 @@
 // that touch nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -257,6 +258,34 @@ TEST_F(CheckCommandTest, InterruptPutsTheSupplyBack) {
     EXPECT_EQ(w[w.size() - 2].values, std::vector<uint8_t>{238});
     EXPECT_EQ(w.back().reg, kConfiguration);
     EXPECT_EQ(w.back().values, std::vector<uint8_t>{0x04});
+}
+
+// The progress line names the phase, gives the running estimate once there is one, and the time
+// left.
+TEST_F(CheckCommandTest, ProgressShowsThePhaseTheEstimateAndTheTimeLeft) {
+    std::vector<std::string> lines;
+    cli::CommandContext context;
+    context.clocks.monotonicSeconds = [this] { return BoardSeconds(); };
+    context.clocks.systemSeconds = [this] { return BoardSeconds(); };
+    context.clocks.localSecondsOfDay = [this] { return BoardSeconds(); };
+    context.localNow = [] { return kPcStart; };
+    context.modelFile = KALENDO_MODEL_FILE;
+    context.progress = [&](const std::string& line) { lines.push_back(line); };
+    const cli::CliRun run = cli::RunCli({"check", "--minutes", "1"}, context);
+    ASSERT_NE(run.status, cli::kExitBoardFailed) << run.err;
+    ASSERT_GE(lines.size(), 60u);
+    EXPECT_EQ(lines.front().rfind("check: supply current, 1 min ", 0), 0u) << lines.front();
+    const auto estimate = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+        return l.rfind("check: accuracy, +", 0) == 0 || l.rfind("check: accuracy, -", 0) == 0;
+    });
+    ASSERT_NE(estimate, lines.end());
+    EXPECT_NE(estimate->find(" ppm, "), std::string::npos) << *estimate;
+    EXPECT_NE(
+        std::find_if(lines.begin(), lines.end(),
+                     [](const std::string& l) { return l.rfind("check: supply sweep, ", 0) == 0; }),
+        lines.end());
+    EXPECT_EQ(lines.back().rfind("check: timekeeping, ", 0), 0u) << lines.back();
+    EXPECT_NE(lines.back().find(" s left"), std::string::npos) << lines.back();
 }
 
 // Refused arguments and unusable files are found before the board is touched: no transaction
