@@ -123,6 +123,9 @@ void RtcChip::Sync() {
     const int64_t now = clock_.NowMicros();
     const int64_t elapsed = now - lastSyncMicros_;
     lastSyncMicros_ = now;
+    // Every change of the rails syncs first, so the rail now is the one of the whole interval.
+    // Below the timekeeping minimum the oscillator stood still: that time is lost.
+    if (supply_ != nullptr && supply_->CarryingVolts() < board_.rtcTimekeepingMinVolts) return;
     if (elapsed > 0) AdvanceBy(elapsed);
 }
 
@@ -250,13 +253,21 @@ void RtcChip::CountDownTimer(int64_t ticks) {
 
 // --- bus callbacks -------------------------------------------------------------------------
 
+// Below its interface minimum the chip leaves SDA alone: no acknowledge, so the master sees
+// an absent device. Time is not lost meanwhile: Sync catches up at the next access.
+bool RtcChip::InterfacePowered() const {
+    return supply_ == nullptr || !(supply_->SupplyVolts() < board_.rtcInterfaceMinVolts);
+}
+
 bool RtcChip::OnStart(bool read) {
+    if (!InterfacePowered()) return false;
     Sync();  // a read returns the time latched at START, so a burst read is consistent
     pointerExpected_ = !read;
     return true;
 }
 
 bool RtcChip::OnWrite(uint8_t byte) {
+    if (!InterfacePowered()) return false;
     Sync();
     if (pointerExpected_) {
         pointer_ = byte & kPointerMask;  // only the low five address bits are decoded

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/bridge/bridge_fixture.h"
@@ -31,14 +33,18 @@ TEST_F(I2cTransactionTest, RegisterWriteAfterAnUnreadAnswerPurgesItAndReadsOnlyI
     ConnectAndSelect(kRtc);
     // An answer nobody read: the engine's echo of an invalid opcode (two bytes, the second with
     // bit 0 set, which would read as a missing acknowledge) waits in the receive queue. The
-    // send-immediate command hands it over at once instead of at the latency timer's expiry.
+    // send-immediate command hands it over one USB round trip later instead of at the latency
+    // timer's expiry.
     const uint8_t invalidOpcodeThenSendImmediate[] = {0xAB, 0x87};
     uint32_t written = 0;
     ASSERT_EQ(Bridge().ft.Write(Bridge().ChannelHandle, invalidOpcodeThenSendImmediate,
                                 sizeof invalidOpcodeThenSendImmediate, &written),
               kFtOk);
     uint32_t waiting = 0;
-    ASSERT_EQ(Bridge().ft.GetQueueStatus(Bridge().ChannelHandle, &waiting), kFtOk);
+    for (int polls = 0; polls < 100 && waiting < 2; ++polls) {
+        if (polls > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(Bridge().ft.GetQueueStatus(Bridge().ChannelHandle, &waiting), kFtOk);
+    }
     ASSERT_EQ(waiting, 2u);
     Sim().ClearRecording();
 
@@ -66,6 +72,28 @@ TEST_F(I2cTransactionTest, PowerMonitorReadIsAddressPhaseThenRepeatedStartRead) 
     // Acknowledge bits of the address phase, the read's address acknowledge, then the data.
     EXPECT_EQ(ReadCounts(), (std::vector<uint64_t>{2, 1, 2}));
     EXPECT_EQ(powerMonitorChip.MasterNacks(), 1);
+}
+
+// kalendo-cli's timed polls end every burst with a send-immediate, so the answer comes back at
+// the next USB round trip rather than at the latency timer; the window's bursts stay as they are.
+TEST_F(I2cTransactionTest, TimedPollsEndEachBurstWithASendImmediate) {
+    powerMonitorChip.At(0x8B) = 0x01;
+    powerMonitorChip.At(0x8C) = 0x90;
+    Connect();
+    EntryOf(kPowerMonitor)->options |= kOptionSendImmediate;
+    SelectDevice(kPowerMonitor);
+    OpenSelectedDevice();
+    Sim().SetRecording(true);
+    Sim().ClearRecording();
+
+    EXPECT_EQ(ReadRegisterChecked(0x8B, 16), 0x0190u);
+
+    const Bytes immediate = {0x87};
+    ASSERT_EQ(Sim().Writes().size(), 2u);
+    EXPECT_EQ(Sim().Writes()[0], Cat({Start(), ByteOut(0x80), ByteOut(0x8B), immediate}));
+    EXPECT_EQ(Sim().Writes()[1],
+              Cat({Start(), ByteOut(0x81), ByteIn(false), ByteIn(true), Stop(), immediate}));
+    EXPECT_EQ(Bridge().BusStatus, 0);
 }
 
 TEST_F(I2cTransactionTest, UnacknowledgedRtcAddressReleasesTheBusWithALoneStop) {
