@@ -1,14 +1,16 @@
 // How good the data-sheet check's accuracy measurement (kalendo_check) gets with time, on the
 // simulated board with its modelled USB round trip, on the virtual clock so an hour takes seconds.
 //
-// The polls are made as the check makes them: the performance counter read, one burst that reads
-// the seconds register and ends with a send-immediate (its answer one USB round trip later), the
-// counter read again; at each change of the second the system clock is read, with the counter
-// right after it. Between reads the host has a random scheduling jitter, and it sleeps between
-// transitions. The PC's two clocks are modelled against true time (the board's clock): the
-// counter runs 40 ppm fast, the system clock wanders about true time within 0.8 ms, slewed as a
-// PC kept on time over a network is. The same polls are also evaluated with an exact counter, to
-// show that the counter's rate does not move the result.
+// The polls are made as the check makes them: the performance counter read, the seconds register
+// read with a send-immediate after each burst (its answer one USB round trip later), the counter
+// read again; at each change of the second the system clock is read, with the counter right
+// after it. The read is the bridge's register read (a select burst, then a read burst: two round
+// trips), or with --one-burst both in one burst (one round trip), to show what that would gain.
+// Between reads the host has a random scheduling jitter, and it sleeps between transitions. The
+// PC's two clocks are modelled against true time (the board's clock): the counter runs 40 ppm fast,
+// the system clock wanders about true time within 0.8 ms, slewed as a PC kept on time over a
+// network is. The same polls are also evaluated with an exact counter, to show that the counter's
+// rate does not move the result.
 //
 // For two crystal offsets and four starting phases, after 1, 10 and 60 minutes: the offset
 // measured, the fit's part of its uncertainty, the whole uncertainty with the reference's part at
@@ -26,7 +28,9 @@
 #include "bridge/bridge_state.h"
 #include "bridge/engine_commands.h"
 #include "bridge/i2c_engine.h"
+#include "bridge/register_access.h"
 #include "rtc/check/accuracy_measurement.h"
+#include "rtc/rtc_registers.h"
 #include "sim/chips/evaluation_board_chips.h"
 #include "sim/library/simulated_library.h"
 
@@ -53,15 +57,15 @@ constexpr double kPi = 3.14159265358979323846;
 // The poller wakes this long before the next transition it expects.
 constexpr double kWakeEarlySeconds = 0.020;
 
-// The RTC at 0x32 as the bus addresses it, and its seconds register.
+// The RTC at 0x32 as the bus addresses it.
 constexpr uint8_t kRtcWrite = 0x32 << 1;
 constexpr uint8_t kRtcRead = (0x32 << 1) | 1;
-constexpr uint8_t kSecondsRegister = 0x00;
 // The engine sends what it holds to the host now instead of at the latency timer's expiry.
 constexpr uint8_t kSendImmediate = 0x87;
 
-// The board's figures a run can change from the command line, to show what a bracket is made of.
+// What a run can change from the command line, to show what a bracket is made of.
 struct Options {
+    bool oneBurst = false;  // select and read in one burst instead of the bridge's two
     uint32_t roundTripUs = sim::kDefaultUsbRoundTripUs;
     bool fastMode = false;  // the bus at 400 kHz instead of the program's 100 kHz
 };
@@ -140,19 +144,36 @@ void Stop(std::vector<uint8_t>& b, const TimingRecord& t) {
 }
 
 // The seconds register in one burst, with the bridge's START and STOP holds for the channel's
-// speed, ending in a send-immediate. Its answer: three acknowledge bits, then the seconds.
+// speed. Its answer: three acknowledge bits, then the seconds.
 std::vector<uint8_t> SecondsReadBurst() {
     const TimingRecord& t = TimingFor(Bridge().ChannelHandle);
     std::vector<uint8_t> b;
     Start(b, t);
     ByteOut(b, kRtcWrite);
-    ByteOut(b, kSecondsRegister);
+    ByteOut(b, kRegSeconds);
     Start(b, t);  // repeated START
     ByteOut(b, kRtcRead);
     LastByteIn(b);
     Stop(b, t);
-    b.push_back(kSendImmediate);
     return b;
+}
+
+// Every burst goes to the library with a send-immediate after it, as the check's polls send
+// them, and after the host's turn-around since its last call.
+FtWriteFn gLibraryWrite = nullptr;
+HostJitter* gHost = nullptr;
+
+FtStatus KALENDO_FTAPI WriteWithSendImmediate(FtHandle h, const void* buffer, uint32_t count,
+                                              uint32_t* written) {
+    gHost->BetweenCalls();
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    std::vector<uint8_t> burst(bytes, bytes + count);
+    burst.push_back(kSendImmediate);
+    uint32_t sent = 0;
+    const FtStatus status =
+        gLibraryWrite(h, burst.data(), static_cast<uint32_t>(burst.size()), &sent);
+    *written = std::min(sent, count);
+    return status;
 }
 
 // One read, with the true times at which the counter was read before and after it.
@@ -162,21 +183,32 @@ struct SecondsRead {
     double after = 0;
 };
 
-bool ReadSeconds(const std::vector<uint8_t>& burst, HostJitter& host, SecondsRead* r) {
-    FtLibrary& ft = Bridge().ft;
-    const FtHandle h = Bridge().ChannelHandle;
+int SecondsFromBcd(uint32_t bcd) {
+    return static_cast<int>((bcd >> 4 & 0x07) * 10 + (bcd & 0x0F));
+}
+
+bool ReadSeconds(const std::vector<uint8_t>& oneBurst, SecondsRead* r) {
     r->before = BoardSeconds();
-    host.BetweenCalls();
-    uint32_t written = 0;
-    const auto size = static_cast<uint32_t>(burst.size());
-    if (ft.Write(h, burst.data(), size, &written) != kFtOk || written != size) return false;
-    uint8_t answer[4] = {};
-    uint32_t got = 0;
-    if (ft.Read(h, answer, 4, &got) != kFtOk || got != 4) return false;
-    host.BetweenCalls();
+    if (oneBurst.empty()) {
+        Bridge().BusStatus = kBusOk;
+        const uint32_t bcd = ReadDeviceRegister(kRegSeconds, 8);
+        if (Bridge().BusStatus != kBusOk) return false;
+        r->second = SecondsFromBcd(bcd);
+    } else {
+        const FtHandle h = Bridge().ChannelHandle;
+        uint32_t written = 0;
+        const auto size = static_cast<uint32_t>(oneBurst.size());
+        if (Bridge().ft.Write(h, oneBurst.data(), size, &written) != kFtOk || written != size) {
+            return false;
+        }
+        uint8_t answer[4] = {};
+        uint32_t got = 0;
+        if (Bridge().ft.Read(h, answer, 4, &got) != kFtOk || got != 4) return false;
+        if ((answer[0] | answer[1] | answer[2]) & 0x01) return false;  // an acknowledge missing
+        r->second = SecondsFromBcd(answer[3]);
+    }
+    gHost->BetweenCalls();
     r->after = BoardSeconds();
-    if ((answer[0] | answer[1] | answer[2]) & 0x01) return false;  // an acknowledge missing
-    r->second = (answer[3] >> 4 & 0x07) * 10 + (answer[3] & 0x0F);
     return true;
 }
 
@@ -198,19 +230,18 @@ struct Run {
     int missed = 0;  // transitions slept through (the first read after waking showed them)
 };
 
-Run PollFor(double seconds, uint64_t seed) {
+Run PollFor(double seconds, bool oneBurst, HostJitter& host) {
     Run run;
-    HostJitter host(seed);
-    const std::vector<uint8_t> burst = SecondsReadBurst();
+    const std::vector<uint8_t> burst = oneBurst ? SecondsReadBurst() : std::vector<uint8_t>();
     SecondsRead previous;
-    if (!ReadSeconds(burst, host, &previous)) return run;
+    if (!ReadSeconds(burst, &previous)) return run;
     int64_t count = 0;
     double lastAfterSystem = -1e300;
     const double end = BoardSeconds() + seconds;
     while (BoardSeconds() < end) {
         host.BetweenReads();
         SecondsRead read;
-        if (!ReadSeconds(burst, host, &read)) return run;
+        if (!ReadSeconds(burst, &read)) return run;
         if (read.second != previous.second) {
             count += (read.second - previous.second + 60) % 60;
             host.BetweenCalls();
@@ -320,7 +351,13 @@ void RunCase(const Options& options, double crystalPpm, double phase, uint64_t s
     if (!options.fastMode || SetChannelClock(kFt232H, 600000) == kEngineOk) {
         if (options.fastMode) StoreTimingRecord(Bridge().ChannelHandle, 400000);
         Pass(phase);
-        run = PollFor(60.0 * kReportMinutes[2] + 1.5, seed);
+        HostJitter host(seed);
+        gHost = &host;
+        gLibraryWrite = Bridge().ft.Write;
+        Bridge().ft.Write = WriteWithSendImmediate;
+        run = PollFor(60.0 * kReportMinutes[2] + 1.5, options.oneBurst, host);
+        Bridge().ft.Write = gLibraryWrite;
+        gHost = nullptr;
     }
     constexpr int kReports = static_cast<int>(sizeof kReportMinutes / sizeof kReportMinutes[0]);
     if (!run.ok || run.polls.empty()) {
@@ -397,23 +434,29 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--usb-round-trip") == 0 && i + 1 < argc) {
             options.roundTripUs = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+        } else if (std::strcmp(argv[i], "--one-burst") == 0) {
+            options.oneBurst = true;
         } else if (std::strcmp(argv[i], "--400khz") == 0) {
             options.fastMode = true;
         } else {
-            std::fprintf(stderr, "usage: %s [--usb-round-trip MICROSECONDS] [--400khz]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--one-burst] [--usb-round-trip MICROSECONDS] [--400khz]\n",
+                         argv[0]);
             return 2;
         }
     }
     std::printf(
         "Accuracy measurement on the simulated board, virtual clock, USB round trip %u us, "
-        "bus %u kHz.\n"
+        "bus %u kHz,\n%s, each burst with a send-immediate.\n"
         "Counter %+.0f ppm against true time; system clock within %.1f ms of true time.\n"
         "inside: fit = the fit's range holds the RTC's rate against the system clock;\n"
         "e=10, e=1 = the whole range (reference's part at e) holds the true offset.\n"
         "lsq = least squares through the brackets' middles, for comparison: its error against\n"
         "the RTC's rate on the system clock, and twice its standard error.\n\n",
-        options.roundTripUs, options.fastMode ? 400u : 100u, kCounterPpm,
-        kSystemWanderSeconds * 1e3);
+        options.roundTripUs, options.fastMode ? 400u : 100u,
+        options.oneBurst ? "the seconds read in one burst"
+                         : "the seconds read as the bridge reads a register (select, then read)",
+        kCounterPpm, kSystemWanderSeconds * 1e3);
     std::printf(
         "offset   phase  min    measured     fit +-  total e=10  total e=1  inside:     polls"
         "  lsq err  lsq 2s\n"
