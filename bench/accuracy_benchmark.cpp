@@ -109,8 +109,9 @@ class HostJitter {
 // --- the seconds read ----------------------------------------------------------------------
 
 void Put(std::vector<uint8_t>& b, engine::PinState s, uint32_t times = 1) {
-    for (uint32_t i = 0; i < times; ++i)
+    for (uint32_t i = 0; i < times; ++i) {
         b.insert(b.end(), {engine::kSetLowPins, s.levels, s.directions});
+    }
 }
 
 // SCL low on entry and on exit: eight bits out, then the RTC's acknowledge bit in.
