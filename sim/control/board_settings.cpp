@@ -1,7 +1,6 @@
 #include "sim/control/board_settings.h"
 
 #include "sim/chips/evaluation_board_chips.h"
-#include "sim/control/control_command.h"
 #include "sim/library/simulated_library.h"
 
 namespace kalendo::sim {

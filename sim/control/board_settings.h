@@ -12,7 +12,7 @@ namespace kalendo::sim {
 
 class EvaluationBoardChips;
 class SimulatedLibrary;
-struct ControlCommand;
+struct BoardSetting;
 
 // The range of the pin-command time (pin-ns, KALENDO_SIM_PIN_NS).
 constexpr uint32_t kMinPinNs = 10;
@@ -36,6 +36,15 @@ enum class SettingArgument {
 struct SettingTarget {
     SimulatedLibrary& library;
     EvaluationBoardChips* chips;
+};
+
+// One setting with its arguments as parsed (control_command.h parses the text).
+struct ControlCommand {
+    const BoardSetting* setting = nullptr;
+    uint32_t value = 0;  // address, milliseconds, status or list position
+    int64_t nth = 0;     // short transfers: the nth call from now, -1 every call, 0 none
+    double number = 0;   // volts or degrees
+    bool on = false;
 };
 
 using ApplySetting = bool (*)(const SettingTarget& target, const ControlCommand& command,

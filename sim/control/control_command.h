@@ -15,14 +15,6 @@
 
 namespace kalendo::sim {
 
-struct ControlCommand {
-    const BoardSetting* setting = nullptr;
-    uint32_t value = 0;  // address, milliseconds, status or list position
-    int64_t nth = 0;     // short transfers: the nth call from now, -1 every call, 0 none
-    double number = 0;   // volts or degrees
-    bool on = false;
-};
-
 // False with a message for a line that is not a command; blank lines and lines starting with
 // '#' are not commands either (false, empty message).
 bool ParseControlCommand(const std::string& line, ControlCommand* command, std::string* error);
