@@ -20,6 +20,7 @@ constexpr uint8_t kDivideBy5On = 0x8B;   // 12 MHz master clock
 constexpr uint8_t kThreePhaseOn = 0x8C;
 constexpr uint8_t kThreePhaseOff = 0x8D;
 constexpr uint8_t kDriveLowOnly = 0x9E;  // low mask, high mask
+constexpr uint8_t kSendImmediate = 0x87;  // the chip sends its waiting answer to the host now
 constexpr uint8_t kBogusOpcode1 = 0xAA;  // invalid on purpose: the engine echoes FA AA
 constexpr uint8_t kBogusOpcode2 = 0xAB;
 constexpr uint8_t kBadCommandReply = 0xFA;

@@ -87,6 +87,12 @@ class Burst {
     uint32_t used_ = 0;
 };
 
+// The device the burst is for asked for its answers at once (kOptionSendImmediate).
+bool SendsImmediately() {
+    const DeviceEntry* target = Bridge().BusTarget;
+    return target != nullptr && (target->options & kOptionSendImmediate) != 0;
+}
+
 FtLibrary& Ft() {
     return Bridge().ft;
 }
@@ -417,6 +423,8 @@ uint32_t I2C_DeviceWrite(uint8_t address, uint32_t count, const uint8_t* bytes, 
     if (withAddress) size += kByteOutBlockBytes;
     if (options & XFER_START) size += kPinStateBytes * t.startCommands;
     if (options & XFER_STOP) size += kPinStateBytes * t.stopCommands;
+    const bool immediate = SendsImmediately();
+    if (immediate) size += 1;
     OwnedBytes burst(size);
     if (!burst.data) return kEngineNoMemory;
 
@@ -427,6 +435,7 @@ uint32_t I2C_DeviceWrite(uint8_t address, uint32_t count, const uint8_t* bytes, 
     for (uint32_t i = 0; i < count; ++i) body.ByteOut(bytes[i]);
     used += body.size();
     if (options & XFER_STOP) used += BuildStopSequence(burst.data + used, t);
+    if (immediate) burst.data[used++] = kSendImmediate;
 
     *sent = 0;
     uint32_t status = WriteAll(h, burst.data, used);
@@ -456,6 +465,8 @@ uint32_t I2C_DeviceRead(FtHandle channel, uint8_t address, uint32_t count, uint8
     const TimingRecord& t = TimingFor(channel);
     uint64_t size = uint64_t{kByteInBlockBytes} * count + kByteOutBlockBytes +
                     kPinStateBytes * (t.startCommands + t.stopCommands);
+    const bool immediate = SendsImmediately();
+    if (immediate) size += 1;
     OwnedBytes burst(size);
     if (!burst.data) return kEngineNoMemory;
 
@@ -466,6 +477,7 @@ uint32_t I2C_DeviceRead(FtHandle channel, uint8_t address, uint32_t count, uint8
     for (uint32_t i = 0; i < count; ++i) body.ByteIn(i + 1 == count);
     used += body.size();
     used += BuildStopSequence(burst.data + used, t);
+    if (immediate) burst.data[used++] = kSendImmediate;
 
     *received = 0;
     uint32_t status = WriteAll(channel, burst.data, used);

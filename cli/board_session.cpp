@@ -11,7 +11,7 @@ BoardSession::~BoardSession() {
     if (connected_) DisconnectBridge();
 }
 
-bool BoardSession::Open(std::string* error, uint8_t latencyTimerMs) {
+bool BoardSession::Open(std::string* error, uint8_t latencyTimerMs, bool timedPolls) {
     connected_ = true;
     // Before the search, which waits for the mutex too: the window's Connect does the same.
     action_ = std::make_unique<BusAction>(kUserActionBusWaitMs);
@@ -37,6 +37,11 @@ bool BoardSession::Open(std::string* error, uint8_t latencyTimerMs) {
     for (const DeviceHandle device : {monitor, rtc}) {
         EntryOf(device)->latencyTimer = latencyTimerMs;
         EntryOf(device)->options |= kOptionContinueEngine;
+        if (timedPolls) {
+            EntryOf(device)->options |= kOptionSendImmediate;
+        } else {
+            EntryOf(device)->options &= ~kOptionSendImmediate;
+        }
     }
     powerMonitor_ = DevicePort(monitor);
     rtc_ = DevicePort(rtc);

@@ -22,6 +22,9 @@ struct CommandContext {
     std::function<LocalTime()> localNow;
     std::function<void(const std::string&)> progress;  // a progress line, may be empty
     std::string modelFile;  // rtc_model_info.txt to take the data sheet's tolerance from
+    // The facts are printed although the command failed: a check that lost the board part-way
+    // still gives the rows it measured.
+    bool factsOnFailure = false;
 
     int UsageError(const std::string& reason) {
         usageError = reason;
@@ -47,5 +50,6 @@ int RunSupply(CommandContext& c, const CommandArguments& args);
 int RunPower(CommandContext& c, const CommandArguments& args);
 int RunLog(CommandContext& c, const CommandArguments& args);
 int RunDrift(CommandContext& c, const CommandArguments& args);
+int RunCheck(CommandContext& c, const CommandArguments& args);
 
 }  // namespace kalendo::cli

@@ -111,7 +111,7 @@ bool ParseWholeNumber(const std::string& text, long low, long high, long* value)
     return true;
 }
 
-bool ParseMinutes(const std::string& text, double* minutes) {
+bool ParseDecimal(const std::string& text, double low, double high, double* value) {
     // Digits with at most one decimal point: no signs, exponents or "inf".
     int points = 0, digits = 0;
     for (char c : text) {
@@ -125,7 +125,22 @@ bool ParseMinutes(const std::string& text, double* minutes) {
     }
     if (digits == 0 || points > 1) return false;
     const double v = std::strtod(text.c_str(), nullptr);
-    if (!(v > 0) || v > 7 * 24 * 60) return false;
+    if (!(v >= low) || v > high) return false;
+    *value = v;
+    return true;
+}
+
+bool ParseReferenceError(const std::string& text, double* milliseconds) {
+    return ParseDecimal(text, 0, 10000, milliseconds);
+}
+
+std::string ReferenceErrorUsage(const std::string& text) {
+    return "--reference-error-ms \"" + text + "\" is no number of milliseconds from 0 to 10000";
+}
+
+bool ParseMinutes(const std::string& text, double* minutes) {
+    double v = 0;
+    if (!ParseDecimal(text, 0, 7 * 24 * 60, &v) || !(v > 0)) return false;
     *minutes = v;
     return true;
 }

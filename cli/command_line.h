@@ -11,6 +11,7 @@ namespace kalendo::cli {
 constexpr int kExitOk = 0;
 constexpr int kExitBoardFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitCheckFailed = 3;  // check: a row failed or stayed undecided
 
 enum class RtcModelChoice { Tq5100, Tq5200 };
 
@@ -34,6 +35,12 @@ bool ParseAlarmTime(const std::string& text, int* hour, int* minute);
 bool ParseCalendarDate(const std::string& text, int* year, int* month, int* day);
 // A decimal integer within [low, high], digits only.
 bool ParseWholeNumber(const std::string& text, long low, long high, long* value);
+// A decimal number within [low, high]: digits with at most one point, no sign ("0.25", "10").
+bool ParseDecimal(const std::string& text, double low, double high, double* value);
+// --reference-error-ms: how far the system clock may be from true time, 0 to 10000 ms.
+constexpr double kDefaultReferenceErrorMs = 10;
+bool ParseReferenceError(const std::string& text, double* milliseconds);
+std::string ReferenceErrorUsage(const std::string& text);
 // A positive decimal number of minutes, at most a week ("0.25", "10").
 bool ParseMinutes(const std::string& text, double* minutes);
 // Supply volts "0.1" to "4.0" in steps of a tenth (the supply table's rows); gives tenths.

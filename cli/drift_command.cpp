@@ -8,8 +8,11 @@
 #include "bridge/os_seam.h"
 #include "cli/board_session.h"
 #include "cli/command_context.h"
+#include "cli/csv_file.h"
 #include "cli/interrupt_request.h"
 #include "rtc/bcd_codec.h"
+#include "rtc/check/model_figures.h"
+#include "rtc/check/port_drift_board.h"
 #include "rtc/model_file.h"
 #include "rtc/rtc_registers.h"
 
@@ -17,6 +20,7 @@ namespace kalendo::cli {
 
 namespace {
 
+<<<<<<< HEAD
 constexpr uint8_t kTemperatureCommand = 0x8D;  // the power monitor's READ_TEMPERATURE_1
 constexpr double kDegreesPerCode = 0.016;
 
@@ -66,9 +70,19 @@ double PlusMinusValue(const std::string& field) {
 
 // "yes" when the whole uncertainty range lies within +-limit, "no" when none of it does, and
 // "undecided" when the run was too short to tell.
+=======
+// The drift command's words for a verdict: "yes" when the whole uncertainty range lies within
+// +-limit, "no" when none of it does, and "undecided" when the run was too short to tell.
+>>>>>>> fa932b9
 const char* Verdict(double value, double uncertainty, double limit) {
-    if (std::fabs(value) + uncertainty <= limit) return "yes";
-    if (std::fabs(value) - uncertainty > limit) return "no";
+    switch (check::WithinPlusMinus(value, uncertainty, limit)) {
+        case check::Verdict::Pass:
+            return "yes";
+        case check::Verdict::Fail:
+            return "no";
+        case check::Verdict::Undecided:
+            break;
+    }
     return "undecided";
 }
 
@@ -91,50 +105,11 @@ std::string CsvRow(size_t index, const SecondsTransition& t, const SecondsTransi
     return line;
 }
 
-// The CSV written as the run goes, each row flushed, so a run cut short keeps what it saw.
-class CsvFile {
-  public:
-    explicit CsvFile(const std::string& name) : name_(name) {}
-    ~CsvFile() {
-        if (file_) std::fclose(file_);
-    }
-    CsvFile(const CsvFile&) = delete;
-    CsvFile& operator=(const CsvFile&) = delete;
-
-    bool Create() {
-        file_ = std::fopen(name_.c_str(), "wb");
-        return Write(kCsvHeader);
-    }
-    void Add(size_t index, const SecondsTransition& t) {
-        if (index == 0) first_ = t;
-        if (Write(CsvRow(index, t, first_))) ++rows_;
-    }
-    // False when a row or the closing failed.
-    bool Close() {
-        const bool closed = file_ && std::fclose(file_) == 0;
-        file_ = nullptr;
-        return closed && ok_;
-    }
-    size_t rows() const { return rows_; }
-
-  private:
-    bool Write(const std::string& text) {
-        ok_ = ok_ && file_ && std::fwrite(text.data(), 1, text.size(), file_) == text.size() &&
-              std::fflush(file_) == 0;
-        return ok_;
-    }
-
-    std::string name_;
-    std::FILE* file_ = nullptr;
-    bool ok_ = true;
-    size_t rows_ = 0;
-    SecondsTransition first_{};
-};
-
 }  // namespace
 
 int RunDrift(CommandContext& c, const CommandArguments& args) {
     double minutes = 0;
+    double referenceErrorMs = kDefaultReferenceErrorMs;
     std::string csvFile;
     for (size_t i = 0; i < args.size(); i += 2) {
         if (i + 1 >= args.size()) return c.UsageError("\"" + args[i] + "\" needs a value");
@@ -142,6 +117,10 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
             if (!ParseMinutes(args[i + 1], &minutes)) {
                 return c.UsageError("--minutes \"" + args[i + 1] +
                                     "\" is no positive number of minutes (at most 10080)");
+            }
+        } else if (args[i] == "--reference-error-ms") {
+            if (!ParseReferenceError(args[i + 1], &referenceErrorMs)) {
+                return c.UsageError(ReferenceErrorUsage(args[i + 1]));
             }
         } else if (args[i] == "--csv") {
             if (args[i + 1].empty()) return c.UsageError("--csv needs a file name");
@@ -154,24 +133,25 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
 
     BoardSession board;
     std::string error;
-    if (!board.Open(&error)) return c.Failed(error);
+    if (!board.Open(&error, BoardSession::kLatencyTimerMs, true)) return c.Failed(error);
     board.EndBusAction();  // each read takes the bus on its own
     std::unique_ptr<CsvFile> csv;
     if (!csvFile.empty()) {
-        csv = std::make_unique<CsvFile>(csvFile);
+        csv = std::make_unique<CsvFile>(csvFile, kCsvHeader);
         if (!csv->Create()) return c.Failed("ERROR: CSV file \"" + csvFile + "\" not written");
     }
-    SessionDriftBoard probe(board);
+    check::PortDriftBoard probe(board.Rtc(), board.PowerMonitor());
     DriftSettings settings;
     settings.seconds = minutes * 60;
+    settings.accuracy.referenceErrorSeconds = referenceErrorMs / 1000;
     settings.wait = [](double seconds) { Os().SleepMs(static_cast<uint32_t>(seconds * 1000)); };
     if (c.progress) {
         settings.progress = [&](const DriftProgress& p) {
             char line[128];
-            if (p.fit.valid) {
+            if (p.accuracy.valid) {
                 std::snprintf(line, sizeof line, "drift: %.0f of %.0f s, %+.2f +- %.2f ppm",
-                              p.elapsedSeconds, settings.seconds, p.fit.ppm,
-                              p.fit.ppmUncertainty);
+                              p.elapsedSeconds, settings.seconds, p.accuracy.ppm,
+                              p.accuracy.uncertaintyPpm);
             } else {
                 std::snprintf(line, sizeof line, "drift: %.0f of %.0f s, waiting for transitions",
                               p.elapsedSeconds, settings.seconds);
@@ -179,9 +159,11 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
             c.progress(line);
         };
     }
+    SecondsTransition firstTransition{};
     if (csv) {
         settings.transitionSeen = [&](size_t index, const SecondsTransition& t) {
-            csv->Add(index, t);
+            if (index == 0) firstTransition = t;
+            csv->Add(CsvRow(index, t, firstTransition));
         };
     }
     const InterruptRequest interrupt;
@@ -192,22 +174,35 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
     const std::string kept =
         csv ? "; \"" + csvFile + "\" holds " + std::to_string(csv->rows()) + " transitions" : "";
     if (!result.error.empty()) return c.Failed(result.error + kept);
-    if (!result.fit.valid) {
+    if (result.polls.size() < 3) {
         return c.Failed("ERROR: Drift not measured, fewer than 3 seconds transitions seen" + kept);
+    }
+    if (!result.accuracy.valid) {
+        return c.Failed("ERROR: Drift not measured, " + result.accuracy.error + kept);
     }
     if (!csvWritten) return c.Failed("ERROR: CSV file \"" + csvFile + "\" not written");
 
-    const DriftFit& fit = result.fit;
+    const check::AccuracyResult& a = result.accuracy;
     FactOutput& out = *c.out;
     out.Text("model", c.model == RtcModelChoice::Tq5200 ? "TQ5200" : "TQ5100");
-    out.Number("offset_ppm", fit.ppm, 3);
-    out.Number("uncertainty_ppm", fit.ppmUncertainty, 3);
-    out.Integer("transitions", static_cast<long long>(fit.transitions));
+    out.Number("offset_ppm", a.ppm, 3);
+    out.Number("uncertainty_ppm", a.uncertaintyPpm, 3);
+    out.Number("fit_uncertainty_ppm", a.fitUncertaintyPpm, 3);
+    out.Number("reference_uncertainty_ppm", a.referenceUncertaintyPpm, 3);
+    out.Text("reference", a.reference);
+    out.Number("reference_error_ms", referenceErrorMs, 1);
+    out.Number("counter_ppm", a.counterPpm, 2);
+    out.Integer("system_clock_steps", static_cast<long long>(a.steps.size()));
+    if (!a.steps.empty()) {
+        out.Number("last_step_ms", a.steps.back().sizeSeconds * 1000, 1);
+        out.Integer("polls_after_last_step", static_cast<long long>(a.pollsUsed));
+    }
+    out.Integer("transitions", static_cast<long long>(a.pollsUsed));
     out.Integer("failed_reads", result.failedReads);
     if (result.interrupted) out.Flag("interrupted", true);
-    out.Number("span_s", fit.spanSeconds, 1);
+    out.Number("span_s", a.spanSeconds, 1);
     if (result.offsetKnown) out.Number("rtc_minus_pc_ms", result.offsetMs, 1);
-    out.Number("seconds_per_month", SecondsPerMonth(fit.ppm), 2);
+    out.Number("seconds_per_month", SecondsPerMonth(a.ppm), 2);
     if (result.temperatureReadings > 0) {
         out.Number("board_temperature_min_c", result.minCelsius, 1);
         out.Number("board_temperature_mean_c", result.meanCelsius, 1);
@@ -217,23 +212,24 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
     const int record = c.model == RtcModelChoice::Tq5200 ? 1 : 0;
     const bool haveModels = ReadModelInfo(models, c.modelFile.c_str());
     const double tolerance =
-        haveModels ? PlusMinusValue(models[record].fields[kModelFrequencyTolerance]) : NAN;
+        haveModels ? check::PlusMinusValue(models[record].fields[kModelFrequencyTolerance]) : NAN;
     const double monthly =
-        haveModels ? PlusMinusValue(models[record].fields[kModelMonthlyDeviation]) : NAN;
+        haveModels ? check::PlusMinusValue(models[record].fields[kModelMonthlyDeviation]) : NAN;
     if (std::isnan(tolerance)) {
         c.errors += "kalendo-cli: no frequency tolerance for this model in \"" + c.modelFile +
                     "\": the result is not judged\n";
     } else {
         out.Number("tolerance_ppm", tolerance, 1);
-        out.Text("within_tolerance", Verdict(fit.ppm, fit.ppmUncertainty, tolerance));
+        out.Text("within_tolerance", Verdict(a.ppm, a.uncertaintyPpm, tolerance));
     }
     if (!std::isnan(monthly)) {
         out.Number("monthly_deviation_s", monthly, 1);
         out.Text("within_monthly_deviation",
-                 Verdict(SecondsPerMonth(fit.ppm), SecondsPerMonth(fit.ppmUncertainty), monthly));
+                 Verdict(SecondsPerMonth(a.ppm), SecondsPerMonth(a.uncertaintyPpm), monthly));
     }
-    out.Text("summary", Signed(fit.ppm, 2) + " +- " + Signed(fit.ppmUncertainty, 2).substr(1) +
-                            " ppm, " + Signed(SecondsPerMonth(fit.ppm), 1) + " s/month");
+    out.Text("summary", Signed(a.ppm, 2) + " +- " + Signed(a.uncertaintyPpm, 2).substr(1) +
+                            " ppm against the " + a.reference + ", " +
+                            Signed(SecondsPerMonth(a.ppm), 1) + " s/month");
     return kExitOk;
 }
 

@@ -64,6 +64,11 @@ FactOutput::Row& FactOutput::Row::Integer(const std::string& name, long long val
     return *this;
 }
 
+FactOutput::Row& FactOutput::Row::Number(const std::string& name, double value, int decimals) {
+    fields_.emplace_back(name, Formatted(value, decimals));
+    return *this;
+}
+
 FactOutput::Row& FactOutput::Row::Flag(const std::string& name, bool value) {
     fields_.emplace_back(name, value ? "true" : "false");
     return *this;

@@ -23,6 +23,7 @@ class FactOutput {
       public:
         Row& Text(const std::string& name, const std::string& value);
         Row& Integer(const std::string& name, long long value);
+        Row& Number(const std::string& name, double value, int decimals);
         Row& Flag(const std::string& name, bool value);
 
       private:

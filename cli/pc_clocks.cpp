@@ -1,7 +1,12 @@
 #include "cli/pc_clocks.h"
 
 #include <chrono>
+#include <cstdint>
 #include <ctime>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace kalendo::cli {
 
@@ -21,6 +26,21 @@ std::tm LocalParts(std::chrono::system_clock::time_point at, double* fraction) {
     return parts;
 }
 
+// The system clock in seconds from the Unix epoch, at its finest: on Windows the precise
+// system time (100 ns units), not the coarse one that moves once a timer tick.
+double SystemClockSeconds() {
+#if defined(_WIN32)
+    FILETIME ft{};
+    GetSystemTimePreciseAsFileTime(&ft);
+    const uint64_t units = (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
+    constexpr uint64_t kUnixEpochUnits = 116444736000000000ULL;  // 1601 to 1970
+    return static_cast<double>(static_cast<int64_t>(units - kUnixEpochUnits)) / 1e7;
+#else
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+#endif
+}
+
 }  // namespace
 
 PcClocks SystemPcClocks() {
@@ -30,6 +50,9 @@ PcClocks SystemPcClocks() {
         return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
             .count();
     };
+    // From the program's start: a double then keeps a tenth of a microsecond.
+    static const double origin = SystemClockSeconds();
+    clocks.systemSeconds = [] { return SystemClockSeconds() - origin; };
     clocks.localSecondsOfDay = [] {
         double fraction = 0;
         const std::tm t = LocalParts(std::chrono::system_clock::now(), &fraction);

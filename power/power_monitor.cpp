@@ -41,6 +41,7 @@ constexpr uint32_t kByteWidth = 8;
 constexpr float kVddVoltsPerCode = 0.00025f;
 constexpr float kBatteryVoltsPerCode = 0.0001f;
 constexpr float kDegreesPerCode = 0.016f;
+constexpr double kMicroampsPerCode = 2.5 / 20 / 1000;
 
 float Scaled(double mean, float factor) {
     return static_cast<float>(mean * factor);
@@ -148,11 +149,103 @@ bool ApplySupplyVoltage(RegisterPort& monitor, int tenths) {
     uint32_t config = 0;
     if (!monitor.Read(kSupplyConfigCommand, kByteWidth, &config)) return false;
     // The output is switched off while the level changes, and on again with the new range.
-    bool ok = monitor.Write(kSupplyConfigCommand, config & ~uint32_t{kSupplyOutputEnable},
-                            kByteWidth);
+    bool ok =
+        monitor.Write(kSupplyConfigCommand, config & ~uint32_t{kSupplyOutputEnable}, kByteWidth);
     ok = monitor.Write(kSupplyLevelCommand, row.level, kByteWidth) && ok;
     ok = monitor.WriteAlways(kSupplyConfigCommand, row.configuration, kByteWidth) && ok;
     return ok;
+}
+
+namespace {
+
+// How a configuration byte places the rail: off, the lower range, the upper range.
+int RailRank(uint8_t configuration) {
+    if (!(configuration & kSupplyOutputEnable)) return 0;
+    return (configuration & kSupplyUpperRange) ? 2 : 1;
+}
+
+// From the registers as they stand to the target. Of the two orders, the one whose in-between
+// state has the lower range (or the output off) keeps the rail below both settings: the upper
+// range's steps are the larger.
+bool WriteSupplyRegisters(RegisterPort& monitor, uint8_t fromConfiguration,
+                          const SupplyRegisters& to, bool always) {
+    const auto write = [&](uint8_t reg, uint8_t value) {
+        return always ? monitor.WriteAlways(reg, value, kByteWidth)
+                      : monitor.Write(reg, value, kByteWidth);
+    };
+    if (fromConfiguration == to.configuration) return write(kSupplyLevelCommand, to.level);
+    if (RailRank(to.configuration) < RailRank(fromConfiguration)) {
+        const bool ok = write(kSupplyConfigCommand, to.configuration);
+        return write(kSupplyLevelCommand, to.level) && ok;
+    }
+    const bool ok = write(kSupplyLevelCommand, to.level);
+    return write(kSupplyConfigCommand, to.configuration) && ok;
+}
+
+}  // namespace
+
+bool ReadSupplyRegisters(RegisterPort& monitor, SupplyRegisters* saved) {
+    uint32_t configuration = 0, level = 0;
+    if (!monitor.Read(kSupplyConfigCommand, kByteWidth, &configuration) ||
+        !monitor.Read(kSupplyLevelCommand, kByteWidth, &level)) {
+        return false;
+    }
+    saved->configuration = static_cast<uint8_t>(configuration);
+    saved->level = static_cast<uint8_t>(level);
+    return true;
+}
+
+bool ChangeSupplyLevel(RegisterPort& monitor, int tenths) {
+    if (tenths < kMinSupplyTenths || tenths > kMaxSupplyTenths) return false;
+    uint32_t configuration = 0;
+    if (!monitor.Read(kSupplyConfigCommand, kByteWidth, &configuration)) return false;
+    const SupplyLevel& row = SupplyLevelTable[tenths];
+    return WriteSupplyRegisters(monitor, static_cast<uint8_t>(configuration),
+                                {row.configuration, row.level}, false);
+}
+
+bool RestoreSupplyRegisters(RegisterPort& monitor, const SupplyRegisters& saved) {
+    uint32_t configuration = 0;
+    // Unread, the output counts as off: level first, then the configuration.
+    if (!monitor.Read(kSupplyConfigCommand, kByteWidth, &configuration)) configuration = 0;
+    return WriteSupplyRegisters(monitor, static_cast<uint8_t>(configuration), saved, true);
+}
+
+bool ReadMeasurement(RegisterPort& monitor, MeasurementChannel channel, double* value) {
+    if (channel < 0 || channel >= kMeasurementChannels) return false;
+    uint32_t code = 0;
+    if (!monitor.Read(kMeasurementCommands[channel], kCodeWidth, &code)) return false;
+    code &= 0xFFFF;
+    switch (channel) {
+        case kVddVoltage:
+            *value = code * double{kVddVoltsPerCode};
+            break;
+        case kBatteryVoltage:
+            *value = code * double{kBatteryVoltsPerCode};
+            break;
+        case kTemperature:
+            *value = code * double{kDegreesPerCode};
+            break;
+        default:  // the two currents: two's complement
+            *value =
+                (code >= 32768 ? static_cast<int32_t>(code) - 65536 : static_cast<int32_t>(code)) *
+                kMicroampsPerCode;
+            break;
+    }
+    return true;
+}
+
+double MeasurementResolution(MeasurementChannel channel) {
+    switch (channel) {
+        case kVddVoltage:
+            return kVddVoltsPerCode;
+        case kBatteryVoltage:
+            return kBatteryVoltsPerCode;
+        case kTemperature:
+            return kDegreesPerCode;
+        default:
+            return kMicroampsPerCode;
+    }
 }
 
 }  // namespace kalendo

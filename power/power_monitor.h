@@ -44,6 +44,7 @@ extern const SupplyLevel SupplyLevelTable[kMaxSupplyTenths + 1];
 constexpr uint8_t kSupplyLevelCommand = 0xE3;
 constexpr uint8_t kSupplyConfigCommand = 0xE4;
 constexpr uint8_t kSupplyOutputEnable = 0x04;  // bit of the configuration byte
+constexpr uint8_t kSupplyUpperRange = 0x10;    // bit of the configuration byte: 3.5 V and up
 
 // The battery counts as in use from this battery current on.
 constexpr float kBatteryInUseCurrent = 0.025f;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "bridge/register_port.h"
+#include "power/power_monitor.h"
 
 namespace kalendo {
 
@@ -34,5 +35,35 @@ bool ApplySupplyVoltage(RegisterPort& monitor, int tenths);
 // One reading of the battery current: whether the RTC runs from its battery, by the same rule as
 // the averaged values (kBatteryInUseCurrent). One 16-bit read; false when it failed.
 bool ReadBatteryInUse(RegisterPort& monitor, bool* inUse);
+
+// The supply generator's two registers as they stand: what a change that must be undone saves.
+struct SupplyRegisters {
+    uint8_t configuration;  // command 0xE4: output enable, range
+    uint8_t level;          // command 0xE3
+};
+
+// False when either read failed.
+bool ReadSupplyRegisters(RegisterPort& monitor, SupplyRegisters* saved);
+
+// Moves the supply to setting tenths (1..40) with the output kept on: the level alone when the
+// range stays, so the rail steps straight from the old voltage to the new one. ApplySupplyVoltage
+// switches the output off first, and the rail passing through 0 V would hand the RTC to its
+// battery on every step; a threshold sweep must not do that. When the range or the output bit
+// changes the two writes are ordered so that the rail in between stands at a level of the lower
+// range (or off), never above both settings. False for a setting out of range, an unreadable
+// configuration (nothing written) or a write that failed.
+bool ChangeSupplyLevel(RegisterPort& monitor, int tenths);
+
+// Writes back registers saved by ReadSupplyRegisters, in the same order rule, with WriteAlways:
+// the clean-up of a check goes out even after the board fell silent. When the configuration as it
+// stands cannot be read, the level goes first, then the configuration.
+bool RestoreSupplyRegisters(RegisterPort& monitor, const SupplyRegisters& saved);
+
+// One reading of one channel in display units (volts, microamps, degrees Celsius), from its code
+// as the chip gives it (no averaging, so nothing of the code is lost). False when the read failed.
+bool ReadMeasurement(RegisterPort& monitor, MeasurementChannel channel, double* value);
+
+// The smallest step of a channel's reading, in its display unit.
+double MeasurementResolution(MeasurementChannel channel);
 
 }  // namespace kalendo

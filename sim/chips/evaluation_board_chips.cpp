@@ -37,7 +37,9 @@ struct EvaluationBoardChips::Impl {
         : stateFile(config.stateFile),
           clock(config.clock != nullptr ? *config.clock : fallbackClock),
           powerMonitor(board, config.noiseSeed),
-          rtc(MakeRtc(config.model, clock, board)) {}
+          rtc(MakeRtc(config.model, clock, board)) {
+        rtc->SetSupply(&powerMonitor);
+    }
 
     std::string stateFile;
     HostSteadyClock fallbackClock;
@@ -94,10 +96,30 @@ void EvaluationBoardChips::SetCrystalTempco(double ppmPerCelsiusSquared) {
 void EvaluationBoardChips::SetSupplyOverride(double volts) {
     impl_->board.supplyOverridden = true;
     impl_->board.supplyOverrideVolts = volts;
+    impl_->powerMonitor.TrackSupply();
 }
 
 void EvaluationBoardChips::ClearSupplyOverride() {
     impl_->board.supplyOverridden = false;
+    impl_->powerMonitor.TrackSupply();
+}
+
+void EvaluationBoardChips::SetRtcInterfaceMinimum(double volts) {
+    impl_->board.rtcInterfaceMinVolts = volts;
+}
+void EvaluationBoardChips::SetSwitchToBattery(double volts) {
+    impl_->board.switchToBatteryVolts = volts;
+    impl_->powerMonitor.TrackSupply();
+}
+void EvaluationBoardChips::SetSwitchToSupply(double volts) {
+    impl_->board.switchToSupplyVolts = volts;
+    impl_->powerMonitor.TrackSupply();
+}
+void EvaluationBoardChips::SetRtcSupplyCurrent(double microamps) {
+    impl_->board.rtcSupplyMicroamps = microamps;
+}
+void EvaluationBoardChips::SetRtcBatteryCurrent(double microamps) {
+    impl_->board.rtcBatteryMicroamps = microamps;
 }
 
 void EvaluationBoardChips::FireEventInput() {

@@ -41,6 +41,14 @@ class EvaluationBoardChips {
     void SetCrystalTempco(double ppmPerCelsiusSquared);
     void SetSupplyOverride(double volts);      // forces the RTC supply rail (a failing supply)
     void ClearSupplyOverride();                // back to what the power monitor generates
+    // The mounted sample's figures (defaults in BoardConditions): the VDD below which its I2C
+    // interface stops acknowledging, the power switch's falling and rising thresholds, and its
+    // timekeeping current from VDD and from the battery.
+    void SetRtcInterfaceMinimum(double volts);
+    void SetSwitchToBattery(double volts);
+    void SetSwitchToSupply(double volts);
+    void SetRtcSupplyCurrent(double microamps);
+    void SetRtcBatteryCurrent(double microamps);
     void FireEventInput();                     // TQ5200: time stamp of the event input
 
     // Observations for tests and tools (not register reads).

@@ -16,8 +16,6 @@ struct RailReadings {
     double celsius;
 };
 
-constexpr double kRtcSupplyMicroamps = 0.45;  // timekeeping from VDD
-constexpr double kRtcBackupMicroamps = 0.32;  // timekeeping from the battery
 // Small leakage currents stay a few noise amplitudes above zero: the program averages the raw
 // codes unsigned, so readings that wrapped below zero would average to nonsense.
 constexpr double kBatteryLeakMicroamps = 0.008;  // battery while VDD carries the RTC
@@ -30,6 +28,10 @@ constexpr uint8_t kConfigOutputOn = 0x04;
 constexpr uint8_t kConfigUpperRange = 0x10;
 constexpr double kLowerRangeVoltsPerStep = 0.01385;
 constexpr double kUpperRangeVoltsPerStep = 0.01845;
+// The board powers up with the generator on at 3.3 V (level 238 of the lower range), so the RTC's
+// interface answers before any program has set a supply; a program that clears the output bit
+// still reads 0x00 back from its read-modify-write.
+constexpr uint8_t kPowerOnLevel = 238;
 
 constexpr char kDeviceId[] = "ISL28023";
 
@@ -90,8 +92,8 @@ constexpr PowerMonitorCommand kCommands[] = {
     {0xD7, 1, Access::ReadWrite, Behaviour::Stored,         nullptr,          0.0,                  false, 0,  0x00},
     {0xE0, 2, Access::ReadOnly,  Behaviour::Measured,       BatteryCurrentOf, kCurrentUnitsPerCode, true,  16, 0},
     {0xE1, 2, Access::ReadOnly,  Behaviour::Measured,       BatteryVoltsOf,   0.0001,               false, 3,  0},
-    {0xE3, 1, Access::ReadWrite, Behaviour::Stored,         nullptr,          0.0,                  false, 0,  0x00},
-    {0xE4, 1, Access::ReadWrite, Behaviour::Stored,         nullptr,          0.0,                  false, 0,  0x00},
+    {0xE3, 1, Access::ReadWrite, Behaviour::Stored,         nullptr,          0.0,                  false, 0,  kPowerOnLevel},
+    {0xE4, 1, Access::ReadWrite, Behaviour::Stored,         nullptr,          0.0,                  false, 0,  kConfigOutputOn},
 };
 // clang-format on
 
@@ -110,6 +112,11 @@ const PowerMonitorCommand* FindCommand(uint8_t code) {
 PowerMonitorChip::PowerMonitorChip(const BoardConditions& board, uint32_t noiseSeed)
     : board_(board), noise_(noiseSeed) {
     for (const PowerMonitorCommand& c : kCommands) values_[c.code] = c.powerOnValue;
+    TrackSupply();
+}
+
+void PowerMonitorChip::TrackSupply() {
+    onBattery_ = RtcOnBatteryAfter(board_, onBattery_, SupplyVolts());
 }
 
 double PowerMonitorChip::GeneratedSupplyVolts() const {
@@ -172,6 +179,9 @@ void PowerMonitorChip::CommitWrite() {
         for (size_t i = 0; i < writtenCount_; ++i)
             value = static_cast<uint16_t>(value << 8 | written_[i]);
         values_[command_->code] = value;
+        // The program switches the output off while it changes the level: the rail, and with
+        // it the power switch, really goes through 0 V.
+        if (command_->code == kSupplyLevel || command_->code == kSupplyConfig) TrackSupply();
     }
     writtenCount_ = 0;
     writeRefused_ = false;
@@ -208,8 +218,8 @@ void PowerMonitorChip::PrepareRead() {
 uint16_t PowerMonitorChip::MeasureCode(const PowerMonitorCommand& command) {
     const bool onBattery = RtcOnBattery();
     const RailReadings rails{
-        SupplyVolts(),       onBattery ? kSupplyLeakMicroamps : kRtcSupplyMicroamps,
-        board_.batteryVolts, onBattery ? kRtcBackupMicroamps : kBatteryLeakMicroamps,
+        SupplyVolts(),       onBattery ? kSupplyLeakMicroamps : board_.rtcSupplyMicroamps,
+        board_.batteryVolts, onBattery ? board_.rtcBatteryMicroamps : kBatteryLeakMicroamps,
         board_.boardCelsius,
     };
     double code = std::round(command.quantity(rails) / command.unitsPerCode);

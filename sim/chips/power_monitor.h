@@ -5,10 +5,12 @@
 // Readings are 16-bit codes, most significant byte first, chosen so that the program's scale
 // factors turn them into these figures (currents then read in microamps, as the program labels
 // them; one current code is 0.125 nA):
-//   supply voltage     code * 0.00025 V
-//   supply current     0.45 uA while the RTC runs from the supply, 0.010 uA on battery
+//   supply voltage     code * 0.00025 V (3.3 V from power-on until a level is written)
+//   supply current     the RTC's supply current (0.45 uA unless set) while VDD carries it,
+//                      0.010 uA of leakage while the battery does
 //   battery voltage    code * 0.0001 V (3.0 V unless set)
-//   battery current    0.008 uA of leakage, 0.32 uA while the RTC runs from the battery
+//   battery current    0.008 uA of leakage, the RTC's battery current (0.32 uA unless set)
+//                      while the battery carries it
 //   temperature        code * 0.016 degrees (board temperature, 25 unless set)
 // Each reading carries a few codes of seeded noise.
 #pragma once
@@ -20,12 +22,13 @@
 #include "sim/chips/board_conditions.h"
 #include "sim/chips/measurement_noise.h"
 #include "sim/bus/i2c_slave.h"
+#include "sim/chips/rtc_supply.h"
 
 namespace kalendo::sim {
 
 struct PowerMonitorCommand;
 
-class PowerMonitorChip : public I2cSlave {
+class PowerMonitorChip : public I2cSlave, public RtcSupply {
   public:
     static constexpr uint8_t kBusAddress = 0x40;
 
@@ -40,8 +43,12 @@ class PowerMonitorChip : public I2cSlave {
     // Volts the chip's supply generator puts out from its level and configuration commands.
     double GeneratedSupplyVolts() const;
     // Volts on the RTC supply rail: the generator, unless the board forces another value.
-    double SupplyVolts() const;
-    bool RtcOnBattery() const { return SupplyVolts() < kRtcSwitchOverVolts; }
+    double SupplyVolts() const override;
+    // Whether the board's power switch has handed the RTC to its battery.
+    bool RtcOnBattery() const { return onBattery_; }
+    // Moves the power switch after the rail or its thresholds changed; the switch remembers
+    // its side, so every change of the rail must pass through here.
+    void TrackSupply();
 
   private:
     void CommitWrite();
@@ -59,6 +66,7 @@ class PowerMonitorChip : public I2cSlave {
     std::array<uint8_t, 9> readBuffer_{};  // longest answer: the identification block
     size_t readLength_ = 0;
     size_t readIndex_ = 0;
+    bool onBattery_ = false;
 };
 
 }  // namespace kalendo::sim

@@ -250,13 +250,21 @@ void RtcChip::CountDownTimer(int64_t ticks) {
 
 // --- bus callbacks -------------------------------------------------------------------------
 
+// Below its interface minimum the chip leaves SDA alone: no acknowledge, so the master sees
+// an absent device. Time is not lost meanwhile: Sync catches up at the next access.
+bool RtcChip::InterfacePowered() const {
+    return supply_ == nullptr || !(supply_->SupplyVolts() < board_.rtcInterfaceMinVolts);
+}
+
 bool RtcChip::OnStart(bool read) {
+    if (!InterfacePowered()) return false;
     Sync();  // a read returns the time latched at START, so a burst read is consistent
     pointerExpected_ = !read;
     return true;
 }
 
 bool RtcChip::OnWrite(uint8_t byte) {
+    if (!InterfacePowered()) return false;
     Sync();
     if (pointerExpected_) {
         pointer_ = byte & kPointerMask;  // only the low five address bits are decoded

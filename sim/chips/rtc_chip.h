@@ -12,6 +12,7 @@
 #include "sim/chips/board_conditions.h"
 #include "sim/chips/rtc_calendar.h"
 #include "sim/chips/rtc_model.h"
+#include "sim/chips/rtc_supply.h"
 #include "sim/bus/i2c_slave.h"
 #include "sim/clock/sim_clock.h"
 
@@ -79,6 +80,9 @@ class RtcChip : public I2cSlave {
     // The event input pin; only the TQ5200 has one.
     virtual void FireEventInput() {}
 
+    // The VDD rail the interface runs from; none: always powered.
+    void SetSupply(const RtcSupply* supply) { supply_ = supply; }
+
     // Catches up with the SimClock.
     void Sync();
     // Lets time pass that the SimClock did not see (the program was not running). The crystal
@@ -119,9 +123,11 @@ class RtcChip : public I2cSlave {
     // Advances the clock by whole seconds; returns the number of minute updates.
     int64_t AdvanceClock(int64_t seconds);
     void CountDownTimer(int64_t ticks);
+    bool InterfacePowered() const;
 
     const SimClock& clock_;
     const BoardConditions& board_;
+    const RtcSupply* supply_ = nullptr;
     int64_t lastSyncMicros_ = 0;
     double crystalRemainderMicros_ = 0;  // fraction of a microsecond the crystal has run ahead
     int64_t oscillatorMicros_ = 0;  // running time of the crystal, phase of 4096 Hz and 64 Hz

@@ -13,6 +13,7 @@ constexpr double kAnyUnsigned = 0xFFFFFFFFu;
 
 // The default pin-command time below is the engine's own default, in ns.
 static_assert(kCommandPs == 200'000, "pin-ns defaultValue must be kCommandPs in ns");
+static_assert(kDefaultUsbRoundTripUs == 250, "usb-round-trip defaultValue must match");
 
 // Captureless lambdas (auto parameters) become ApplySetting pointers.
 const BoardSetting kSettings[] = {
@@ -62,6 +63,9 @@ const BoardSetting kSettings[] = {
     {"answer-delay", nullptr, A::Unsigned, 0, 60000, "answer-delay <milliseconds 0-60000>",
      [](auto& t, auto& c, auto*) { return t.library.SetAnswerDelayMs(c.value), true; }, false,
      "KALENDO_SIM_ANSWER_DELAY", "0"},
+    {"usb-round-trip", nullptr, A::Unsigned, 0, 100000, "usb-round-trip <microseconds 0-100000>",
+     [](auto& t, auto& c, auto*) { return t.library.SetUsbRoundTripUs(c.value), true; }, false,
+     "KALENDO_SIM_USB_ROUND_TRIP_US", "250"},
     {"pin-ns", nullptr, A::Unsigned, kMinPinNs, kMaxPinNs, "pin-ns <nanoseconds 10-100000>",
      [](auto& t, auto& c, auto*) { return t.library.SetPinCommandNs(c.value), true; }, false,
      "KALENDO_SIM_PIN_NS", "200"},
@@ -73,6 +77,22 @@ const BoardSetting kSettings[] = {
      "tempco <ppm per degree squared -1 to 1>",
      [](auto& t, auto& c, auto*) { return t.chips->SetCrystalTempco(c.number), true; }, true,
      "KALENDO_SIM_TEMPCO"},
+    {"rtc-interface-min", nullptr, A::Real, 0.0, 6.0, "rtc-interface-min <volts 0-6>",
+     [](auto& t, auto& c, auto*) { return t.chips->SetRtcInterfaceMinimum(c.number), true; },
+     true, "KALENDO_SIM_RTC_INTERFACE_MIN"},
+    {"switch-to-battery", nullptr, A::Real, 0.0, 6.0, "switch-to-battery <volts 0-6>",
+     [](auto& t, auto& c, auto*) { return t.chips->SetSwitchToBattery(c.number), true; }, true,
+     "KALENDO_SIM_SWITCH_TO_BATTERY"},
+    {"switch-to-supply", nullptr, A::Real, 0.0, 6.0, "switch-to-supply <volts 0-6>",
+     [](auto& t, auto& c, auto*) { return t.chips->SetSwitchToSupply(c.number), true; }, true,
+     "KALENDO_SIM_SWITCH_TO_SUPPLY"},
+    {"rtc-supply-current", nullptr, A::Real, 0.0, 100.0, "rtc-supply-current <microamps 0-100>",
+     [](auto& t, auto& c, auto*) { return t.chips->SetRtcSupplyCurrent(c.number), true; }, true,
+     "KALENDO_SIM_RTC_SUPPLY_CURRENT"},
+    {"rtc-battery-current", nullptr, A::Real, 0.0, 100.0,
+     "rtc-battery-current <microamps 0-100>",
+     [](auto& t, auto& c, auto*) { return t.chips->SetRtcBatteryCurrent(c.number), true; }, true,
+     "KALENDO_SIM_RTC_BATTERY_CURRENT"},
     {"in-use", nullptr, A::UnsignedOnOff, 0, 255, "in-use <list position from 0> on|off",
      [](auto& t, auto& c, auto* error) {
          if (c.value >= t.library.DeviceList().size()) {

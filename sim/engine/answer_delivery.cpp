@@ -29,13 +29,14 @@ void AnswerDelivery::Settle(int64_t tPs) {
     while (!chip_.empty()) {
         const int64_t expiry = NextExpiry(chip_.front().ps);
         if (expiry > tPs) break;
-        Send(expiry);
+        Send(expiry, expiry);
     }
 }
 
-void AnswerDelivery::Send(int64_t tPs) {
+void AnswerDelivery::Send(int64_t tPs, int64_t arrivePs) {
+    if (!host_.empty()) arrivePs = std::max(arrivePs, host_.back().ps);
     while (!chip_.empty() && chip_.front().ps <= tPs) {
-        host_.push_back(Byte{chip_.front().value, tPs});
+        host_.push_back(Byte{chip_.front().value, arrivePs});
         chip_.pop_front();
     }
     timerStartPs_ = tPs;
@@ -45,13 +46,16 @@ void AnswerDelivery::OnAnswer(int64_t ps, uint8_t byte) {
     ps += extraDelayPs_;
     Settle(ps);
     chip_.push_back(Byte{byte, ps});
-    if (chip_.size() >= kPacketBytes) Send(std::max(ps, chip_.back().ps));
+    if (chip_.size() >= kPacketBytes) {
+        const int64_t t = std::max(ps, chip_.back().ps);
+        Send(t, t);
+    }
 }
 
 void AnswerDelivery::OnSendImmediate(int64_t ps) {
     ps += extraDelayPs_;
     Settle(ps);
-    Send(ps);
+    Send(ps, ps + roundTripPs_);
 }
 
 size_t AnswerDelivery::Arrived(int64_t nowPs) {
@@ -82,7 +86,10 @@ int64_t AnswerDelivery::TimeWhenArrived(size_t count, int64_t nowPs) const {
     if (count <= host_.size()) return std::max(nowPs, host_[count - 1].ps);
     if (count > host_.size() + chip_.size()) return kNever;
     AnswerDelivery future = *this;
-    while (future.host_.size() < count) future.Send(future.NextExpiry(future.chip_.front().ps));
+    while (future.host_.size() < count) {
+        const int64_t expiry = future.NextExpiry(future.chip_.front().ps);
+        future.Send(expiry, expiry);
+    }
     return std::max(nowPs, future.host_[count - 1].ps);
 }
 

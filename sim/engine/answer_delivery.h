@@ -9,6 +9,11 @@
 // "measures the time since data was last sent to the PC. The default value of the timer is set to
 // 16 milliseconds. Every time data is sent back to the PC the timer is reset. If it times-out
 // then the chip will send back the 2 status bytes and any data that is held in the buffer."
+//
+// A send-immediate is not instant either: the host reads a high-speed bulk endpoint only when it
+// polls it, once per 125 us microframe (USB 2.0, 5.12.3), and the command itself reached the chip
+// in an OUT transfer of an earlier microframe. The answer therefore reaches the host one USB round
+// trip after the command, which measurements that poll with send-immediates must see.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +23,11 @@
 #include "sim/engine/serial_engine.h"
 
 namespace kalendo::sim {
+
+// The send-immediate round trip of an FT232H on a high-speed port, in microseconds: the command's
+// OUT transfer and the answer's IN poll each wait for a 125 us microframe. The least a real
+// round trip takes; a busy host adds its own scheduling on top.
+constexpr uint32_t kDefaultUsbRoundTripUs = 250;
 
 class AnswerDelivery : public AnswerSink {
   public:
@@ -33,6 +43,8 @@ class AnswerDelivery : public AnswerSink {
     // A slow device: every answer reaches the transmit buffer this much later than the engine
     // produced it.
     void SetExtraDelayPs(int64_t ps) { extraDelayPs_ = ps > 0 ? ps : 0; }
+    // What a send-immediate's answer takes from the engine to the host's receive buffer.
+    void SetRoundTripPs(int64_t ps) { roundTripPs_ = ps > 0 ? ps : 0; }
 
     void OnAnswer(int64_t ps, uint8_t byte) override;
     void OnSendImmediate(int64_t ps) override;
@@ -57,14 +69,16 @@ class AnswerDelivery : public AnswerSink {
 
     // Sends everything the latency timer sends up to tPs.
     void Settle(int64_t tPs);
-    // Sends the chip's bytes produced by tPs, arriving at tPs; the timer restarts.
-    void Send(int64_t tPs);
+    // Sends the chip's bytes produced by tPs, arriving at arrivePs (never before bytes sent
+    // earlier: the pipe keeps order); the timer restarts at tPs.
+    void Send(int64_t tPs, int64_t arrivePs);
     int64_t NextExpiry(int64_t producedPs) const;
 
     uint8_t latencyMs_ = 16;
     int64_t latencyPs_ = 16'000'000'000;
     int64_t timerStartPs_ = 0;
     int64_t extraDelayPs_ = 0;
+    int64_t roundTripPs_ = 0;
     std::deque<Byte> chip_;
     std::deque<Byte> host_;
 };

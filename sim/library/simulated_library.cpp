@@ -80,6 +80,7 @@ void SimulatedLibrary::Reset() {
     shortWrite_.Set(0);
     inUse_.clear();
     answerDelayMs_ = 0;
+    usbRoundTripUs_ = kDefaultUsbRoundTripUs;
     pinCommandNs_ = kCommandPs / 1000;
     engineEcho_ = true;
     clock_.UseVirtual(false);
@@ -120,6 +121,7 @@ void SimulatedLibrary::ApplyAnswerDelay() {
     for (size_t i = 0; i < devices_.size(); ++i) {
         devices_[i]->delivery.SetExtraDelayPs(
             i == boardIndex_ ? int64_t{answerDelayMs_} * 1'000'000'000 : 0);
+        devices_[i]->delivery.SetRoundTripPs(int64_t{usbRoundTripUs_} * 1'000'000);
     }
 }
 
@@ -209,6 +211,12 @@ void SimulatedLibrary::SetInUse(size_t position, bool on) {
 void SimulatedLibrary::SetAnswerDelayMs(uint32_t ms) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     answerDelayMs_ = ms;
+    ApplyAnswerDelay();
+}
+
+void SimulatedLibrary::SetUsbRoundTripUs(uint32_t us) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    usbRoundTripUs_ = us;
     ApplyAnswerDelay();
 }
 

@@ -89,6 +89,8 @@ class SimulatedLibrary {
     void SetInUse(size_t position, bool on);
     // The board's answers reach the chip's transmit buffer this much later than produced.
     void SetAnswerDelayMs(uint32_t ms);
+    // From a send-immediate to its answer in the host's buffer, on every device.
+    void SetUsbRoundTripUs(uint32_t us);
     // Wire time of every engine command that is not a shift (pin states above all).
     void SetPinCommandNs(uint32_t ns);
     uint32_t PinCommandNs() const;
@@ -165,6 +167,7 @@ class SimulatedLibrary {
     CallFault shortWrite_;
     std::vector<bool> inUse_;
     uint32_t answerDelayMs_ = 0;
+    uint32_t usbRoundTripUs_ = kDefaultUsbRoundTripUs;
     uint32_t pinCommandNs_ = kCommandPs / 1000;
     bool engineEcho_ = true;
     bool recording_ = false;

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/bridge/bridge_fixture.h"
@@ -31,14 +33,18 @@ TEST_F(I2cTransactionTest, RegisterWriteAfterAnUnreadAnswerPurgesItAndReadsOnlyI
     ConnectAndSelect(kRtc);
     // An answer nobody read: the engine's echo of an invalid opcode (two bytes, the second with
     // bit 0 set, which would read as a missing acknowledge) waits in the receive queue. The
-    // send-immediate command hands it over at once instead of at the latency timer's expiry.
+    // send-immediate command hands it over one USB round trip later instead of at the latency
+    // timer's expiry.
     const uint8_t invalidOpcodeThenSendImmediate[] = {0xAB, 0x87};
     uint32_t written = 0;
     ASSERT_EQ(Bridge().ft.Write(Bridge().ChannelHandle, invalidOpcodeThenSendImmediate,
                                 sizeof invalidOpcodeThenSendImmediate, &written),
               kFtOk);
     uint32_t waiting = 0;
-    ASSERT_EQ(Bridge().ft.GetQueueStatus(Bridge().ChannelHandle, &waiting), kFtOk);
+    for (int polls = 0; polls < 100 && waiting < 2; ++polls) {
+        if (polls > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(Bridge().ft.GetQueueStatus(Bridge().ChannelHandle, &waiting), kFtOk);
+    }
     ASSERT_EQ(waiting, 2u);
     Sim().ClearRecording();
 

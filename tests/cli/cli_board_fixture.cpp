@@ -34,6 +34,8 @@ cli::CliRun CliBoardTest::Run(const std::vector<std::string>& arguments) {
         if (onClockRead) onClockRead(now);
         return now;
     };
+    // The system clock, the reference, runs true with the board's clock unless a test skews it.
+    context.clocks.systemSeconds = [this] { return 1000 + BoardSeconds(); };
     const double pcDayAtZero = kPcStart.hour * 3600.0 + kPcStart.minute * 60.0 + kPcStart.second;
     context.clocks.localSecondsOfDay = [this, pcDayAtZero] { return pcDayAtZero + BoardSeconds(); };
     // The PC's calendar runs on with the board's clock, from kPcStart.

@@ -49,7 +49,7 @@ case "$case_name" in
 help_and_usage_errors)
     run --help
     expect_status 0 "--help"
-    expect_in "$out" "drift --minutes N [--csv FILE]" "--help"
+    expect_in "$out" "drift --minutes N [--reference-error-ms E] [--csv FILE]" "--help"
     run supply --help
     expect_status 0 "supply --help"
     expect_in "$out" "0.1 to 4.0 V" "supply --help"

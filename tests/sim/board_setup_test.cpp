@@ -416,5 +416,34 @@ TEST_F(BoardTest, CrystalErrorFromTheEnvironmentAndTheControlCommands) {
     EXPECT_NE(messages[0].find("KALENDO_SIM_PPM \"fast\""), std::string::npos) << messages[0];
 }
 
+// The mounted sample's figures reach the chips from the environment and the control commands.
+TEST_F(BoardTest, SampleFiguresFromTheEnvironmentAndTheControlCommands) {
+    BoardOptions o = Fresh();
+    o.settings["KALENDO_SIM_RTC_INTERFACE_MIN"] = "3.4";  // above the 3.3 V the board starts at
+    o.settings["KALENDO_SIM_SWITCH_TO_BATTERY"] = "3.35";
+    o.settings["KALENDO_SIM_SWITCH_TO_SUPPLY"] = "3.6";
+    std::vector<std::string> messages;
+    Board().Configure(o, &messages);
+    EXPECT_TRUE(messages.empty());
+    ASSERT_TRUE(Board().HasChips());
+    I2cSlave& rtc = Board().Chips()->Rtc();
+    EXPECT_FALSE(rtc.OnStart(true));
+    EXPECT_TRUE(Board().Chips()->RunningFromBattery());
+    EXPECT_EQ(KalendoSim_Execute("rtc-interface-min 1.6"), 1);
+    EXPECT_TRUE(rtc.OnStart(true));
+    rtc.OnStop();
+    EXPECT_EQ(KalendoSim_Execute("supply 3.5"), 1);
+    EXPECT_TRUE(Board().Chips()->RunningFromBattery()) << "3.5 V is inside the band";
+    EXPECT_EQ(KalendoSim_Execute("switch-to-supply 3.4"), 1);
+    EXPECT_FALSE(Board().Chips()->RunningFromBattery());
+
+    o.settings["KALENDO_SIM_RTC_SUPPLY_CURRENT"] = "-1";
+    messages.clear();
+    Board().Configure(o, &messages);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("KALENDO_SIM_RTC_SUPPLY_CURRENT"), std::string::npos)
+        << messages[0];
+}
+
 }  // namespace
 }  // namespace kalendo::sim

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -334,7 +335,7 @@ TEST_F(SimulatedLibraryTest, RecorderKeepsCallsAndWrittenBytes) {
 
 // When answers reach the host: at the latency timer's next expiry after they were produced (the
 // timer runs from the open, or from FT_SetLatencyTimer, and restarts at every send), at once
-// when a full packet of 510 bytes waits, or at a send-immediate command. Each row: latency
+// when a full packet of 510 bytes waits, or one USB round trip (250 us) after a send-immediate. Each row: latency
 // (0: the library's 16 ms), virtual time passing before the write, the bytes written, the
 // bytes read, and when the last of them arrives, in microseconds after the latency was set.
 TEST_F(SimulatedLibraryTest, AnswersArriveAtTheLatencyTimerAFullPacketOrSendImmediate) {
@@ -354,7 +355,7 @@ TEST_F(SimulatedLibraryTest, AnswersArriveAtTheLatencyTimerAFullPacketOrSendImme
         {"default latency", 0, 0, {0xAA}, 2, 16'000, 16'000},
         {"2 ms latency", 2, 0, {0xAA}, 2, 2'000, 2'000},
         {"produced between expiries", 2, 2'500, {0xAA}, 2, 4'000, 4'000},
-        {"send immediate", 16, 0, {0xAA, 0x87}, 2, 0, 5},
+        {"send immediate", 16, 0, {0xAA, 0x87}, 2, 250, 255},
         {"full packet", 16, 0, fullPacket, 510, 0, 200},
         {"after a full packet the timer restarts", 16, 0, packetAndOne, 512, 16'000, 16'200},
     };
@@ -370,6 +371,27 @@ TEST_F(SimulatedLibraryTest, AnswersArriveAtTheLatencyTimerAFullPacketOrSendImme
         const int64_t arrived = Simulator().Clock().NowMicros() - start;
         EXPECT_GE(arrived, row.arrivesFromUs) << row.name;
         EXPECT_LE(arrived, row.arrivesToUs) << row.name;
+    }
+}
+
+// A send-immediate's answer arrives one USB round trip after the engine ran the command; a
+// latency-timer send that falls inside the round trip waits behind it, as the pipe keeps order.
+TEST_F(SimulatedLibraryTest, SendImmediateAnswersArriveAfterTheUsbRoundTrip) {
+    for (uint32_t roundTripUs : {0u, 250u, 3000u}) {
+        Simulator().Reset();
+        Simulator().Clock().UseVirtual(true);
+        Simulator().SetUsbRoundTripUs(roundTripUs);
+        FtHandle h = OpenEngine();
+        ASSERT_EQ(ft.SetLatencyTimer(h, 1), kFtOk);
+        const int64_t start = Simulator().Clock().NowMicros();
+        ASSERT_EQ(Send(h, {0xAA, 0x87, 0xAB}), kFtOk);
+        EXPECT_EQ(Receive(h, 2), (Bytes{0xFA, 0xAA})) << roundTripUs;
+        const int64_t arrived = Simulator().Clock().NowMicros() - start;
+        EXPECT_GE(arrived, int64_t{roundTripUs}) << roundTripUs;
+        EXPECT_LE(arrived, int64_t{roundTripUs} + 5) << roundTripUs;
+        EXPECT_EQ(Receive(h, 2), (Bytes{0xFA, 0xAB})) << roundTripUs;
+        EXPECT_GE(Simulator().Clock().NowMicros() - start, std::max<int64_t>(roundTripUs, 1000))
+            << "the timer's send does not overtake the round trip";
     }
 }
 

@@ -78,8 +78,9 @@ TEST(PowerMonitorTest, RefusesUnknownCommandsAndWritesToReadings) {
     EXPECT_FALSE(WriteBytes(board.Monitor(), 0x42, {}));
     EXPECT_FALSE(WriteBytes(board.Monitor(), 0x8B, {0x00, 0x00}));
     // A byte more than the command holds is refused and the write does not take effect.
+    const uint8_t level = ReadByte(board.Monitor(), 0xE3);
     EXPECT_FALSE(WriteBytes(board.Monitor(), 0xE3, {0x10, 0x20}));
-    EXPECT_EQ(ReadByte(board.Monitor(), 0xE3), 0x00);
+    EXPECT_EQ(ReadByte(board.Monitor(), 0xE3), level);
 }
 
 TEST(PowerMonitorTest, EverySupplyTableRowProducesItsVoltage) {
@@ -103,33 +104,65 @@ TEST(PowerMonitorTest, ClearingOutputBitSwitchesTheSupplyOff) {
     EXPECT_TRUE(board.chips.RunningFromBattery());
 }
 
-TEST(PowerMonitorTest, BatteryTakesOverBelowTheSwitchOverVoltage) {
-    struct Case {
+// The board's power switch hands the RTC to the battery below 1.9 V and back above 2.0 V; the
+// monitor then sees the RTC's current move from one rail to the other. Each row moves the rail
+// from where the previous row left it.
+TEST(PowerMonitorTest, PowerSwitchFollowsTheSupplyWithHysteresis) {
+    struct Step {
         const char* what;
-        int tenths;  // supply setting, 0 for an override of 0 V
+        double volts;  // forced rail; 0 with tenths set: the program's supply sequence
+        int tenths;
         bool onBattery;
     };
-    const Case cases[] = {
-        {"3.5 V", 35, false}, {"1.7 V", 17, false},       {"1.5 V", 15, true},
-        {"0.1 V", 1, true},   {"supply failed", 0, true},
+    const Step steps[] = {
+        {"powered up at 3.3 V", 3.3, 0, false},
+        {"falling, above 1.9 V", 1.95, 0, false},
+        {"falling below 1.9 V", 1.85, 0, true},
+        {"rising, inside the band", 1.95, 0, true},
+        {"rising above 2.0 V", 2.05, 0, false},
+        {"supply failed", 0.0, 0, true},
+        {"program sets 3.5 V", 0, 35, false},
+        // Its sequence switches the output off first: the rail passes 0 V and stays in the band.
+        {"program sets 2.0 V", 0, 20, true},
+        {"program sets 2.1 V", 0, 21, false},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        Board board;
-        if (c.tenths > 0) {
-            board.ApplySupply(c.tenths);
+    Board board;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        if (s.tenths > 0) {
+            board.chips.ClearSupplyOverride();
+            board.ApplySupply(s.tenths);
         } else {
-            board.ApplySupply(35);
-            board.chips.SetSupplyOverride(0.0);
+            board.chips.SetSupplyOverride(s.volts);
         }
-        EXPECT_EQ(board.chips.RunningFromBattery(), c.onBattery);
-        const float current = board.BatteryCurrent();
-        if (c.onBattery) {
-            EXPECT_GE(current, 0.030f);
-        } else {
-            EXPECT_LT(current, 0.010f);  // well below the program's 0.025
-        }
+        EXPECT_EQ(board.chips.RunningFromBattery(), s.onBattery);
+        const float vddCurrent = board.Average(0xD6, 2.5 / 20 / 1000, true);
+        const float batteryCurrent = board.BatteryCurrent();
+        EXPECT_NEAR(s.onBattery ? batteryCurrent : vddCurrent, s.onBattery ? 0.32 : 0.45, 0.003);
+        // The idle rail shows only leakage, below the program's 0.025 battery threshold.
+        EXPECT_LT(s.onBattery ? vddCurrent : batteryCurrent, 0.025f);
     }
+}
+
+// The sample's figures are settings: thresholds moved across the rail switch it at once, and
+// the currents read back as set (through the converter's noise).
+TEST(PowerMonitorTest, SwitchOverLevelsAndCurrentsAreTheSamplesSettings) {
+    Board board;
+    board.chips.SetSupplyOverride(2.4);
+    ASSERT_FALSE(board.chips.RunningFromBattery());
+    board.chips.SetSwitchToBattery(2.5);
+    EXPECT_TRUE(board.chips.RunningFromBattery());
+    // A rising level below the falling one counts as the falling one: no chatter.
+    board.chips.SetSwitchToSupply(1.0);
+    EXPECT_TRUE(board.chips.RunningFromBattery());
+    board.chips.SetSupplyOverride(2.6);
+    EXPECT_FALSE(board.chips.RunningFromBattery());
+
+    board.chips.SetRtcSupplyCurrent(0.8);
+    EXPECT_NEAR(board.Average(0xD6, 2.5 / 20 / 1000, true), 0.8, 0.003);
+    board.chips.SetRtcBatteryCurrent(1.2);
+    board.chips.SetSupplyOverride(1.0);
+    EXPECT_NEAR(board.BatteryCurrent(), 1.2, 0.003);
 }
 
 TEST(PowerMonitorTest, MeasurementsScaleToPlausibleValues) {

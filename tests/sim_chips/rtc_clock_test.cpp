@@ -26,6 +26,23 @@ TEST_P(RtcClockTest, FreshChipStartsAtPowerOnTime) {
     EXPECT_EQ(ReadRtcTime(Rtc()).second, 1);
 }
 
+// Below its interface minimum (1.6 V unless set) the chip acknowledges nothing, while its
+// crystal keeps counting, fast by its error, from the battery.
+TEST_P(RtcClockTest, InterfaceStopsAnsweringBelowItsMinimumAndTimeRunsOn) {
+    SetRtcTime(Rtc(), {2023, 6, 14, 10, 0, 0, kWed});
+    chips_.SetCrystalPpm(10000);
+    chips_.SetSupplyOverride(1.65);  // on the battery already, still answering
+    ASSERT_TRUE(chips_.RunningFromBattery());
+    EXPECT_TRUE(Rtc().OnStart(false));
+    Rtc().OnStop();
+    chips_.SetSupplyOverride(1.55);
+    EXPECT_FALSE(Rtc().OnStart(false));
+    EXPECT_FALSE(Rtc().OnStart(true));
+    clock_.AdvanceSeconds(100);
+    chips_.SetRtcInterfaceMinimum(1.5);  // another sample answers here
+    EXPECT_EQ(ToText(ReadRtcTime(Rtc())), ToText({2023, 6, 14, 10, 1, 41, kWed}));
+}
+
 TEST_P(RtcClockTest, CountsAcrossMinutesDaysMonthsAndYears) {
     struct Case {
         const char* what;

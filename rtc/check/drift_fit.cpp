@@ -1,9 +1,9 @@
-#include "cli/drift_fit.h"
+#include "rtc/check/drift_fit.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace kalendo::cli {
+namespace kalendo::check {
 
 namespace {
 constexpr double kSecondsPerMeanMonth = 365.2425 / 12 * 86400;
@@ -65,4 +65,4 @@ double SecondsPerMonth(double ppm) {
     return ppm / kPpm * kSecondsPerMeanMonth;
 }
 
-}  // namespace kalendo::cli
+}  // namespace kalendo::check

@@ -1,11 +1,11 @@
-#include "cli/drift_measurement.h"
+#include "rtc/check/drift_measurement.h"
 
 #include <algorithm>
 #include <random>
 
 #include "rtc/bcd_codec.h"
 
-namespace kalendo::cli {
+namespace kalendo::check {
 
 namespace {
 
@@ -54,6 +54,17 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
     double nextDue = 0;  // when the next transition is due, after a sharp one; 0: unknown
     Poll previous{};
     int64_t rtcCount = 0;
+    // The reference: the system clock, or the counter itself when there is none.
+    const bool haveSystem = static_cast<bool>(clocks.systemSeconds);
+    const auto systemNow = [&] {
+        return haveSystem ? clocks.systemSeconds() : clocks.monotonicSeconds();
+    };
+    const auto measure = [&] {
+        AccuracyResult r = MeasureAccuracy(result.polls, settings.accuracy);
+        if (!haveSystem) r.reference = "performance counter";
+        return r;
+    };
+    double lastPollEnd = -1e300;  // the counter after the last poll's system clock reading
     bool dayKnown = false;
     double rtcDayAtFirst = 0;  // the RTC's time of day when its count was countAtDay
     int64_t countAtDay = 0;
@@ -106,9 +117,33 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
         if (havePrevious && poll.second != previous.second) {
             const int step = (poll.second - previous.second + 60) % 60;
             rtcCount += step;
+            // The chip latched the old value somewhere in the previous read and the new one
+            // somewhere in this read: the change lies between the two, at most.
+            const double early = previous.before;
+            const double late = poll.after;
+            if (step == 1) {
+                result.transitions.push_back({(early + late) / 2, (late - early) / 2, rtcCount});
+                if (settings.transitionSeen) {
+                    settings.transitionSeen(result.transitions.size() - 1,
+                                            result.transitions.back());
+                }
+                // A bracket that reaches back past the last system clock reading (the new second
+                // found at the first poll after a transition) is left out: it is wide and would
+                // overlap the previous poll.
+                if (early >= lastPollEnd) {
+                    const double system = systemNow();
+                    const double counter = clocks.monotonicSeconds();
+                    result.polls.push_back({early, late, rtcCount, system, counter});
+                    lastPollEnd = counter;
+                }
+            }
+            if (step == 1 && (late - early) / 2 < kSharpHalfWidth) {
+                nextDue = (early + late) / 2 + 1;
+            }
             if (!dayKnown) {
-                // Just after a change the next one is almost a second away: time enough to
-                // read the rest of the time of day without the seconds moving under it.
+                // After the clocks were read. Just after a change the next one is almost a second
+                // away: time enough to read the rest of the time of day without the seconds moving
+                // under it.
                 uint8_t hours = 0, minutes = 0;
                 if (board.ReadHoursMinutes(&hours, &minutes)) {
                     rtcDayAtFirst = FromBcd(hours) * 3600.0 + FromBcd(minutes) * 60.0 + poll.second;
@@ -118,26 +153,11 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
                     return result;
                 }  // otherwise tried again at the next transition
             }
-            // The chip latched the old value somewhere in the previous read and the new one
-            // somewhere in this read: the change lies between the two, at most.
-            const double early = previous.before;
-            const double late = poll.after;
-            if (step == 1) {
-                result.transitions.push_back(
-                    {(early + late) / 2, (late - early) / 2, rtcCount});
-                if (settings.transitionSeen) {
-                    settings.transitionSeen(result.transitions.size() - 1,
-                                            result.transitions.back());
-                }
-            }
-            if (step == 1 && (late - early) / 2 < kSharpHalfWidth) {
-                nextDue = (early + late) / 2 + 1;
-            }
         }
         previous = poll;
         havePrevious = true;
         if (settings.progress && after >= nextProgress) {
-            settings.progress({after - start, FitDrift(result.transitions)});
+            settings.progress({after - start, FitDrift(result.transitions), measure()});
             while (nextProgress <= after) nextProgress += settings.progressEverySeconds;
         }
         if (settings.wait && nextDue > 0) {
@@ -150,6 +170,7 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
         }
     }
     result.fit = FitDrift(result.transitions);
+    result.accuracy = measure();
     if (dayKnown && !result.transitions.empty()) {
         const SecondsTransition& last = result.transitions.back();
         const double rtcDay = rtcDayAtFirst + static_cast<double>(last.rtcSeconds - countAtDay);
@@ -160,4 +181,4 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
     return result;
 }
 
-}  // namespace kalendo::cli
+}  // namespace kalendo::check

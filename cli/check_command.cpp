@@ -1,0 +1,234 @@
+// check: the board's RTC measured against its model file's figures, row by row, with an HTML
+// report and CSV records if asked. The measuring is rtc/check's; this is its console front end.
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "bridge/os_seam.h"
+#include "bridge/simulated_board.h"
+#include "cli/board_session.h"
+#include "cli/command_context.h"
+#include "cli/csv_file.h"
+#include "cli/interrupt_request.h"
+#include "rtc/check/check_report.h"
+#include "rtc/check/datasheet_check.h"
+#include "rtc/model_file.h"
+
+namespace kalendo::cli {
+
+namespace {
+
+constexpr double kDefaultMinutes = 10;
+
+struct CheckOptions {
+    double minutes = kDefaultMinutes;
+    double referenceErrorMs = kDefaultReferenceErrorMs;
+    double lowestSupplyVolts = NAN;
+    std::string reportFile;
+    std::string csvFolder;
+};
+
+int ParseOptions(CommandContext& c, const CommandArguments& args, CheckOptions* o) {
+    for (size_t i = 0; i < args.size(); i += 2) {
+        if (i + 1 >= args.size()) return c.UsageError("\"" + args[i] + "\" needs a value");
+        const std::string& value = args[i + 1];
+        if (args[i] == "--minutes") {
+            if (!ParseMinutes(value, &o->minutes)) {
+                return c.UsageError("--minutes \"" + value +
+                                    "\" is no positive number of minutes (at most 10080)");
+            }
+        } else if (args[i] == "--reference-error-ms") {
+            if (!ParseReferenceError(value, &o->referenceErrorMs)) {
+                return c.UsageError(ReferenceErrorUsage(value));
+            }
+        } else if (args[i] == "--lowest-supply") {
+            int tenths = 0;
+            if (!ParseSupplyTenths(value, &tenths) || tenths > 30) {
+                return c.UsageError("--lowest-supply \"" + value +
+                                    "\" is no supply setting from 0.1 to 3.0 V");
+            }
+            o->lowestSupplyVolts = tenths / 10.0;
+        } else if (args[i] == "--report") {
+            if (value.empty()) return c.UsageError("--report needs a file name");
+            o->reportFile = value;
+        } else if (args[i] == "--csv") {
+            if (value.empty()) return c.UsageError("--csv needs a folder");
+            o->csvFolder = value;
+        } else {
+            return c.UsageError("unknown option \"" + args[i] + "\"");
+        }
+    }
+    return kExitOk;
+}
+
+std::string Path(const std::string& folder, const char* name) {
+    const char last = folder.back();
+    return folder + (last == '/' || last == '\\' ? "" : "/") + name;
+}
+
+std::string Number(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string TransitionRow(size_t index, const check::SecondsTransition& t) {
+    char line[128];
+    std::snprintf(line, sizeof line, "%zu,%.6f,%.3f,%lld\n", index, t.pcSeconds, t.halfWidth * 1000,
+                  static_cast<long long>(t.rtcSeconds));
+    return line;
+}
+
+std::string StepRow(const check::SweepStep& s) {
+    char line[200];
+    std::snprintf(line, sizeof line, "%s,%.1f,%.4f,%.4f,%.4f,%.4f,%d,%d\n",
+                  s.falling ? "down" : "up", s.tenths / 10.0, s.vddVolts, s.vddMicroamps,
+                  s.batteryVolts, s.batteryMicroamps, s.rtcAnswers ? 1 : 0, s.onBattery ? 1 : 0);
+    return line;
+}
+
+std::string TimeLeft(double seconds) {
+    const long s = std::lround(seconds);
+    return s >= 60 ? std::to_string(s / 60) + " min " + std::to_string(s % 60) + " s left"
+                   : std::to_string(s) + " s left";
+}
+
+std::string DateText(const LocalTime& t) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d (PC local time)", t.year,
+                  t.month, t.day, t.hour, t.minute, t.second);
+    return text;
+}
+
+void PrintRows(FactOutput& out, const check::CheckResult& r) {
+    for (const check::CheckRow& row : r.rows) {
+        FactOutput::Row fields;
+        fields.Text("row", row.name).Text("figure", row.figure).Flag("measured", row.measured);
+        if (row.measured) {
+            fields.Number("value", row.value, 6).Number("uncertainty", row.uncertainty, 6);
+        }
+        fields.Text("unit", row.unit).Text("verdict", check::VerdictWord(row.verdict));
+        fields.Text("note", row.note);
+        out.ListRow("rows", fields,
+                    row.name + ": " + check::ValueText(row) + " (data sheet: " + row.figure +
+                        "): " + check::VerdictWord(row.verdict));
+    }
+}
+
+}  // namespace
+
+int RunCheck(CommandContext& c, const CommandArguments& args) {
+    CheckOptions o;
+    if (ParseOptions(c, args, &o) != kExitOk) return kExitUsage;
+
+    // Everything that can fail without the board fails before it is touched.
+    ModelTableArray models;
+    const int record = c.model == RtcModelChoice::Tq5200 ? 1 : 0;
+    if (!ReadModelInfo(models, c.modelFile.c_str())) {
+        return c.Failed("ERROR: model file \"" + c.modelFile +
+                        "\" not read: no data-sheet figures to check against");
+    }
+    std::unique_ptr<CsvFile> transitions, sweep;
+    if (!o.csvFolder.empty()) {
+        transitions = std::make_unique<CsvFile>(Path(o.csvFolder, "transitions.csv"),
+                                                "transition,pc_s,pc_half_width_ms,rtc_s\n");
+        sweep = std::make_unique<CsvFile>(Path(o.csvFolder, "sweep.csv"),
+                                          "direction,setting_v,vdd_v,vdd_ua,battery_v,"
+                                          "battery_ua,rtc_answers,on_battery\n");
+        for (CsvFile* f : {transitions.get(), sweep.get()}) {
+            if (!f->Create()) return c.Failed("ERROR: CSV file \"" + f->name() + "\" not written");
+        }
+    }
+    std::FILE* report = nullptr;
+    if (!o.reportFile.empty() && !(report = std::fopen(o.reportFile.c_str(), "wb"))) {
+        return c.Failed("ERROR: report \"" + o.reportFile + "\" not written");
+    }
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> reportCloser(report, &std::fclose);
+
+    BoardSession board;
+    std::string error;
+    if (!board.Open(&error, BoardSession::kLatencyTimerMs, true)) {
+        if (report) std::remove(o.reportFile.c_str());  // an empty report would say nothing
+        return c.Failed(error);
+    }
+    board.EndBusAction();  // each read and change takes the bus on its own
+
+    check::CheckSettings settings;
+    settings.accuracySeconds = o.minutes * 60;
+    settings.accuracy.referenceErrorSeconds = o.referenceErrorMs / 1000;
+    settings.figures = check::FiguresOf(models[record]);
+    settings.lowestSupplyVolts = o.lowestSupplyVolts;
+    settings.wait = [](double seconds) { Os().SleepMs(static_cast<uint32_t>(seconds * 1000)); };
+    if (c.progress) {
+        settings.progress = [&](const check::CheckProgress& p) {
+            std::string line = "check: " + p.phase;
+            if (p.accuracy.valid) {
+                line += Number(", %+.2f", p.accuracy.ppm) +
+                        Number(" +- %.2f ppm", p.accuracy.uncertaintyPpm);
+            }
+            c.progress(line + ", " + TimeLeft(p.remainingSeconds));
+        };
+    }
+    if (transitions) {
+        settings.transitionSeen = [&](size_t index, const check::SecondsTransition& t) {
+            transitions->Add(TransitionRow(index, t));
+        };
+        settings.stepSeen = [&](const check::SweepStep& s) { sweep->Add(StepRow(s)); };
+    }
+    const InterruptRequest interrupt;
+    settings.cancelRequested = [&] { return interrupt.Requested(); };
+    const check::CheckResult result =
+        check::RunDataSheetCheck(board.Rtc(), board.PowerMonitor(), c.clocks, settings);
+
+    const std::string model = c.model == RtcModelChoice::Tq5200 ? "TQ5200" : "TQ5100";
+    FactOutput& out = *c.out;
+    const check::AccuracyResult& a = result.drift.accuracy;
+    out.Text("model", model);
+    out.Text("reference", a.reference);
+    out.Number("reference_error_ms", o.referenceErrorMs, 1);
+    if (a.valid) {
+        out.Number("counter_ppm", a.counterPpm, 2);
+        out.Integer("system_clock_steps", static_cast<long long>(a.steps.size()));
+    }
+    PrintRows(out, result);
+    if (result.interrupted) out.Flag("interrupted", true);
+    out.Flag("supply_restored", result.supplyRestored);
+    out.Text("board_state", result.boardState);
+    const bool passed = result.error.empty() && !result.interrupted && check::AllRowsPassed(result);
+    out.Text("result", passed ? "pass" : "not passed");
+
+    bool reportWritten = true;
+    if (report) {
+        check::ReportInfo info;
+        info.model = model;
+        info.board =
+            std::string("UM232H board 1") + (LoadedLibraryIsSimulatedBoard() ? ", simulated" : "");
+        info.date = c.localNow ? DateText(c.localNow()) : "";
+        info.referenceErrorMs = o.referenceErrorMs;
+        info.accuracyMinutes = o.minutes;
+        const std::string html = check::CheckReportHtml(result, info);
+        reportWritten = std::fwrite(html.data(), 1, html.size(), report) == html.size() &&
+                        std::fflush(report) == 0;
+        out.Text("report", o.reportFile);
+    }
+    bool csvWritten = true;
+    for (CsvFile* f : {transitions.get(), sweep.get()}) {
+        if (f && !f->Close()) {
+            csvWritten = false;
+            c.errors += "ERROR: CSV file \"" + f->name() + "\" not written\n";
+        }
+    }
+    if (!reportWritten) c.errors += "ERROR: report \"" + o.reportFile + "\" not written\n";
+    if (!result.error.empty()) {
+        c.factsOnFailure = true;
+        return c.Failed(result.error + "; " + result.boardState);
+    }
+    if (!reportWritten || !csvWritten) {
+        c.factsOnFailure = true;
+        return kExitBoardFailed;
+    }
+    if (!result.supplyRestored) c.errors += "kalendo-cli: " + result.boardState + "\n";
+    return passed ? kExitOk : kExitCheckFailed;
+}
+
+}  // namespace kalendo::cli

@@ -1,0 +1,28 @@
+// The data-sheet check's report: one self-contained HTML file (inline styles and SVG plots, no
+// scripts, nothing to download) that opens in any browser.
+#pragma once
+
+#include <string>
+
+#include "rtc/check/datasheet_check.h"
+
+namespace kalendo::check {
+
+// What the report says about the run besides its result; shown as given (escaped).
+struct ReportInfo {
+    std::string model;  // "TQ5100"
+    std::string board;  // the bridge and board as found
+    std::string date;   // when the check ran
+    double referenceErrorMs = 10;
+    double accuracyMinutes = 0;
+};
+
+std::string CheckReportHtml(const CheckResult& result, const ReportInfo& info);
+
+// Text for HTML content and attribute values: & < > " ' escaped.
+std::string HtmlEscape(const std::string& text);
+
+// "+1.234 +- 0.567 ppm", with decimals to suit the uncertainty.
+std::string ValueText(const CheckRow& row);
+
+}  // namespace kalendo::check

@@ -1,0 +1,652 @@
+#include "rtc/check/datasheet_check.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "bridge/bus_action.h"
+#include "power/power_monitor.h"
+#include "power/power_monitor_operations.h"
+#include "rtc/bcd_codec.h"
+#include "rtc/check/port_drift_board.h"
+#include "rtc/rtc_registers.h"
+
+namespace kalendo::check {
+
+namespace {
+
+constexpr int kCheckTenths = 30;  // the data sheet quotes its current at 3 V
+constexpr double kSecondsPerMonth = 30.436875 * 86400;
+constexpr double kSecondsPerDay = 86400;
+// A timekeeping anchor: a seconds transition bracketed this sharply, found within this long.
+constexpr double kAnchorHalfWidth = 0.005;
+constexpr double kAnchorSearchSeconds = 5;
+// What a sweep step takes besides its settling, for the time-left estimate.
+constexpr double kStepSecondsGuess = 0.3;
+
+constexpr char kBoardGone[] = "ERROR: Board Disconnected";
+
+std::string Format(const char* format, double a, double b = 0) {
+    char text[160];
+    std::snprintf(text, sizeof text, format, a, b);
+    return text;
+}
+
+bool ValidSecondsBcd(uint8_t v) {
+    return (v & 0x0F) <= 9 && v <= 0x59;
+}
+
+double FoldDay(double d) {
+    while (d > kSecondsPerDay / 2) d -= kSecondsPerDay;
+    while (d < -kSecondsPerDay / 2) d += kSecondsPerDay;
+    return d;
+}
+
+// Mean and the uncertainty the check states for it: the monitor's resolution, and twice the
+// standard error of the mean when the readings scatter more than that.
+struct Average {
+    int count = 0;
+    double sum = 0, sumSquares = 0;
+    void Add(double v) {
+        ++count;
+        sum += v;
+        sumSquares += v * v;
+    }
+    double Mean() const { return count ? sum / count : NAN; }
+    double Uncertainty(double resolution) const {
+        if (count < 2) return resolution;
+        const double mean = Mean();
+        const double variance = std::max(0.0, (sumSquares - count * mean * mean) / (count - 1));
+        return resolution + 2 * std::sqrt(variance / count);
+    }
+};
+
+std::vector<CheckRow> EmptyRows(const ModelFigures& f) {
+    const auto row = [](CheckRowId id, const char* name, std::string figure, const char* unit) {
+        CheckRow r;
+        r.id = id;
+        r.name = name;
+        r.figure = std::move(figure);
+        r.unit = unit;
+        r.note = "not measured";
+        return r;
+    };
+    const auto or_none = [](double v, const std::string& text) {
+        return std::isnan(v) ? std::string("none in the model file") : text;
+    };
+    return {
+        row(CheckRowId::FrequencyTolerance, "Frequency Tolerance",
+            or_none(f.tolerancePpm, Format("+/-%.1f ppm", f.tolerancePpm)), "ppm"),
+        row(CheckRowId::MonthlyDeviation, "Monthly Deviation",
+            or_none(f.monthlySeconds, Format("+/-%.1f s", f.monthlySeconds)), "s/month"),
+        row(CheckRowId::TypicalCurrent, "I@3V (Typical)",
+            or_none(f.typicalMicroamps,
+                    Format("%.3g uA typical, judged as an upper limit", f.typicalMicroamps)),
+            "uA"),
+        row(CheckRowId::SupplyMinimum, "Supply Voltage (minimum)",
+            or_none(f.supplyMinVolts,
+                    Format("%.2g V: the RTC answers from here up", f.supplyMinVolts)),
+            "V"),
+        row(CheckRowId::SwitchToBattery, "Battery switch-over, falling",
+            or_none(f.vclkMinVolts, Format("above the VCLK minimum %.2g V", f.vclkMinVolts)), "V"),
+        row(CheckRowId::SwitchToSupply, "Battery switch-over, rising",
+            or_none(f.vclkMinVolts, Format("above the VCLK minimum %.2g V", f.vclkMinVolts)), "V"),
+        row(CheckRowId::BatteryCurrent, "Battery current",
+            or_none(f.typicalMicroamps,
+                    Format("%.3g uA typical, judged as an upper limit", f.typicalMicroamps)),
+            "uA"),
+        row(CheckRowId::Timekeeping, "VCLK (timekeeping)",
+            or_none(f.vclkMinVolts,
+                    Format("%.2g to %.2g V: keeps time", f.vclkMinVolts, f.vclkMaxVolts)),
+            "ms"),
+    };
+}
+
+// One seconds transition pinned to the reference: the RTC's time of day at it, and the system
+// clock's time of it within +- halfWidth.
+struct Anchor {
+    bool found = false;
+    double system = 0;
+    double halfWidth = 0;
+    double rtcDay = 0;
+};
+
+class CheckRun {
+  public:
+    CheckRun(RegisterPort& rtc, RegisterPort& monitor, const PcClocks& clocks,
+             const CheckSettings& settings)
+        : rtc_(rtc), monitor_(monitor), clocks_(clocks), s_(settings) {}
+
+    CheckResult Run();
+
+  private:
+    CheckRow& Row(CheckRowId id) { return result_.rows[static_cast<size_t>(id)]; }
+    double System() const {
+        return clocks_.systemSeconds ? clocks_.systemSeconds() : clocks_.monotonicSeconds();
+    }
+    bool Cancelled() {
+        if (!result_.interrupted && s_.cancelRequested && s_.cancelRequested()) {
+            result_.interrupted = true;
+        }
+        return result_.interrupted;
+    }
+    void Wait(double seconds) {
+        if (s_.wait && seconds > 0) s_.wait(seconds);
+    }
+    void Progress(const char* phase, double remaining, const AccuracyResult* accuracy = nullptr) {
+        if (!s_.progress) return;
+        CheckProgress p;
+        p.phase = phase;
+        p.elapsedSeconds = clocks_.monotonicSeconds() - start_;
+        p.remainingSeconds = std::max(0.0, remaining);
+        if (accuracy) p.accuracy = *accuracy;
+        s_.progress(p);
+    }
+    bool MonitorPresent() {
+        BusAction action(kUserActionBusWaitMs);
+        return PowerMonitorIdentifies(monitor_) || action.BusBusy();
+    }
+    bool SetSupply(int tenths) {
+        BusAction action(kUserActionBusWaitMs);
+        changed_ = true;
+        return ChangeSupplyLevel(monitor_, tenths);
+    }
+    double SweepSecondsLeft(int stepsLeft) const {
+        return stepsLeft * (s_.settleSeconds + kStepSecondsGuess);
+    }
+
+    bool MeasureCurrent();
+    bool MeasureAccuracyRows();
+    bool FindAnchor(Anchor* anchor);
+    bool MeasureStep(bool falling, int tenths);
+    bool Sweep();
+    void SweepRows();
+    void TimekeepingRow(const Anchor& before, const Anchor& after);
+    void PutBack();
+
+    RegisterPort& rtc_;
+    RegisterPort& monitor_;
+    const PcClocks& clocks_;
+    const CheckSettings& s_;
+    CheckResult result_;
+    SupplyRegisters saved_{};
+    bool changed_ = false;
+    double start_ = 0;
+    int floorTenths_ = kCheckTenths;
+};
+
+CheckResult CheckRun::Run() {
+    start_ = clocks_.monotonicSeconds();
+    result_.rows = EmptyRows(s_.figures);
+    double floor = s_.lowestSupplyVolts;
+    if (std::isnan(floor)) floor = std::fmin(s_.figures.vclkMinVolts, s_.figures.supplyMinVolts);
+    // A model file without either figure gives no floor: the sweep stays at 3.0 V.
+    if (std::isnan(floor)) floor = kCheckTenths / 10.0;
+    floorTenths_ =
+        std::clamp(static_cast<int>(std::ceil(floor * 10 - 1e-6)), kMinSupplyTenths, kCheckTenths);
+    result_.floorVolts = floorTenths_ / 10.0;
+
+    {
+        BusAction action(kUserActionBusWaitMs);
+        double v = 0;
+        if (!ReadSupplyRegisters(monitor_, &saved_)) {
+            result_.error = kBoardGone;
+            result_.boardState = "nothing was changed on the board";
+            return result_;
+        }
+        if (ReadMeasurement(monitor_, kVddVoltage, &v)) result_.startVddVolts = v;
+        if (ReadMeasurement(monitor_, kBatteryVoltage, &v)) result_.batteryVolts = v;
+        if (ReadMeasurement(monitor_, kTemperature, &v)) result_.boardCelsius = v;
+    }
+    const bool done = [&] {
+        if (!SetSupply(kCheckTenths)) {
+            result_.error = kBoardGone;
+            return false;
+        }
+        Wait(s_.settleSeconds);
+        if (!MeasureCurrent() || Cancelled()) return false;
+        if (!MeasureAccuracyRows() || Cancelled()) return false;
+        Anchor before, after;
+        Progress("timekeeping", SweepSecondsLeft(2 * (kCheckTenths - floorTenths_)) + 2);
+        const bool anchoredBefore = FindAnchor(&before);
+        if (!result_.error.empty() || Cancelled()) return false;
+        if (!Sweep()) return false;
+        SweepRows();
+        if (Cancelled()) return false;
+        Progress("timekeeping", 2);
+        if (anchoredBefore) FindAnchor(&after);
+        if (!result_.error.empty()) return false;
+        if (anchoredBefore && after.found) {
+            TimekeepingRow(before, after);
+        } else {
+            Row(CheckRowId::Timekeeping).note =
+                "not measured: the RTC's seconds could not be timed before and after the sweep";
+        }
+        return true;
+    }();
+    (void)done;
+    if (result_.interrupted && result_.error.empty()) {
+        for (CheckRow& r : result_.rows) {
+            if (!r.measured) r.note = "not measured: the check was interrupted";
+        }
+    }
+    PutBack();
+    return result_;
+}
+
+bool CheckRun::MeasureCurrent() {
+    Average vdd, current, battery;
+    int failed = 0;
+    for (int i = 0; i < s_.currentReadings && !Cancelled(); ++i) {
+        Progress("supply current",
+                 s_.accuracySeconds + SweepSecondsLeft(2 * (kCheckTenths - floorTenths_)));
+        BusAction action(kUserActionBusWaitMs);
+        double v = 0, a = 0, b = 0;
+        if (ReadMeasurement(monitor_, kVddVoltage, &v) &&
+            ReadMeasurement(monitor_, kVddCurrent, &a) &&
+            ReadMeasurement(monitor_, kBatteryCurrent, &b)) {
+            vdd.Add(v);
+            current.Add(a);
+            battery.Add(b);
+        } else if (++failed > s_.currentReadings || !MonitorPresent()) {
+            result_.error = kBoardGone;
+            return false;
+        } else {
+            --i;  // read again
+        }
+    }
+    if (current.count == 0) return true;
+    CheckRow& row = Row(CheckRowId::TypicalCurrent);
+    row.measured = true;
+    row.value = current.Mean();
+    row.uncertainty = current.Uncertainty(MeasurementResolution(kVddCurrent));
+    row.note = Format("VDD current at a 3.0 V setting (%.3f V measured), mean of %.0f readings",
+                      vdd.Mean(), current.count);
+    if (battery.Mean() >= kBatteryInUseCurrent) {
+        row.note += "; the battery was carrying the RTC";
+    }
+    row.verdict = AtMost(row.value, row.uncertainty, s_.figures.typicalMicroamps);
+    return true;
+}
+
+bool CheckRun::MeasureAccuracyRows() {
+    PortDriftBoard board(rtc_, monitor_);
+    DriftSettings drift;
+    drift.seconds = s_.accuracySeconds;
+    drift.accuracy = s_.accuracy;
+    drift.wait = s_.wait;
+    drift.transitionSeen = s_.transitionSeen;
+    drift.stopRequested = [this] { return Cancelled(); };
+    const double sweepSeconds = SweepSecondsLeft(2 * (kCheckTenths - floorTenths_)) + 4;
+    drift.progress = [&](const DriftProgress& p) {
+        Progress("accuracy", s_.accuracySeconds - p.elapsedSeconds + sweepSeconds, &p.accuracy);
+    };
+    result_.drift = MeasureDrift(board, clocks_, drift);
+    if (!result_.drift.error.empty()) {
+        result_.error = result_.drift.error;
+        return false;
+    }
+    const AccuracyResult& a = result_.drift.accuracy;
+    CheckRow& tolerance = Row(CheckRowId::FrequencyTolerance);
+    CheckRow& monthly = Row(CheckRowId::MonthlyDeviation);
+    if (!a.valid) {
+        tolerance.note = monthly.note = "not measured: " + a.error;
+        return true;
+    }
+    std::string how =
+        "against the " + std::string(a.reference) +
+        Format(" over %.0f s; the run's part +-%.3f ppm", a.spanSeconds, a.fitUncertaintyPpm) +
+        Format(", the reference's +-%.3f ppm", a.referenceUncertaintyPpm);
+    if (!a.steps.empty()) {
+        how += Format("; the system clock stepped %.0f time(s), polls after the last used",
+                      static_cast<double>(a.steps.size()));
+    }
+    tolerance.measured = monthly.measured = true;
+    tolerance.value = a.ppm;
+    tolerance.uncertainty = a.uncertaintyPpm;
+    tolerance.note = how;
+    tolerance.verdict = WithinPlusMinus(a.ppm, a.uncertaintyPpm, s_.figures.tolerancePpm);
+    monthly.value = a.ppm * 1e-6 * kSecondsPerMonth;
+    monthly.uncertainty = a.uncertaintyPpm * 1e-6 * kSecondsPerMonth;
+    monthly.note = "from the frequency offset, over a mean calendar month";
+    monthly.verdict =
+        WithinPlusMinus(monthly.value, monthly.uncertainty, s_.figures.monthlySeconds);
+    return true;
+}
+
+// Polls the seconds until a transition is bracketed sharply on the system clock, then reads the
+// rest of the time of day (a transition is almost a second from the next: time enough).
+bool CheckRun::FindAnchor(Anchor* anchor) {
+    const double until = clocks_.monotonicSeconds() + kAnchorSearchSeconds;
+    bool havePrevious = false;
+    double previousBefore = 0;
+    uint8_t previousSecond = 0;
+    while (clocks_.monotonicSeconds() < until && !Cancelled()) {
+        const double before = System();
+        uint8_t bcd = 0;
+        bool ok = false;
+        {
+            BusAction action(kUserActionBusWaitMs);
+            ok = rtc_.Read8(kRegSeconds, &bcd) && ValidSecondsBcd(bcd);
+        }
+        const double after = System();
+        if (!ok) {
+            if (!MonitorPresent()) {
+                result_.error = kBoardGone;
+                return false;
+            }
+            havePrevious = false;
+            continue;
+        }
+        if (havePrevious && bcd != previousSecond &&
+            (after - previousBefore) / 2 < kAnchorHalfWidth) {
+            uint8_t hours = 0, minutes = 0;
+            BusAction action(kUserActionBusWaitMs);
+            if (rtc_.Read8(kRegHours, &hours) && rtc_.Read8(kRegMinutes, &minutes)) {
+                anchor->found = true;
+                anchor->system = (previousBefore + after) / 2;
+                anchor->halfWidth = (after - previousBefore) / 2;
+                anchor->rtcDay = FromBcd(hours) * 3600.0 + FromBcd(minutes) * 60.0 + FromBcd(bcd);
+                return true;
+            }
+        }
+        havePrevious = true;
+        previousBefore = before;
+        previousSecond = bcd;
+    }
+    return false;
+}
+
+bool CheckRun::MeasureStep(bool falling, int tenths) {
+    SweepStep step;
+    step.seconds = clocks_.monotonicSeconds() - start_;
+    if (!SetSupply(tenths)) {
+        if (!MonitorPresent()) {
+            result_.error = kBoardGone;
+            return false;
+        }
+        // Written but not all confirmed: measured as it stands.
+    }
+    Wait(s_.settleSeconds);
+    step.falling = falling;
+    step.tenths = tenths;
+    Average v, a, bv, ba;
+    for (int i = 0; i < s_.stepReadings; ++i) {
+        BusAction action(kUserActionBusWaitMs);
+        double x = 0;
+        if (ReadMeasurement(monitor_, kVddVoltage, &x)) v.Add(x);
+        if (ReadMeasurement(monitor_, kVddCurrent, &x)) a.Add(x);
+        if (ReadMeasurement(monitor_, kBatteryVoltage, &x)) bv.Add(x);
+        if (ReadMeasurement(monitor_, kBatteryCurrent, &x)) ba.Add(x);
+    }
+    if (ba.count == 0 && !MonitorPresent()) {
+        result_.error = kBoardGone;
+        return false;
+    }
+    step.vddVolts = v.Mean();
+    step.vddMicroamps = a.Mean();
+    step.batteryVolts = bv.Mean();
+    step.batteryMicroamps = ba.Mean();
+    step.onBattery = step.batteryMicroamps >= kBatteryInUseCurrent;
+    int answered = 0;
+    for (int i = 0; i < s_.probeReads; ++i) {
+        BusAction action(kUserActionBusWaitMs);
+        uint8_t bcd = 0;
+        if (rtc_.Read8(kRegSeconds, &bcd) && ValidSecondsBcd(bcd)) ++answered;
+    }
+    step.rtcAnswers = answered == s_.probeReads;
+    result_.sweep.push_back(step);
+    if (s_.stepSeen) s_.stepSeen(step);
+    return true;
+}
+
+bool CheckRun::Sweep() {
+    const int steps = 2 * (kCheckTenths - floorTenths_);
+    int done = 0;
+    for (int t = kCheckTenths - 1; t >= floorTenths_; --t, ++done) {
+        if (Cancelled()) return false;
+        Progress("supply sweep", SweepSecondsLeft(steps - done) + 2);
+        if (!MeasureStep(true, t)) return false;
+    }
+    for (int t = floorTenths_ + 1; t <= kCheckTenths; ++t, ++done) {
+        if (Cancelled()) return false;
+        Progress("supply sweep", SweepSecondsLeft(steps - done) + 2);
+        if (!MeasureStep(false, t)) return false;
+    }
+    return true;
+}
+
+void CheckRun::SweepRows() {
+    const ModelFigures& f = s_.figures;
+    std::vector<const SweepStep*> down, up;
+    for (const SweepStep& st : result_.sweep) (st.falling ? down : up).push_back(&st);
+    if (down.empty()) return;
+
+    // Supply minimum: the lowest step of the unbroken run of answering steps from 3.0 V down.
+    {
+        CheckRow& row = Row(CheckRowId::SupplyMinimum);
+        const SweepStep* lowest = nullptr;
+        const SweepStep* stopped = nullptr;
+        for (const SweepStep* st : down) {
+            if (!st->rtcAnswers) {
+                stopped = st;
+                break;
+            }
+            lowest = st;
+        }
+        row.measured = true;
+        if (lowest == nullptr) {
+            row.value = stopped->vddVolts;
+            row.uncertainty = 0;
+            row.note =
+                Format("the RTC did not answer at the first step, %.1f V", stopped->tenths / 10.0);
+        } else {
+            // Between the lowest step that answered and the first that did not.
+            row.value = stopped ? (lowest->vddVolts + stopped->vddVolts) / 2 : lowest->vddVolts;
+            row.uncertainty = stopped ? std::fabs(lowest->vddVolts - stopped->vddVolts) / 2 : 0;
+            row.note = stopped ? Format(
+                                     "lowest supply the RTC answered at (setting %.1f V); "
+                                     "silent from %.1f V down",
+                                     lowest->tenths / 10.0, stopped->tenths / 10.0)
+                               : Format(
+                                     "answered at every step down to the sweep's floor, %.1f V "
+                                     "(its minimum lies lower)",
+                                     lowest->tenths / 10.0);
+        }
+        // By the measured supply: a step the generator put a little below the figure says
+        // nothing about the figure itself.
+        const double tolerance = MeasurementResolution(kVddVoltage);
+        if (std::isnan(f.supplyMinVolts)) {
+            row.verdict = Verdict::Undecided;
+        } else if (stopped && stopped->vddVolts >= f.supplyMinVolts - tolerance) {
+            row.verdict = Verdict::Fail;
+        } else if (lowest && lowest->vddVolts <= f.supplyMinVolts + tolerance) {
+            row.verdict = Verdict::Pass;
+        } else {
+            row.verdict = Verdict::Undecided;
+        }
+    }
+
+    // The switch-over has no figure of its own: while VDD carries the RTC it must stay at or
+    // above the VCLK minimum, so the board must hand over above it, both ways.
+    // Falling: between the last step on VDD and the first on the battery.
+    const SweepStep* lastOnVdd = nullptr;
+    const SweepStep* firstOnBattery = nullptr;
+    for (const SweepStep* st : down) {
+        if (st->onBattery) {
+            firstOnBattery = st;
+            break;
+        }
+        lastOnVdd = st;
+    }
+    {
+        CheckRow& row = Row(CheckRowId::SwitchToBattery);
+        row.measured = true;
+        if (firstOnBattery == nullptr) {
+            row.value = down.back()->vddVolts;
+            row.uncertainty = 0;
+            row.note =
+                Format("still on VDD at the sweep's floor, %.1f V", down.back()->tenths / 10.0);
+            row.verdict = down.back()->tenths <= std::lround(f.vclkMinVolts * 10)
+                              ? Verdict::Fail
+                              : Verdict::Undecided;
+        } else if (lastOnVdd == nullptr) {
+            row.value = firstOnBattery->vddVolts;
+            row.uncertainty = 0;
+            row.note = "on the battery from the first step down";
+            row.verdict = AtLeast(row.value, 0, f.vclkMinVolts);
+        } else {
+            row.value = (lastOnVdd->vddVolts + firstOnBattery->vddVolts) / 2;
+            row.uncertainty = (lastOnVdd->vddVolts - firstOnBattery->vddVolts) / 2;
+            row.note = Format("between the %.1f V and %.1f V settings (battery current)",
+                              lastOnVdd->tenths / 10.0, firstOnBattery->tenths / 10.0);
+            row.verdict = AtLeast(row.value, row.uncertainty, f.vclkMinVolts);
+        }
+    }
+
+    // Rising switch-over: from the battery back to VDD on the way up.
+    {
+        CheckRow& row = Row(CheckRowId::SwitchToSupply);
+        const SweepStep* lastOnBattery = down.back()->onBattery ? down.back() : nullptr;
+        const SweepStep* backOnVdd = nullptr;
+        for (const SweepStep* st : up) {
+            if (!st->onBattery) {
+                if (lastOnBattery) {
+                    backOnVdd = st;
+                    break;
+                }
+            } else {
+                lastOnBattery = st;
+            }
+        }
+        if (lastOnBattery == nullptr) {
+            row.note = "not measured: the RTC never ran from its battery";
+        } else if (up.empty() || up.back()->tenths != kCheckTenths) {
+            row.note = "not measured: the sweep did not come back up";
+        } else {
+            row.measured = true;
+            if (backOnVdd == nullptr) {
+                row.value = up.back()->vddVolts;
+                row.uncertainty = 0;
+                row.note = "still on the battery at 3.0 V";
+                row.verdict = Verdict::Fail;
+            } else {
+                row.value = (lastOnBattery->vddVolts + backOnVdd->vddVolts) / 2;
+                row.uncertainty = (backOnVdd->vddVolts - lastOnBattery->vddVolts) / 2;
+                row.note = Format("between the %.1f V and %.1f V settings (battery current)",
+                                  lastOnBattery->tenths / 10.0, backOnVdd->tenths / 10.0);
+                row.verdict = AtLeast(row.value, row.uncertainty, f.vclkMinVolts);
+            }
+        }
+    }
+
+    // Battery current: every step that ran from the battery.
+    {
+        CheckRow& row = Row(CheckRowId::BatteryCurrent);
+        Average current, volts;
+        for (const SweepStep& st : result_.sweep) {
+            if (st.onBattery) {
+                current.Add(st.batteryMicroamps);
+                volts.Add(st.batteryVolts);
+            }
+        }
+        if (current.count == 0) {
+            row.note = "not measured: the RTC never ran from its battery";
+        } else {
+            row.measured = true;
+            row.value = current.Mean();
+            row.uncertainty = current.Uncertainty(MeasurementResolution(kBatteryCurrent));
+            row.note = Format("battery current at %.0f steps on the battery (%.3f V)",
+                              current.count, volts.Mean());
+            row.verdict = AtMost(row.value, row.uncertainty, f.typicalMicroamps);
+        }
+    }
+}
+
+// The RTC's offset from the reference after the sweep against before it, less what its measured
+// rate explains: time lost or gained while VDD was low or the battery carried it.
+void CheckRun::TimekeepingRow(const Anchor& before, const Anchor& after) {
+    CheckRow& row = Row(CheckRowId::Timekeeping);
+    const AccuracyResult& a = result_.drift.accuracy;
+    const double elapsed = after.system - before.system;
+    const double ppm = a.valid ? a.ppm : 0;
+    const double offsetBefore = FoldDay(before.rtcDay - before.system);
+    const double offsetAfter = FoldDay(after.rtcDay - after.system);
+    const double change = FoldDay(offsetAfter - offsetBefore);
+    result_.timekeepingBeforeSystem = before.system;
+    result_.timekeepingBeforeMs = 0;
+    result_.timekeepingAfterSystem = after.system;
+    result_.timekeepingAfterMs = change * 1000;
+    row.measured = true;
+    row.value = (change - elapsed * ppm * 1e-6) * 1000;
+    double rateSlack = a.valid ? a.uncertaintyPpm : 1000;  // without a rate: 1000 ppm allowed
+    row.uncertainty = (before.halfWidth + after.halfWidth + 2 * s_.accuracy.referenceErrorSeconds +
+                       elapsed * rateSlack * 1e-6) *
+                      1000;
+    double lowest = INFINITY;
+    int onBattery = 0;
+    for (const SweepStep& st : result_.sweep) {
+        if (!std::isnan(st.vddVolts)) lowest = std::min(lowest, st.vddVolts);
+        if (st.onBattery) ++onBattery;
+    }
+    row.note =
+        Format("RTC minus reference across %.0f s of sweep, VDD down to %.2f V", elapsed, lowest) +
+        Format(", %.0f steps on the battery; beyond the measured rate", onBattery);
+    row.verdict = std::fabs(row.value) <= row.uncertainty ? Verdict::Pass : Verdict::Fail;
+    if (std::isnan(s_.figures.vclkMinVolts)) row.verdict = Verdict::Undecided;
+}
+
+void CheckRun::PutBack() {
+    if (!changed_) {
+        if (result_.boardState.empty()) result_.boardState = "nothing was changed on the board";
+        return;
+    }
+    bool written = false;
+    SupplyRegisters now{};
+    bool readBack = false;
+    {
+        BusAction action(kUserActionBusWaitMs);
+        written = RestoreSupplyRegisters(monitor_, saved_);
+    }
+    Wait(s_.settleSeconds);
+    double vdd = NAN;
+    {
+        BusAction action(kUserActionBusWaitMs);
+        readBack = ReadSupplyRegisters(monitor_, &now);
+        double v = 0;
+        if (ReadMeasurement(monitor_, kVddVoltage, &v)) vdd = v;
+    }
+    char registers[48];
+    std::snprintf(registers, sizeof registers, "configuration 0x%02X, level %u",
+                  static_cast<unsigned>(saved_.configuration), static_cast<unsigned>(saved_.level));
+    if (written && readBack && now.configuration == saved_.configuration &&
+        now.level == saved_.level) {
+        result_.supplyRestored = true;
+        result_.boardState = "supply put back as found (" + std::string(registers) + ")";
+        if (!std::isnan(vdd)) result_.boardState += Format(", VDD %.2f V", vdd);
+        return;
+    }
+    const SweepStep* last = result_.sweep.empty() ? nullptr : &result_.sweep.back();
+    result_.boardState = "supply NOT confirmed put back (" + std::string(registers) + " written";
+    result_.boardState += written ? ", not read back)" : ", not all writes reached the board)";
+    result_.boardState +=
+        last ? Format("; it may still be at the last setting, %.1f V", last->tenths / 10.0)
+             : std::string("; it may still be at 3.0 V");
+}
+
+}  // namespace
+
+CheckResult RunDataSheetCheck(RegisterPort& rtc, RegisterPort& monitor, const PcClocks& clocks,
+                              const CheckSettings& settings) {
+    CheckRun run(rtc, monitor, clocks, settings);
+    return run.Run();
+}
+
+bool AllRowsPassed(const CheckResult& result) {
+    for (const CheckRow& r : result.rows) {
+        if (r.verdict != Verdict::Pass) return false;
+    }
+    return !result.rows.empty();
+}
+
+}  // namespace kalendo::check

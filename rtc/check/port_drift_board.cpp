@@ -1,0 +1,36 @@
+#include "rtc/check/port_drift_board.h"
+
+#include "bridge/bus_action.h"
+#include "power/power_monitor_operations.h"
+#include "rtc/rtc_registers.h"
+
+namespace kalendo::check {
+
+bool PortDriftBoard::ReadSeconds(uint8_t* bcd) {
+    BusAction action(kUserActionBusWaitMs);
+    return rtc_.Read8(kRegSeconds, bcd);
+}
+
+bool PortDriftBoard::ReadHoursMinutes(uint8_t* hoursBcd, uint8_t* minutesBcd) {
+    BusAction action(kUserActionBusWaitMs);
+    return rtc_.Read8(kRegHours, hoursBcd) && rtc_.Read8(kRegMinutes, minutesBcd);
+}
+
+bool PortDriftBoard::ReadBoardCelsius(double* celsius) {
+    BusAction action(kUserActionBusWaitMs);
+    double value = 0;
+    // Taken only when the monitor still identifies itself after it: another chip could answer
+    // at its address.
+    if (!ReadMeasurement(monitor_, kTemperature, &value) || !PowerMonitorIdentifies(monitor_)) {
+        return false;
+    }
+    *celsius = value;
+    return true;
+}
+
+bool PortDriftBoard::BoardPresent() {
+    BusAction action(kUserActionBusWaitMs);
+    return PowerMonitorIdentifies(monitor_) || action.BusBusy();
+}
+
+}  // namespace kalendo::check

@@ -1,0 +1,324 @@
+// check on the simulated board: each row on both sides of its limit (the board's sample figures
+// moved through the simulator's settings), the supply put back after success, failure and
+// interruption (as the power monitor's registers and the bus's write log show), and usage errors
+// that touch nothing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "power/power_monitor.h"
+#include "tests/cli/cli_board_fixture.h"
+
+namespace kalendo::testing {
+namespace {
+
+constexpr uint8_t kMonitor = 0x40;
+constexpr uint8_t kRtcAddress = 0x32;
+constexpr uint8_t kLevel = 0xE3;
+constexpr uint8_t kConfiguration = 0xE4;
+
+// The row's line: "<name>: <value> (data sheet: <figure>): <verdict>".
+std::string RowLine(const std::string& out, const std::string& name) {
+    const std::string text = "\n" + out;
+    const size_t at = text.find("\n" + name + ": ");
+    if (at == std::string::npos) return "";
+    return text.substr(at + 1, text.find('\n', at + 1) - at - 1);
+}
+
+std::string Verdict(const std::string& out, const std::string& name) {
+    const std::string line = RowLine(out, name);
+    const size_t colon = line.rfind(": ");
+    return colon == std::string::npos ? "(no row)" : line.substr(colon + 2);
+}
+
+class CheckCommandTest : public CliBoardTest {
+  protected:
+    // A register of the power monitor straight from the chip, past the bridge.
+    uint8_t MonitorRegister(uint8_t reg) {
+        uint8_t value = 0;
+        Sim().WithLock([&] {
+            sim::I2cSlave& m = chips->PowerMonitor();
+            m.OnStart(false);
+            m.OnWrite(reg);
+            m.OnStart(true);
+            value = m.OnRead();
+            m.OnStop();
+        });
+        return value;
+    }
+    // Every write to the supply generator kept its output on and its level at or above the
+    // floor's: the rail never passed through 0 V nor went below what the check may use.
+    void ExpectSupplyWritesWithin(int floorTenths, const std::string& what) {
+        for (const sim::RegisterWrite& w : writes.Writes(kMonitor)) {
+            ASSERT_EQ(w.values.size(), 1u) << what;
+            if (w.reg == kConfiguration) {
+                EXPECT_NE(w.values[0] & kSupplyOutputEnable, 0) << what;
+            } else if (w.reg == kLevel) {
+                EXPECT_GE(w.values[0], SupplyLevelTable[floorTenths].level) << what;
+            }
+        }
+    }
+};
+
+// A good sample, every row passes: the supply goes back to what it was (here 3.5 V, the upper
+// range), the RTC is never written, the sweep stops at the TQ5100's lowest figure (VCLK 1.6 V)
+// and never switches the supply off on the way.
+TEST_F(CheckCommandTest, AGoodSamplePassesAndTheBoardIsPutBack) {
+    chips->SetCrystalPpm(1.0);
+    ASSERT_EQ(Run({"supply", "3.5"}).status, cli::kExitOk);
+    writes.Clear();
+    const cli::CliRun run = Run({"check", "--minutes", "10", "--reference-error-ms", "0"});
+    EXPECT_EQ(run.status, cli::kExitOk) << run.out << run.err;
+    for (const char* row :
+         {"Frequency Tolerance", "Monthly Deviation", "I@3V (Typical)", "Supply Voltage (minimum)",
+          "Battery switch-over, falling", "Battery switch-over, rising", "Battery current",
+          "VCLK (timekeeping)"}) {
+        EXPECT_EQ(Verdict(run.out, row), "pass") << row << "\n" << run.out;
+    }
+    EXPECT_NE(run.out.find("supply_restored: yes\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("result: pass\n"), std::string::npos) << run.out;
+    EXPECT_EQ(MonitorRegister(kConfiguration), SupplyLevelTable[35].configuration);
+    EXPECT_EQ(MonitorRegister(kLevel), SupplyLevelTable[35].level);
+    EXPECT_TRUE(writes.Writes(kRtcAddress).empty());
+    ExpectSupplyWritesWithin(16, "TQ5100");
+    // Down to the floor and back: the lowest level written is the 1.6 V row's.
+    bool floorReached = false;
+    for (const sim::RegisterWrite& w : writes.Writes(kMonitor)) {
+        floorReached |= w.reg == kLevel && w.values[0] == SupplyLevelTable[16].level;
+    }
+    EXPECT_TRUE(floorReached);
+}
+
+// The floor is the model file's lowest voltage unless the user asks for a lower one; a step
+// below where the RTC answers is then seen.
+TEST_F(CheckCommandTest, SweepFloorFollowsTheModelUnlessAsked) {
+    struct Case {
+        std::vector<std::string> args;
+        int floorTenths;
+    };
+    const Case cases[] = {
+        {{"--json", "--model", "TQ5200", "check", "--minutes", "0.1"}, 11},
+        {{"--json", "check", "--minutes", "0.1", "--lowest-supply", "1.2"}, 12},
+    };
+    for (const Case& k : cases) {
+        writes.Clear();
+        const cli::CliRun run = Run(k.args);
+        EXPECT_NE(run.status, cli::kExitBoardFailed) << run.err;
+        ExpectSupplyWritesWithin(k.floorTenths, k.args[2]);
+        bool floorReached = false;
+        for (const sim::RegisterWrite& w : writes.Writes(kMonitor)) {
+            floorReached |= w.reg == kLevel && w.values[0] == SupplyLevelTable[k.floorTenths].level;
+        }
+        EXPECT_TRUE(floorReached) << k.args[2];
+        // The 1.6 V setting puts out 1.59 V, below the sample's 1.6 V interface minimum: the
+        // RTC is silent from there, and the minimum is found.
+        EXPECT_NE(run.out.find("silent from 1.6 V down"), std::string::npos) << run.out;
+    }
+}
+
+// Each row fails when the sample's figure is moved past its limit (the TQ5100's: +-3.8 ppm,
+// 0.8 uA, supply from 2.5 V, VCLK from 1.6 V); the other rows are unaffected.
+TEST_F(CheckCommandTest, EachRowFailsPastItsLimit) {
+    struct Case {
+        const char* what;
+        std::function<void(sim::EvaluationBoardChips&)> set;
+        std::vector<const char*> rows;
+        const char* lowestSupply;
+    };
+    const Case cases[] = {
+        {"crystal -12 ppm",
+         [](auto& c) { c.SetCrystalPpm(-12); },
+         {"Frequency Tolerance", "Monthly Deviation"},
+         "1.6"},
+        {"VDD current 1.2 uA",
+         [](auto& c) { c.SetRtcSupplyCurrent(1.2); },
+         {"I@3V (Typical)"},
+         "1.6"},
+        {"silent below 2.7 V",
+         [](auto& c) { c.SetRtcInterfaceMinimum(2.7); },
+         {"Supply Voltage (minimum)"},
+         "1.6"},
+        // Still on VDD at the sweep's floor, the VCLK minimum.
+        {"switch to battery at 1.5 V",
+         [](auto& c) { c.SetSwitchToBattery(1.5); },
+         {"Battery switch-over, falling"},
+         "1.6"},
+        // Swept lower by the user's leave: both switch-overs found, both below 1.6 V.
+        {"switch-over 1.4 V down, 1.5 V up",
+         [](auto& c) {
+             c.SetSwitchToBattery(1.4);
+             c.SetSwitchToSupply(1.5);
+         },
+         {"Battery switch-over, falling", "Battery switch-over, rising"},
+         "1.2"},
+        {"battery current 1.0 uA",
+         [](auto& c) { c.SetRtcBatteryCurrent(1.0); },
+         {"Battery current"},
+         "1.6"},
+    };
+    for (const Case& k : cases) {
+        chips = nullptr;
+        TearDown();
+        SetUp();
+        k.set(*chips);
+        const cli::CliRun run = Run({"check", "--minutes", "3", "--reference-error-ms", "0",
+                                     "--lowest-supply", k.lowestSupply});
+        EXPECT_EQ(run.status, cli::kExitCheckFailed) << k.what << "\n" << run.err;
+        for (const char* row : k.rows) {
+            EXPECT_EQ(Verdict(run.out, row), "fail") << k.what << "\n" << run.out;
+        }
+        EXPECT_NE(run.out.find("supply_restored: yes\n"), std::string::npos) << k.what;
+    }
+}
+
+// Time lost while the supply is low (the crystal made to crawl there) fails the VCLK row; the
+// same sweep with the crystal running on passes (the first test).
+TEST_F(CheckCommandTest, TimeLostDuringTheSweepFailsTimekeeping) {
+    onClockRead = [this](double) {
+        chips->SetCrystalPpm(chips->SupplyVoltage() < 2.0 ? -100000 : 0);
+    };
+    const cli::CliRun run = Run({"check", "--minutes", "0.2", "--reference-error-ms", "0"});
+    onClockRead = nullptr;
+    EXPECT_EQ(run.status, cli::kExitCheckFailed) << run.err;
+    EXPECT_EQ(Verdict(run.out, "VCLK (timekeeping)"), "fail") << run.out;
+}
+
+// The board lost part-way: the rows measured before are printed, the exit status is 1, and the
+// board's state is said. A silent RTC leaves the monitor to put the supply back; a silent power
+// monitor leaves it where it was, and the check says so.
+TEST_F(CheckCommandTest, BoardLostPartWayKeepsTheRowsAndSaysWhatWasLeft) {
+    struct Case {
+        const char* what;
+        uint8_t silent;
+        std::function<bool()> when;
+        bool restored;
+    };
+    const Case cases[] = {
+        {"RTC silent during the accuracy run", kRtcAddress, [this] { return BoardSeconds() > 8; },
+         true},
+        {"power monitor silent in the sweep", kMonitor,
+         [this] { return chips->SupplyVoltage() < 2.2; }, false},
+    };
+    for (const Case& k : cases) {
+        chips = nullptr;
+        TearDown();
+        SetUp();
+        onClockRead = [&](double) {
+            if (k.when()) Sim().SetAddressAcknowledge(k.silent, false);
+        };
+        const cli::CliRun run = Run({"check", "--minutes", "0.5"});
+        onClockRead = nullptr;
+        Sim().SetAddressAcknowledge(k.silent, true);
+        EXPECT_EQ(run.status, cli::kExitBoardFailed) << k.what;
+        EXPECT_EQ(Verdict(run.out, "I@3V (Typical)"), "pass") << k.what << "\n" << run.out;
+        if (k.restored) {
+            EXPECT_NE(run.out.find("supply_restored: yes\n"), std::string::npos) << k.what;
+            EXPECT_EQ(MonitorRegister(kLevel), 238) << k.what;
+            EXPECT_NE(run.err.find("supply put back as found"), std::string::npos) << run.err;
+        } else {
+            EXPECT_NE(run.out.find("supply_restored: no\n"), std::string::npos) << k.what;
+            EXPECT_NE(run.err.find("supply NOT confirmed put back"), std::string::npos) << run.err;
+            EXPECT_NE(run.err.find("it may still be at the last setting"), std::string::npos);
+            // Nothing reached the monitor after it fell silent: the supply is still low.
+            EXPECT_LT(chips->SupplyVoltage(), 2.3) << k.what;
+        }
+    }
+}
+
+// Ctrl-C in the sweep ends the check: the supply goes back, the rows not reached say so.
+TEST_F(CheckCommandTest, InterruptPutsTheSupplyBack) {
+    onClockRead = [this](double) {
+        if (chips->SupplyVoltage() < 2.4) std::raise(SIGINT);
+    };
+    const cli::CliRun run = Run({"check", "--minutes", "0.2"});
+    onClockRead = nullptr;
+    EXPECT_EQ(run.status, cli::kExitCheckFailed) << run.err;
+    EXPECT_NE(run.out.find("interrupted: yes\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("supply_restored: yes\n"), std::string::npos) << run.out;
+    EXPECT_EQ(Verdict(run.out, "Battery switch-over, rising"), "undecided") << run.out;
+    EXPECT_EQ(MonitorRegister(kConfiguration), 0x04);
+    EXPECT_EQ(MonitorRegister(kLevel), 238);
+    EXPECT_NEAR(chips->SupplyVoltage(), 3.3, 0.02);
+    // The last writes to the monitor are the two that put it back, the level first (within the
+    // lower range the rail steps straight to 3.3 V).
+    const std::vector<sim::RegisterWrite> w = writes.Writes(kMonitor);
+    ASSERT_GE(w.size(), 2u);
+    EXPECT_EQ(w[w.size() - 2].reg, kLevel);
+    EXPECT_EQ(w[w.size() - 2].values, std::vector<uint8_t>{238});
+    EXPECT_EQ(w.back().reg, kConfiguration);
+    EXPECT_EQ(w.back().values, std::vector<uint8_t>{0x04});
+}
+
+// Refused arguments and unusable files are found before the board is touched: no transaction
+// of either chip's, and no report or CSV left behind.
+TEST_F(CheckCommandTest, UsageErrorsTouchNothing) {
+    const std::filesystem::path missing =
+        std::filesystem::temp_directory_path() / "kalendo-no-such-folder" / "r.html";
+    const std::vector<std::vector<std::string>> usage = {
+        {"check", "--minutes", "0"},
+        {"check", "--minutes", "-1"},
+        {"check", "--reference-error-ms", "x"},
+        {"check", "--reference-error-ms", "20000"},
+        {"check", "--lowest-supply", "3.5"},
+        {"check", "--lowest-supply", "0.05"},
+        {"check", "--report", ""},
+        {"check", "--csv"},
+        {"check", "--frobnicate", "1"},
+    };
+    writes.Clear();
+    for (const auto& args : usage) {
+        const cli::CliRun run = Run(args);
+        EXPECT_EQ(run.status, cli::kExitUsage) << args[1];
+        EXPECT_EQ(run.out, "") << args[1];
+    }
+    const cli::CliRun unwritable = Run({"check", "--report", missing.string()});
+    EXPECT_EQ(unwritable.status, cli::kExitBoardFailed);
+    EXPECT_NE(unwritable.err.find("not written"), std::string::npos) << unwritable.err;
+    EXPECT_TRUE(writes.Writes(kMonitor).empty());
+    EXPECT_TRUE(writes.Selects(kMonitor).empty());
+    EXPECT_TRUE(writes.Selects(kRtcAddress).empty());
+}
+
+// The report and the CSV records: the report holds every row and both plots; the CSV one row
+// per transition and per sweep step.
+TEST_F(CheckCommandTest, WritesTheReportAndTheCsvRecords) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kalendo-check";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path report = folder / "report.html";
+    const cli::CliRun run = Run({"--json", "check", "--minutes", "0.2", "--report", report.string(),
+                                 "--csv", folder.string()});
+    ASSERT_NE(run.status, cli::kExitBoardFailed) << run.err;
+    EXPECT_NE(run.out.find("\"rows\": [{\"row\": \"Frequency Tolerance\""), std::string::npos)
+        << run.out;
+    std::ifstream in(report);
+    std::stringstream html;
+    html << in.rdbuf();
+    in.close();
+    EXPECT_NE(html.str().find("Battery switch-over, rising"), std::string::npos);
+    EXPECT_EQ(html.str().find("<script"), std::string::npos);
+    size_t svgs = 0;
+    for (size_t at = html.str().find("<svg"); at != std::string::npos;
+         at = html.str().find("<svg", at + 1)) {
+        ++svgs;
+    }
+    EXPECT_EQ(svgs, 2u);
+    const auto lines = [](const std::filesystem::path& p) {
+        std::ifstream f(p);
+        std::string line;
+        int n = -1;  // the header
+        while (std::getline(f, line)) ++n;
+        return n;
+    };
+    EXPECT_GE(lines(folder / "transitions.csv"), 10);
+    EXPECT_EQ(lines(folder / "sweep.csv"), 2 * (30 - 16));
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace kalendo::testing
