@@ -20,60 +20,8 @@ namespace kalendo::cli {
 
 namespace {
 
-<<<<<<< HEAD
-constexpr uint8_t kTemperatureCommand = 0x8D;  // the power monitor's READ_TEMPERATURE_1
-constexpr double kDegreesPerCode = 0.016;
-
-// Each read is a bus action of its own: a run of minutes shares the bus with the window, and a
-// read that found the bus busy or the board silent must not stop the reads after it.
-class SessionDriftBoard final : public DriftBoard {
-  public:
-    explicit SessionDriftBoard(BoardSession& board) : board_(board) {}
-    bool ReadSeconds(uint8_t* bcd) override {
-        ForgetBoardSilence();  // one silent read is no lost board: the run's own rule decides
-        BusAction action(kUserActionBusWaitMs);
-        return board_.ReadRtc(kRegSeconds, bcd);
-    }
-    bool ReadHoursMinutes(uint8_t* hours, uint8_t* minutes) override {
-        ForgetBoardSilence();
-        BusAction action(kUserActionBusWaitMs);
-        return board_.ReadRtc(kRegHours, hours) && board_.ReadRtc(kRegMinutes, minutes);
-    }
-    bool ReadBoardCelsius(double* celsius) override {
-        ForgetBoardSilence();
-        BusAction action(kUserActionBusWaitMs);
-        uint32_t code = 0;
-        if (!board_.ReadPowerMonitor(kTemperatureCommand, 16, &code)) return false;
-        *celsius = code * kDegreesPerCode;
-        return true;
-    }
-    bool BoardPresent() override {
-        ForgetBoardSilence();
-        BusAction action(kUserActionBusWaitMs);
-        // A bus another program kept is no unplugged board: the run's own time limit decides.
-        return board_.PowerMonitorAnswers() || action.BusBusy();
-    }
-
-  private:
-    BoardSession& board_;
-};
-
-// The number after "+/-" in a data-sheet field such as "+/-3.8 (-40 to +85)"; NaN if none.
-double PlusMinusValue(const std::string& field) {
-    const size_t at = field.find("+/-");
-    if (at == std::string::npos) return NAN;
-    const char* start = field.c_str() + at + 3;
-    char* end = nullptr;
-    const double v = std::strtod(start, &end);
-    return end == start || !std::isfinite(v) || v < 0 ? NAN : v;
-}
-
-// "yes" when the whole uncertainty range lies within +-limit, "no" when none of it does, and
-// "undecided" when the run was too short to tell.
-=======
 // The drift command's words for a verdict: "yes" when the whole uncertainty range lies within
 // +-limit, "no" when none of it does, and "undecided" when the run was too short to tell.
->>>>>>> fa932b9
 const char* Verdict(double value, double uncertainty, double limit) {
     switch (check::WithinPlusMinus(value, uncertainty, limit)) {
         case check::Verdict::Pass:
