@@ -140,6 +140,7 @@ class CheckRun {
         p.elapsedSeconds = clocks_.monotonicSeconds() - start_;
         p.remainingSeconds = std::max(0.0, remaining);
         if (accuracy) p.accuracy = *accuracy;
+        p.rows = result_.rows;
         s_.progress(p);
     }
     bool MonitorPresent() {
@@ -199,6 +200,10 @@ CheckResult CheckRun::Run() {
         if (ReadMeasurement(monitor_, kTemperature, &v)) result_.boardCelsius = v;
     }
     const bool done = [&] {
+        if (s_.accuracyOnly) {
+            for (CheckRow& r : result_.rows) r.note = "not measured: accuracy only";
+            return MeasureAccuracyRows();
+        }
         if (!SetSupply(kCheckTenths)) {
             result_.error = kBoardGone;
             return false;
@@ -225,7 +230,7 @@ CheckResult CheckRun::Run() {
         return true;
     }();
     (void)done;
-    if (result_.interrupted && result_.error.empty()) {
+    if (result_.interrupted && result_.error.empty() && !s_.accuracyOnly) {
         for (CheckRow& r : result_.rows) {
             if (!r.measured) r.note = "not measured: the check was interrupted";
         }
@@ -277,7 +282,8 @@ bool CheckRun::MeasureAccuracyRows() {
     drift.wait = s_.wait;
     drift.transitionSeen = s_.transitionSeen;
     drift.stopRequested = [this] { return Cancelled(); };
-    const double sweepSeconds = SweepSecondsLeft(2 * (kCheckTenths - floorTenths_)) + 4;
+    const double sweepSeconds =
+        s_.accuracyOnly ? 0 : SweepSecondsLeft(2 * (kCheckTenths - floorTenths_)) + 4;
     drift.progress = [&](const DriftProgress& p) {
         Progress("accuracy", s_.accuracySeconds - p.elapsedSeconds + sweepSeconds, &p.accuracy);
     };
