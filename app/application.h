@@ -38,9 +38,7 @@ class Application {
     HWND MainWindow() const { return mainWindow_; }
     PageSet& Pages() { return pages_; }
     const TooltipSet& MainTooltips() const { return mainTooltips_; }
-    const WindowRectangle& Rectangle() const { return windowRect_; }
     DataSheetCheckWindow& CheckWindow() { return checkWindow_; }
-    int32_t ModelCount() const { return modelCount_; }
 
     // Connection and live status.
     // Returns the error it showed on the information line, or an empty string when the board
@@ -56,7 +54,6 @@ class Application {
     void RefreshTemperature();
     void RefreshBatteryIndicator();
     void RefreshFoutIndicator();
-    void CheckBoardPresent();
     // Disconnect by the user: the FOUT gate goes low with the lamp, then the disconnected state,
     // and the board is let go.
     void DisconnectBoard();

@@ -17,8 +17,8 @@
 #include "power/power_monitor_operations.h"
 #include "resources/resource_ids.h"
 #include "rtc/rtc_setup.h"
-#include "rtc/status_texts.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/texts/status_texts.h"
+#include "rtc/texts/twelve_hour_display.h"
 
 namespace kalendo {
 
@@ -154,6 +154,8 @@ void Application::ShowDisconnected() {
     RtcHandle = 0;
 }
 
+// Kept on purpose: walks every board's device handles and keeps none, and its message is written
+// over by the steps that follow; the walk touches no bus.
 void Application::ListBoardDevices() {
     const BridgeState& bridge = Bridge();
     for (uint32_t b = 0; b < bridge.boardCount && b < kMaxBoards; ++b) {
@@ -259,16 +261,6 @@ void Application::RefreshFoutIndicator() {
     SetLamp(&foutLamp, IDC_MAIN_FOUT_LAMP, FoutEnabled ? IDB_LAMP_GREEN : IDB_LAMP_RED);
     SetDlgItemTextA(mainWindow_, IDC_MAIN_FOUT_TEXT,
                     FoutEnabled ? "FOUT Enabled" : "FOUT Disabled");
-}
-
-void Application::CheckBoardPresent() {
-    if (!BoardConnected) {
-        return;
-    }
-    DevicePort powerMonitor(PowerMonitorHandle);
-    if (!PowerMonitorIdentifies(powerMonitor) && !BusBusyInAction()) {
-        BoardGone();
-    }
 }
 
 void Application::BoardGone() {

@@ -2,13 +2,15 @@
 
 #include <commctrl.h>
 
+// The page set is the shell's composition root: the one place app/ may reach up into pages/.
 #include "pages/page_factory.h"
 
 namespace kalendo {
 
 namespace {
 
-// Creation codes in tab order: the Information page comes first although its code is 2.
+// Creation codes in tab order: the Information page comes first although its code is 2 (kept on
+// purpose: the codes are the pages' identities, the order is the tabs').
 constexpr int kPageOrder[] = {2, 1, 3, 4, 5, 6};
 
 }  // namespace

@@ -20,4 +20,11 @@ void ShowBitmap(HWND dialog, int controlId, int bitmapId, HBITMAP* lastLoaded, H
     *lastLoaded = loaded;
 }
 
+void ReleaseBitmap(HBITMAP* lastLoaded) {
+    if (*lastLoaded) {
+        DeleteObject(*lastLoaded);
+        *lastLoaded = nullptr;
+    }
+}
+
 }  // namespace kalendo

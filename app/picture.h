@@ -11,4 +11,7 @@ namespace kalendo {
 // control without a picture.
 void ShowBitmap(HWND dialog, int controlId, int bitmapId, HBITMAP* lastLoaded, HWND mainWindow);
 
+// Frees the bitmap a source set last, as its page goes; *lastLoaded becomes null.
+void ReleaseBitmap(HBITMAP* lastLoaded);
+
 }  // namespace kalendo

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "resources/resource_ids.h"
-#include "rtc/text_format.h"
+#include "rtc/texts/text_format.h"
 
 namespace kalendo {
 

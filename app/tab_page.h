@@ -28,11 +28,13 @@ class TabPage {
     TabPage& operator=(const TabPage&) = delete;
 
     virtual ~TabPage();
+    // Kept on purpose: an empty slot every page fills and nothing calls; the slots keep order.
     virtual void Reserved() = 0;
     virtual void Reset() {}
     virtual void OnShow() {}
     virtual void OnHide() {}
     virtual void OnClose();
+    // Kept on purpose: the creation code (2 1 3 4 5 6 in tab order); nothing calls it.
     virtual int KindCode() const = 0;
     virtual int DialogId() const = 0;
     virtual const char* Caption() const = 0;
@@ -49,7 +51,7 @@ class TabPage {
   protected:
     TabPage(const TooltipRow* tooltipTable, int32_t tooltipRowCount);
 
-    // Always 0; the callers ignore it.
+    // Kept on purpose: always 0; every page ignores it and its own handling gives the result.
     int HandleCommonMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // For the last message: an up-down thumb report moves the group's trackbar along.
     bool TrackUpDown(const SpinGroup& group, int32_t* out);

@@ -44,7 +44,6 @@ class TooltipSet {
     int SupplyText(NMTTDISPINFOA* header) const;
 
     HWND TooltipWindow() const { return tooltipWindow_; }
-    int32_t RowCount() const { return rowCount_; }
 
     static BOOL CALLBACK ToolForChild(HWND child, LPARAM set);
     static LRESULT CALLBACK TooltipSubclassProc(HWND window, UINT message, WPARAM wParam,

@@ -25,8 +25,6 @@ class BusAction {
 
     // No transaction of this action failed.
     bool Ok() const { return firstFailure_ == 0; }
-    // The bus status code of the first failed transaction (0: none).
-    int32_t FirstFailure() const { return firstFailure_; }
     // The bus mutex was not had within the budget: another program holds the bus, nothing was
     // sent, and nothing shown should change.
     bool BusBusy() const;

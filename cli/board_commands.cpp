@@ -17,9 +17,9 @@
 #include "rtc/bcd_codec.h"
 #include "rtc/fout_operations.h"
 #include "rtc/guarded_time_write.h"
-#include "rtc/register_input.h"
 #include "rtc/register_tables.h"
 #include "rtc/rtc_registers.h"
+#include "rtc/texts/register_input.h"
 #include "rtc/weekday.h"
 
 namespace kalendo::cli {

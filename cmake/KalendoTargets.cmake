@@ -12,9 +12,11 @@ function(kalendo_library target)
 endfunction()
 
 # A GoogleTest program. Its cases are listed when ctest runs (under Wine for the Windows
-# build), so building needs neither Wine nor a display.
+# build), so building needs neither Wine nor a display. WIDTH_TESTS is a GoogleTest filter
+# ("Suite.*:Suite.Name") of the cases where the pointer width matters: they get the ctest label
+# `width`, which the i686 test preset selects (the program is then listed twice, once per part).
 function(kalendo_gtest target)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "" "WIDTH_TESTS" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
     add_executable(${target} ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     kalendo_warnings(${target})
@@ -25,8 +27,21 @@ function(kalendo_gtest target)
     if(variables GREATER 1)
         message(FATAL_ERROR "${target}: ENVIRONMENT takes one variable, not ${ARG_ENVIRONMENT}")
     endif()
-    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                         PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}" TIMEOUT 120)
+    # An empty ENVIRONMENT would take the next word as its value (and lose TIMEOUT and the
+    # label), so it is passed only when there is a variable.
+    set(properties TIMEOUT 120)
+    if(ARG_ENVIRONMENT)
+        list(APPEND properties ENVIRONMENT "${ARG_ENVIRONMENT}")
+    endif()
+    set(discovery DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+    if(ARG_WIDTH_TESTS)
+        gtest_discover_tests(${target} ${discovery} TEST_FILTER "${ARG_WIDTH_TESTS}"
+                             PROPERTIES ${properties} LABELS width)
+        gtest_discover_tests(${target} ${discovery} TEST_FILTER "-${ARG_WIDTH_TESTS}"
+                             PROPERTIES ${properties})
+    else()
+        gtest_discover_tests(${target} ${discovery} PROPERTIES ${properties})
+    endif()
 endfunction()
 
 # What every program that drives the real main window on the simulated board needs (Windows
@@ -48,8 +63,9 @@ endfunction()
 
 # A GoogleTest program of user-interface tests on the main window (tests/ui's fixture).
 function(kalendo_ui_gtest target)
-    cmake_parse_arguments(ARG "" "" "SOURCES;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "" "WIDTH_TESTS" "SOURCES;ENVIRONMENT" ${ARGN})
     kalendo_gtest(${target}
+        WIDTH_TESTS "${ARG_WIDTH_TESTS}"
         SOURCES
             ${ARG_SOURCES}
             ${PROJECT_SOURCE_DIR}/tests/ui/sim_board.cpp

@@ -7,6 +7,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# No GoogleTest is installed for the target, so the tests build it from source with the cross
+# compiler: Debian's googletest package puts the tree here; elsewhere set it with
+# -DKALENDO_GTEST_SOURCE=PATH.
+set(KALENDO_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree for the cross build")
 # Static runtime: Wine cannot find libstdc++-6.dll otherwise.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")

@@ -10,11 +10,11 @@
 #include "resources/resource_ids.h"
 #include "rtc/alarm_operations.h"
 #include "rtc/bcd_codec.h"
-#include "rtc/date_text.h"
-#include "rtc/picker_formats.h"
 #include "rtc/rtc_registers.h"
-#include "rtc/time_text.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/texts/date_text.h"
+#include "rtc/texts/picker_formats.h"
+#include "rtc/texts/time_text.h"
+#include "rtc/texts/twelve_hour_display.h"
 
 namespace kalendo {
 
@@ -57,12 +57,9 @@ void SetPickerFormat(HWND dialog, int pickerId, const char* format) {
 AlarmPage::AlarmPage() : TabPage(kTooltips, sizeof kTooltips / sizeof kTooltips[0]) {}
 
 AlarmPage::~AlarmPage() {
-    for (HBITMAP* picture : {&statePicture_, &triggeredPicture_, &framePicture_}) {
-        if (*picture) {
-            DeleteObject(*picture);
-            *picture = nullptr;
-        }
-    }
+    ReleaseBitmap(&statePicture_);
+    ReleaseBitmap(&triggeredPicture_);
+    ReleaseBitmap(&framePicture_);
 }
 
 int AlarmPage::DialogId() const {

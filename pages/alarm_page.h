@@ -37,7 +37,6 @@ class AlarmPage : public TabPage {
     void AnimateTrigger();
 
     bool AlarmEnabled() const { return alarmEnabled_; }
-    int TriggerFrame() const { return triggerFrame_; }
 
   private:
     void ShowPicture(HBITMAP* lastLoaded, int bitmapId);

@@ -9,7 +9,7 @@
 #include "app/status_text.h"
 #include "bridge/register_port.h"
 #include "resources/resource_ids.h"
-#include "rtc/register_input.h"
+#include "rtc/texts/register_input.h"
 
 namespace kalendo {
 

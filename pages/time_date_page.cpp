@@ -4,16 +4,16 @@
 
 #include "app/connection_state.h"
 #include "app/page_action.h"
+#include "bridge/register_port.h"
 #include "pages/pc_clock.h"
 #include "resources/resource_ids.h"
 #include "rtc/bcd_codec.h"
-#include "rtc/date_text.h"
 #include "rtc/guarded_time_write.h"
-#include "rtc/picker_formats.h"
-#include "bridge/register_port.h"
 #include "rtc/rtc_registers.h"
-#include "rtc/time_text.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/texts/date_text.h"
+#include "rtc/texts/picker_formats.h"
+#include "rtc/texts/time_text.h"
+#include "rtc/texts/twelve_hour_display.h"
 #include "rtc/weekday.h"
 
 namespace kalendo {

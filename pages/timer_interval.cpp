@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "rtc/rtc_registers.h"
+
 namespace kalendo {
 
 namespace {
@@ -53,7 +55,7 @@ bool TimerTriggerText(bool connected, uint32_t counter, int sourceClock, std::st
 }
 
 uint32_t TimerCounterMax(bool tq5200) {
-    return tq5200 ? 0xFFFFFFu : 0xFFFu;
+    return tq5200 ? kTq5200TimerCounterMax : kTq5100TimerCounterMax;
 }
 
 int TimerCounterDigits(bool tq5200) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "app/tab_page.h"
+#include "bridge/register_port.h"
 
 namespace kalendo {
 
@@ -33,53 +34,60 @@ class TimerPage : public TabPage {
     int Gate() const { return SecondsGate; }
 
   private:
-    // Operations of the page; each says on the information line what it did.
-    void ToggleInterrupt();
-    void StartStopSingle();
-    void StartStopPeriodic();
-    void AnimateTimer();
+    // --- the frame (timer_page.cpp) ---
+    void OnCommand(int id, int code);
+    // Runs one user action and turns a bus failure during it into "ERROR: failureText".
+    void RunAction(void (*action)(TimerPage*), const char* failureText);
     // The periodic look at the timer flag, within a tick's bus wait.
     void PollTimer();
-    void CounterEdited();
-    void SourceClockChanged();
-    void RefreshCountdown();
-    void UpDownScrolled();
-    void TrackbarScrolled();
-    // The counter follows a scroll to position: applied to the chip at once, then settled.
-    void ScrolledTo(int32_t position, bool upDown, bool trackbar);
-    void SettleCounter();
+    void Announce(const char* text) const;
+    // Every register of the page is the RTC's, and the model decides the counter's width.
+    static DevicePort Rtc();
+    static bool Tq5200();
 
+    // --- runs, animation and the INT lamp (timer_page_run.cpp); each says what it did ---
+    void ToggleInterrupt();
+    // The start/stop buttons' common check: a board, and the interrupt enabled.
+    bool RunButtonAllowed();
+    void StartStopSingle();
+    void StartStopPeriodic();
+    void StartTimer(bool periodic);
+    void StopRun();
+    void StopIfRunning();
+    void StopTimerBits();
+    void DisableTimerInterrupt();
+    void AnimateTimer();
+    void StartAnimation();
+    void ShowIdlePicture();
+    void ShowIntWaiting();
+    void ToggleIntText();
+    // Frees the bitmap this control showed last after the new one is in place.
+    void ShowPicture(HBITMAP* lastLoaded, int controlId, int bitmapId);
+
+    // --- counter and source clock (timer_page_counter.cpp) ---
+    void SourceClockChanged();
     void ReadSourceClock();
     void WriteSourceClock();
     // commit: the counter read is applied as a change (writes it back, stops a run).
     void ReadCounter(bool commit);
     void WriteCounter();
-    void UpdateTriggerText();
-
+    void ZeroCounter();
+    void CounterEdited();
     // The chip side of a new counter value: write it, end a run, interrupt off.
     void ApplyCounterChange();
-    void DisableTimerInterrupt();
-    void ShowIntWaiting();
-    void ToggleIntText();
-    void StopTimerBits();
-    void ShowIdlePicture();
-    void StartAnimation();
-    void StopIfRunning();
-    void ZeroCounter();
-    void BeginSettle();
+    void UpdateTriggerText();
+    void RefreshCountdown();
     void ApplyModelLimits();
-    void StartTimer(bool periodic);
-    void StopRun();
-
     // Sets the counter's controls without the edit box's change notice counting as an edit.
     void ShowCounter(uint32_t value, bool upDown, bool trackbar, bool edit);
-    void Announce(const char* text) const;
-    // Frees the bitmap this control showed last after the new one is in place.
-    void ShowPicture(HBITMAP* lastLoaded, int controlId, int bitmapId);
-    // Runs one user action and turns a bus failure during it into "ERROR: failureText".
-    void RunAction(void (*action)(TimerPage*), const char* failureText);
-    void OnCommand(int id, int code);
+    void UpDownScrolled();
+    void TrackbarScrolled();
+    // The counter follows a scroll to position: applied to the chip at once, then settled.
+    void ScrolledTo(int32_t position, bool upDown, bool trackbar);
+    void BeginSettle();
+    void SettleCounter();
 
+    // Kept on purpose: a one-element array, the value column of the counter's spin group row.
     int32_t CounterValue[1] = {0};
     bool InterruptEnabled = false;
     bool IntBlink = false;

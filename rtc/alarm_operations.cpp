@@ -55,20 +55,6 @@ bool ReadAlarmDay(RegisterPort& rtc, int* day) {
     return true;
 }
 
-bool ReadAlarmSettings(RegisterPort& rtc, AlarmSettings* s) {
-    uint8_t day = 0, ext = 0, control = 0, flag = 0;
-    if (!ReadAlarmTime(rtc, &s->hour, &s->minute) || !rtc.Read8(kRegWeekDayAlarm, &day) ||
-        !rtc.Read8(kRegExtension, &ext) || !rtc.Read8(kRegControl, &control) ||
-        !rtc.Read8(kRegFlag, &flag)) {
-        return false;
-    }
-    s->dayRegister = static_cast<uint8_t>(day & ALARM_VALUE_MASK);
-    s->dayOfMonth = (ext & EXT_DAY_ALARM) != 0;
-    s->enabled = (control & CTRL_ALARM_INT) != 0;
-    s->triggered = (flag & FLAG_ALARM) != 0;
-    return true;
-}
-
 bool AlarmFlagRaised(RegisterPort& rtc, bool* raised) {
     uint8_t flags = 0;
     if (!rtc.Read8(kRegFlag, &flags)) return false;

@@ -21,17 +21,8 @@ bool WriteAlarmDay(RegisterPort& rtc, int day);
 // A week-day alarm: EXT_DAY_ALARM cleared, then the week-day bit.
 bool WriteAlarmWeekday(RegisterPort& rtc, uint8_t weekdayBit);
 
-struct AlarmSettings {
-    int hour;
-    int minute;
-    uint8_t dayRegister;  // bits 6-0: a BCD day of month, or week-day bits
-    bool dayOfMonth;      // EXT_DAY_ALARM
-    bool enabled;         // CTRL_ALARM_INT
-    bool triggered;       // FLAG_ALARM
-};
 bool ReadAlarmTime(RegisterPort& rtc, int* hour, int* minute);
 bool ReadAlarmDay(RegisterPort& rtc, int* day);  // the BCD day of bits 6-0
-bool ReadAlarmSettings(RegisterPort& rtc, AlarmSettings* settings);
 // False when the flag could not be read: an unread flag is no trigger.
 bool AlarmFlagRaised(RegisterPort& rtc, bool* raised);
 

@@ -2,14 +2,10 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace kalendo {
 
 // (2 * raw - 187.19) / 3.218 in single precision: raw 0 gives -58.2, raw 128 gives 21.4.
 float TemperatureCelsius(uint8_t raw);
-
-// "%2.1f" of the temperature, as the main window shows it.
-std::string FormatTemperatureText(float celsius);
 
 }  // namespace kalendo

@@ -18,6 +18,10 @@ constexpr DeviceHandle kPowerMonitor = 0x0101;
 constexpr DeviceHandle kRtc = 0x0102;
 // The program's digit 7 (Q7KBOARD, set for these tests) names the bus mutex.
 constexpr char kBusMutexName[] = "RTCFTDIBRIDGEMutex7";
+// The hung-holder case keeps the bus for seconds while ctest runs the other cases beside it, and
+// their transactions would wait for it: it takes a digit of its own.
+constexpr char kHungHolderDigit[] = "8";
+constexpr char kHungHolderMutexName[] = "RTCFTDIBRIDGEMutex8";
 
 // Each case runs in a process of its own (ctest), so the library it loads is the one it asked for.
 bool UseLibraryFolder(const char* folder) {
@@ -52,7 +56,7 @@ class MutexHolder {
   public:
     explicit MutexHolder(bool releaseOnExit) {
         thread_ = std::thread([this, releaseOnExit] {
-            HANDLE m = CreateMutexA(nullptr, FALSE, kBusMutexName);
+            HANDLE m = CreateMutexA(nullptr, FALSE, kHungHolderMutexName);
             WaitForSingleObject(m, INFINITE);
             SetEvent(held_);
             if (releaseOnExit) {
@@ -78,6 +82,7 @@ class MutexHolder {
 
 TEST(LibraryBinding, BusHeldByAHungHolderFailsTheOperationAfterTheTimeOut) {
     if (!UseLibraryFolder(KALENDO_BUILD_DIR "/sim")) GTEST_SKIP() << "run alone";
+    ASSERT_NE(SetEnvironmentVariableA("Q7KBOARD", kHungHolderDigit), 0);
     ASSERT_EQ(ConnectBridge(), 1);
     SelectDevice(kRtc);
     Bridge().BusStatus = 0;

@@ -1,4 +1,4 @@
-#include "rtc/register_input.h"
+#include "rtc/texts/register_input.h"
 
 #include <gtest/gtest.h>
 

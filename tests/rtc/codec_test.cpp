@@ -2,6 +2,7 @@
 
 #include "rtc/bcd_codec.h"
 #include "rtc/temperature.h"
+#include "rtc/texts/temperature_text.h"
 #include "rtc/weekday.h"
 
 namespace kalendo {

@@ -9,7 +9,7 @@
 #include "rtc/fout_operations.h"
 #include "rtc/rtc_registers.h"
 #include "rtc/rtc_setup.h"
-#include "rtc/status_texts.h"
+#include "rtc/texts/status_texts.h"
 #include "rtc/timer_operations.h"
 #include "tests/rtc/recording_port.h"
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "rtc/date_text.h"
-#include "rtc/status_texts.h"
-#include "rtc/time_text.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/texts/date_text.h"
+#include "rtc/texts/status_texts.h"
+#include "rtc/texts/time_text.h"
+#include "rtc/texts/twelve_hour_display.h"
 
 namespace kalendo {
 namespace {

@@ -3,25 +3,15 @@
 #include <regex>
 
 #include "app/connection_state.h"
-#include "bridge/register_port.h"
 #include "resources/resource_ids.h"
 #include "rtc/rtc_registers.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/texts/twelve_hour_display.h"
+#include "tests/ui/rtc_register_access.h"
 #include "tests/ui/sim_board.h"
 #include "tests/ui/ui_fixture.h"
 
 namespace kalendo {
 namespace {
-
-// The RTC's registers through its port, as the pages reach them.
-uint8_t ReadRtcRegister(uint8_t reg) {
-    uint8_t value = 0;
-    DevicePort(RtcHandle).Read8(reg, &value);
-    return value;
-}
-void WriteRtcRegister(uint8_t reg, uint8_t value) {
-    DevicePort(RtcHandle).Write8(reg, value);
-}
 
 constexpr unsigned kRtcAddress = 0x32;
 constexpr unsigned kPowerMonitorAddress = 0x40;

@@ -7,7 +7,7 @@
 
 #include "app/connection_state.h"
 #include "resources/resource_ids.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/texts/twelve_hour_display.h"
 
 namespace kalendo {
 

@@ -9,7 +9,7 @@
 #include "resources/resource_ids.h"
 #include "rtc/flag_register.h"
 #include "rtc/rtc_registers.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/texts/twelve_hour_display.h"
 #include "tests/ui_time_alarm/page_test_support.h"
 
 namespace kalendo {

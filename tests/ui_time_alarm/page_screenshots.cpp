@@ -14,26 +14,14 @@
 #include "pages/alarm_page.h"
 #include "resources/resource_ids.h"
 #include "rtc/bcd_codec.h"
-#include "app/connection_state.h"
-#include "bridge/register_port.h"
 #include "rtc/rtc_registers.h"
 #include "tests/ui/photo_program.h"
+#include "tests/ui/rtc_register_access.h"
 #include "tests/ui/sim_board.h"
 
 namespace {
 
 using namespace kalendo;
-namespace {
-// The RTC's registers through its port, as the pages reach them.
-uint8_t ReadRtcRegister(uint8_t reg) {
-    uint8_t value = 0;
-    kalendo::DevicePort(kalendo::RtcHandle).Read8(reg, &value);
-    return value;
-}
-void WriteRtcRegister(uint8_t reg, uint8_t value) {
-    kalendo::DevicePort(kalendo::RtcHandle).Write8(reg, value);
-}
-}  // namespace
 
 void SetPicker(HWND page, int id, WORD hour, WORD minute, WORD day) {
     SYSTEMTIME t = {};

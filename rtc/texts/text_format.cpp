@@ -1,4 +1,4 @@
-#include "rtc/text_format.h"
+#include "rtc/texts/text_format.h"
 
 #include <cstdarg>
 #include <cstdio>

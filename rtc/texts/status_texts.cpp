@@ -1,10 +1,11 @@
-#include "rtc/status_texts.h"
+#include "rtc/texts/status_texts.h"
 
 #include "rtc/bcd_codec.h"
-#include "rtc/date_text.h"
 #include "rtc/rtc_registers.h"
 #include "rtc/temperature.h"
-#include "rtc/time_text.h"
+#include "rtc/texts/date_text.h"
+#include "rtc/texts/temperature_text.h"
+#include "rtc/texts/time_text.h"
 #include "rtc/weekday.h"
 
 namespace kalendo {

@@ -1,6 +1,6 @@
-#include "rtc/date_text.h"
+#include "rtc/texts/date_text.h"
 
-#include "rtc/text_format.h"
+#include "rtc/texts/text_format.h"
 
 namespace kalendo {
 

@@ -1,7 +1,7 @@
-#include "rtc/time_text.h"
+#include "rtc/texts/time_text.h"
 
-#include "rtc/text_format.h"
-#include "rtc/twelve_hour_display.h"
+#include "rtc/texts/text_format.h"
+#include "rtc/texts/twelve_hour_display.h"
 
 namespace kalendo {
 

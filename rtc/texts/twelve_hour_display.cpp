@@ -1,4 +1,4 @@
-#include "rtc/twelve_hour_display.h"
+#include "rtc/texts/twelve_hour_display.h"
 
 namespace kalendo {
 
