@@ -97,11 +97,15 @@ void DrawAccuracy(HDC dc, const RECT& r, const CheckSnapshot& s) {
         Line(dc, kFit, x.At(0), y.At(yMean - slope * tMean), x.At(tMax),
              y.At(yMean + slope * (tMax - tMean)));
     }
+    HBRUSH dot = CreateSolidBrush(kPoints);
     for (const CheckPlotPoint& p : s.points) {
-        const int px = x.At(p.seconds);
+        const int px = x.At(p.seconds), py = y.At(reference(p));
+        const RECT mark = {px - 1, py - 1, px + 2, py + 2};
+        FillRect(dc, &mark, dot);
         Line(dc, kPoints, px, y.At(reference(p) + p.halfWidthMs), px,
              y.At(reference(p) - p.halfWidthMs) + 1);
     }
+    DeleteObject(dot);
 }
 
 void DrawSweep(HDC dc, const RECT& r, const CheckSnapshot& s) {
@@ -137,8 +141,8 @@ void DrawSweep(HDC dc, const RECT& r, const CheckSnapshot& s) {
              row.id == check::CheckRowId::SupplyMinimum ? "lowest answering" : "to battery",
              kFit);
     }
-    Text(dc, x.from + 4, y.to + 24, "VDD current", kPoints);
-    Text(dc, x.from + 4, y.to + 36, "battery current", kBattery);
+    Text(dc, x.to - 84, y.to + 2, "VDD current", kPoints);
+    Text(dc, x.to - 84, y.to + 14, "battery current", kBattery);
 }
 
 }  // namespace

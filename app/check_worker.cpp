@@ -107,10 +107,13 @@ void CheckWorker::Run() {
         Notify();
     };
     settings.transitionSeen = [this](size_t index, const check::SecondsTransition& t) {
-        if (index == 0) firstCounter_ = t.pcSeconds;
+        if (index == 0) {
+            firstCounter_ = t.pcSeconds;
+            firstRtc_ = t.rtcSeconds;
+        }
         const double seconds = t.pcSeconds - firstCounter_;
-        const CheckPlotPoint point = {seconds, (static_cast<double>(t.rtcSeconds) - seconds) * 1000,
-                                      t.halfWidth * 1000};
+        const double rtc = static_cast<double>(t.rtcSeconds - firstRtc_);
+        const CheckPlotPoint point = {seconds, (rtc - seconds) * 1000, t.halfWidth * 1000};
         Locked hold(&lock_);
         shared_.points.push_back(point);
     };

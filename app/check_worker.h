@@ -78,7 +78,8 @@ class CheckWorker {
     mutable CRITICAL_SECTION lock_;
     bool lockMade_ = false;
     CheckSnapshot shared_;  // under lock_
-    double firstCounter_ = 0;  // worker thread only
+    double firstCounter_ = 0;  // worker thread only: the first transition of the run
+    int64_t firstRtc_ = 0;
 };
 
 }  // namespace kalendo

@@ -141,7 +141,7 @@ void DataSheetCheckWindow::OnInit() {
                         static_cast<LPARAM>(kMostMinutes));
     SendDlgItemMessageA(dialog_, IDC_CHECK_PROGRESS, PBM_SETRANGE32, 0, kProgressSteps);
     if (!largeFont_) {
-        largeFont_ = CreateFontA(-26, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+        largeFont_ = CreateFontA(-22, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                  DEFAULT_PITCH | FF_SWISS, "Arial");
     }
@@ -259,12 +259,15 @@ void DataSheetCheckWindow::ShowProgress() {
     ShowRows(s);
     const check::AccuracyResult& a = s.accuracy;
     if (a.valid) {
-        SetDlgItemTextA(dialog_, IDC_CHECK_PPM,
-                        Format("%+.3f ppm +- %.3f", a.ppm, a.uncertaintyPpm).c_str());
+        // As many decimals as the uncertainty leaves meaningful.
+        const char* figure = a.uncertaintyPpm >= 10  ? "%+.0f +- %.0f ppm"
+                             : a.uncertaintyPpm >= 1 ? "%+.1f +- %.1f ppm"
+                                                     : "%+.3f +- %.3f ppm";
+        SetDlgItemTextA(dialog_, IDC_CHECK_PPM, Format(figure, a.ppm, a.uncertaintyPpm).c_str());
         const std::string detail =
-            Format("run's part +-%.3f ppm, reference's +-%.3f ppm", a.fitUncertaintyPpm,
+            Format("run +-%.3f, reference +-%.3f ppm", a.fitUncertaintyPpm,
                    a.referenceUncertaintyPpm) +
-            " (" + a.reference + Format(", assumed within %g ms)\r\n", kReferenceErrorMs) +
+            " (" + a.reference + Format(" within %g ms)\r\n", kReferenceErrorMs) +
             Format("over %.0f s; PC counter %+.1f ppm against it", a.spanSeconds, a.counterPpm);
         SetDlgItemTextA(dialog_, IDC_CHECK_PPM_DETAIL, detail.c_str());
     }
