@@ -41,6 +41,8 @@ class ConnectedBoard {
     int64_t NowPs() const;
     int64_t ActiveWirePs() const;
     void IdlePs(int64_t ps);
+    // The board's RTC and power monitor, for setting the sample's figures (crystal offset).
+    sim::EvaluationBoardChips& Chips() { return *chips_; }
 
   private:
     SimulatedLibraryOs os_;

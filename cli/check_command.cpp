@@ -195,7 +195,9 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
     out.Flag("supply_restored", result.supplyRestored);
     out.Text("board_state", result.boardState);
     const bool passed = result.error.empty() && !result.interrupted && check::AllRowsPassed(result);
-    out.Text("result", passed ? "pass" : "not passed");
+    bool anyFailed = false;
+    for (const check::CheckRow& row : result.rows) anyFailed |= row.verdict == check::Verdict::Fail;
+    out.Text("result", passed ? "pass" : anyFailed ? "fail" : "undecided");
 
     bool reportWritten = true;
     if (report) {

@@ -149,8 +149,8 @@ bool ApplySupplyVoltage(RegisterPort& monitor, int tenths) {
     uint32_t config = 0;
     if (!monitor.Read(kSupplyConfigCommand, kByteWidth, &config)) return false;
     // The output is switched off while the level changes, and on again with the new range.
-    bool ok =
-        monitor.Write(kSupplyConfigCommand, config & ~uint32_t{kSupplyOutputEnable}, kByteWidth);
+    bool ok = monitor.Write(kSupplyConfigCommand, config & ~uint32_t{kSupplyOutputEnable},
+                            kByteWidth);
     ok = monitor.Write(kSupplyLevelCommand, row.level, kByteWidth) && ok;
     ok = monitor.WriteAlways(kSupplyConfigCommand, row.configuration, kByteWidth) && ok;
     return ok;

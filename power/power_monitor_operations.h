@@ -32,10 +32,6 @@ bool InitialisePowerMonitor(RegisterPort& monitor);
 // one. False for a setting out of range or any transfer that failed.
 bool ApplySupplyVoltage(RegisterPort& monitor, int tenths);
 
-// One reading of the battery current: whether the RTC runs from its battery, by the same rule as
-// the averaged values (kBatteryInUseCurrent). One 16-bit read; false when it failed.
-bool ReadBatteryInUse(RegisterPort& monitor, bool* inUse);
-
 // The supply generator's two registers as they stand: what a change that must be undone saves.
 struct SupplyRegisters {
     uint8_t configuration;  // command 0xE4: output enable, range
@@ -65,5 +61,9 @@ bool ReadMeasurement(RegisterPort& monitor, MeasurementChannel channel, double* 
 
 // The smallest step of a channel's reading, in its display unit.
 double MeasurementResolution(MeasurementChannel channel);
+
+// One reading of the battery current: whether the RTC runs from its battery, by the same rule as
+// the averaged values (kBatteryInUseCurrent). One 16-bit read; false when it failed.
+bool ReadBatteryInUse(RegisterPort& monitor, bool* inUse);
 
 }  // namespace kalendo

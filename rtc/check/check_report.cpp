@@ -43,20 +43,21 @@ class SvgPlot {
     std::string Begin(const std::string& label, const std::string& xTitle,
                       const std::string& yTitle) const {
         std::string s =
-            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"720\" height=\"360\" "
-            "viewBox=\"0 0 720 360\" role=\"img\" aria-label=\"" +
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"720\" height=\"380\" "
+            "viewBox=\"0 0 720 380\" role=\"img\" aria-label=\"" +
             HtmlEscape(label) + "\">\n";
         s += "<rect x=\"" + N(kLeft) + "\" y=\"" + N(kTop) + "\" width=\"" + N(kWidth) +
              "\" height=\"" + N(kHeight) + "\" fill=\"#fff\" stroke=\"#888\"/>\n";
-        for (int i = 0; i <= 5; ++i) {
-            const double x = x0_ + (x1_ - x0_) * i / 5;
-            const double y = y0_ + (y1_ - y0_) * i / 5;
+        const double xStep = NiceStep(x1_ - x0_), yStep = NiceStep(y1_ - y0_);
+        for (double x = std::ceil(x0_ / xStep) * xStep; x <= x1_ + xStep * 1e-9; x += xStep) {
             s += "<line x1=\"" + N(X(x)) + "\" y1=\"" + N(kTop) + "\" x2=\"" + N(X(x)) +
                  "\" y2=\"" + N(kTop + kHeight) + "\" stroke=\"#eee\"/>\n";
+            s += Text(X(x), kTop + kHeight + 16, Tick(x, xStep), "middle");
+        }
+        for (double y = std::ceil(y0_ / yStep) * yStep; y <= y1_ + yStep * 1e-9; y += yStep) {
             s += "<line x1=\"" + N(kLeft) + "\" y1=\"" + N(Y(y)) + "\" x2=\"" + N(kLeft + kWidth) +
                  "\" y2=\"" + N(Y(y)) + "\" stroke=\"#eee\"/>\n";
-            s += Text(X(x), kTop + kHeight + 16, Tick(x, x1_ - x0_), "middle");
-            s += Text(kLeft - 6, Y(y) + 4, Tick(y, y1_ - y0_), "end");
+            s += Text(kLeft - 6, Y(y) + 4, Tick(y, yStep), "end");
         }
         s += Text(kLeft + kWidth / 2, kTop + kHeight + 36, xTitle, "middle");
         s += "<text x=\"16\" y=\"" + N(kTop + kHeight / 2) +
@@ -97,19 +98,29 @@ class SvgPlot {
                N(kTop + 14 + 14 * row) + "\" font-size=\"11\" fill=\"" + colour + "\">" +
                HtmlEscape(label) + "</text>\n";
     }
-    std::string Legend(int row, const char* colour, const std::string& label) const {
-        const double y = kTop + 14 + 14 * row;
-        return "<rect x=\"" + N(kLeft + kWidth - 190) + "\" y=\"" + N(y - 8) +
-               "\" width=\"10\" height=\"8\" fill=\"" + colour + "\"/>" +
-               Text(kLeft + kWidth - 176, y, label, "start");
+    // Below the axis title, three to a row.
+    std::string Legend(int index, const char* colour, const std::string& label) const {
+        const double x = kLeft + 215 * (index % 3);
+        const double y = kTop + kHeight + 58 + 16 * (index / 3);
+        return "<rect x=\"" + N(x) + "\" y=\"" + N(y - 8) + "\" width=\"10\" height=\"8\" fill=\"" +
+               colour + "\"/>" + Text(x + 14, y, label, "start");
     }
     static std::string End() { return "</svg>\n"; }
 
   private:
     static constexpr double kLeft = 70, kTop = 12, kWidth = 630, kHeight = 290;
     static std::string N(double v) { return Fmt("%.1f", v); }
-    static std::string Tick(double v, double range) {
-        const int d = std::clamp(2 - static_cast<int>(std::floor(std::log10(range))), 0, 4);
+    // 1, 2 or 5 times a power of ten: about five grid lines over the range.
+    static double NiceStep(double range) {
+        const double rough = range / 5;
+        const double power = std::pow(10.0, std::floor(std::log10(rough)));
+        for (double m : {1.0, 2.0, 5.0}) {
+            if (m * power >= rough) return m * power;
+        }
+        return 10 * power;
+    }
+    static std::string Tick(double v, double step) {
+        const int d = std::clamp(-static_cast<int>(std::floor(std::log10(step) + 1e-9)), 0, 6);
         char text[48];
         std::snprintf(text, sizeof text, "%.*f", d, std::fabs(v) < 1e-12 ? 0.0 : v);
         return text;
@@ -179,7 +190,7 @@ std::string AccuracyPlot(const CheckResult& r) {
     s += plot.Line(0, fit(0, a.ppm), span, fit(span, a.ppm), "#d62728");
     s += plot.Legend(0, "#1f77b4", "transitions (bracket as bar)");
     s += plot.Legend(1, "#d62728",
-                     Fmt("fit %+.3f ppm", a.ppm) + Fmt(" +- %.3f band", a.uncertaintyPpm));
+                     Fmt("fit %+.3f ppm", a.ppm) + Fmt(", band +-%.3f ppm", a.uncertaintyPpm));
     return s + SvgPlot::End();
 }
 
@@ -199,7 +210,7 @@ std::string SweepPlot(const CheckResult& r) {
     Range(all, &y0, &y1, false);
     x0 = std::floor(x0 * 10 - 1) / 10;
     x1 = std::ceil(x1 * 10 + 1) / 10;
-    y1 *= 1.15;
+    y1 *= 1.35;  // room above the points for the markers' labels
     const SvgPlot plot(x0, x1, y0, y1);
     std::string s = plot.Begin("Supply sweep", "VDD, volts (measured)", "current, uA");
     s += plot.Dots(vddDown, "#1f77b4", false, "VDD current, falling");
@@ -221,6 +232,13 @@ std::string SweepPlot(const CheckResult& r) {
     s += plot.Legend(1, "#2ca02c", "battery current");
     s += plot.Legend(2, "#000000", "ring: RTC not answering");
     return s + SvgPlot::End();
+}
+
+// The report shows the sign a reader expects where the line output keeps to ASCII.
+std::string PlusMinus(std::string text) {
+    const size_t at = text.find("+- ");
+    if (at != std::string::npos) text.replace(at, 3, "&plusmn; ");
+    return text;
 }
 
 const char* kStyle =
@@ -313,8 +331,8 @@ std::string CheckReportHtml(const CheckResult& r, const ReportInfo& info) {
     for (const CheckRow& row : r.rows) {
         const char* verdict = VerdictWord(row.verdict);
         h += "<tr><td>" + HtmlEscape(row.name) + "</td><td>" + HtmlEscape(row.figure) +
-             "</td><td>" + HtmlEscape(ValueText(row)) + "</td><td class=\"" + verdict + "\">" +
-             verdict + "</td><td class=\"note\">" + HtmlEscape(row.note) + "</td></tr>\n";
+             "</td><td>" + PlusMinus(HtmlEscape(ValueText(row))) + "</td><td class=\"" + verdict +
+             "\">" + verdict + "</td><td class=\"note\">" + HtmlEscape(row.note) + "</td></tr>\n";
     }
     h += "</table>\n<h2>RTC minus reference</h2>\n" + AccuracyPlot(r);
     h += "<h2>Supply sweep</h2>\n" + SweepPlot(r);

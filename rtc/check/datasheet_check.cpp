@@ -71,33 +71,33 @@ std::vector<CheckRow> EmptyRows(const ModelFigures& f) {
         r.note = "not measured";
         return r;
     };
-    const auto or_none = [](double v, const std::string& text) {
+    const auto orNone = [](double v, const std::string& text) {
         return std::isnan(v) ? std::string("none in the model file") : text;
     };
     return {
         row(CheckRowId::FrequencyTolerance, "Frequency Tolerance",
-            or_none(f.tolerancePpm, Format("+/-%.1f ppm", f.tolerancePpm)), "ppm"),
+            orNone(f.tolerancePpm, Format("+/-%.1f ppm", f.tolerancePpm)), "ppm"),
         row(CheckRowId::MonthlyDeviation, "Monthly Deviation",
-            or_none(f.monthlySeconds, Format("+/-%.1f s", f.monthlySeconds)), "s/month"),
+            orNone(f.monthlySeconds, Format("+/-%.1f s", f.monthlySeconds)), "s/month"),
         row(CheckRowId::TypicalCurrent, "I@3V (Typical)",
-            or_none(f.typicalMicroamps,
-                    Format("%.3g uA typical, judged as an upper limit", f.typicalMicroamps)),
+            orNone(f.typicalMicroamps,
+                   Format("%.3g uA typical, judged as an upper limit", f.typicalMicroamps)),
             "uA"),
         row(CheckRowId::SupplyMinimum, "Supply Voltage (minimum)",
-            or_none(f.supplyMinVolts,
-                    Format("%.2g V: the RTC answers from here up", f.supplyMinVolts)),
+            orNone(f.supplyMinVolts,
+                   Format("%.2g V: the RTC answers from here up", f.supplyMinVolts)),
             "V"),
         row(CheckRowId::SwitchToBattery, "Battery switch-over, falling",
-            or_none(f.vclkMinVolts, Format("above the VCLK minimum %.2g V", f.vclkMinVolts)), "V"),
+            orNone(f.vclkMinVolts, Format("above the VCLK minimum %.2g V", f.vclkMinVolts)), "V"),
         row(CheckRowId::SwitchToSupply, "Battery switch-over, rising",
-            or_none(f.vclkMinVolts, Format("above the VCLK minimum %.2g V", f.vclkMinVolts)), "V"),
+            orNone(f.vclkMinVolts, Format("above the VCLK minimum %.2g V", f.vclkMinVolts)), "V"),
         row(CheckRowId::BatteryCurrent, "Battery current",
-            or_none(f.typicalMicroamps,
-                    Format("%.3g uA typical, judged as an upper limit", f.typicalMicroamps)),
+            orNone(f.typicalMicroamps,
+                   Format("%.3g uA typical, judged as an upper limit", f.typicalMicroamps)),
             "uA"),
         row(CheckRowId::Timekeeping, "VCLK (timekeeping)",
-            or_none(f.vclkMinVolts,
-                    Format("%.2g to %.2g V: keeps time", f.vclkMinVolts, f.vclkMaxVolts)),
+            orNone(f.vclkMinVolts,
+                   Format("%.2g to %.2g V: keeps time", f.vclkMinVolts, f.vclkMaxVolts)),
             "ms"),
     };
 }
@@ -110,6 +110,14 @@ struct Anchor {
     double halfWidth = 0;
     double rtcDay = 0;
 };
+
+// One operation of the check on the bus. A read that came back short makes the bridge send
+// nothing more until the board is connected afresh; the check decides for itself whether the
+// board is gone (the power monitor no longer identifies itself), so it forgets that first.
+BusAction Act() {
+    ForgetBoardSilence();
+    return BusAction(kUserActionBusWaitMs);
+}
 
 class CheckRun {
   public:
@@ -144,11 +152,11 @@ class CheckRun {
         s_.progress(p);
     }
     bool MonitorPresent() {
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         return PowerMonitorIdentifies(monitor_) || action.BusBusy();
     }
     bool SetSupply(int tenths) {
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         changed_ = true;
         return ChangeSupplyLevel(monitor_, tenths);
     }
@@ -156,6 +164,7 @@ class CheckRun {
         return stepsLeft * (s_.settleSeconds + kStepSecondsGuess);
     }
 
+    void Measure();
     bool MeasureCurrent();
     bool MeasureAccuracyRows();
     bool FindAnchor(Anchor* anchor);
@@ -188,7 +197,7 @@ CheckResult CheckRun::Run() {
     result_.floorVolts = floorTenths_ / 10.0;
 
     {
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         double v = 0;
         if (!ReadSupplyRegisters(monitor_, &saved_)) {
             result_.error = kBoardGone;
@@ -199,37 +208,7 @@ CheckResult CheckRun::Run() {
         if (ReadMeasurement(monitor_, kBatteryVoltage, &v)) result_.batteryVolts = v;
         if (ReadMeasurement(monitor_, kTemperature, &v)) result_.boardCelsius = v;
     }
-    const bool done = [&] {
-        if (s_.accuracyOnly) {
-            for (CheckRow& r : result_.rows) r.note = "not measured: accuracy only";
-            return MeasureAccuracyRows();
-        }
-        if (!SetSupply(kCheckTenths)) {
-            result_.error = kBoardGone;
-            return false;
-        }
-        Wait(s_.settleSeconds);
-        if (!MeasureCurrent() || Cancelled()) return false;
-        if (!MeasureAccuracyRows() || Cancelled()) return false;
-        Anchor before, after;
-        Progress("timekeeping", SweepSecondsLeft(2 * (kCheckTenths - floorTenths_)) + 2);
-        const bool anchoredBefore = FindAnchor(&before);
-        if (!result_.error.empty() || Cancelled()) return false;
-        if (!Sweep()) return false;
-        SweepRows();
-        if (Cancelled()) return false;
-        Progress("timekeeping", 2);
-        if (anchoredBefore) FindAnchor(&after);
-        if (!result_.error.empty()) return false;
-        if (anchoredBefore && after.found) {
-            TimekeepingRow(before, after);
-        } else {
-            Row(CheckRowId::Timekeeping).note =
-                "not measured: the RTC's seconds could not be timed before and after the sweep";
-        }
-        return true;
-    }();
-    (void)done;
+    Measure();
     if (result_.interrupted && result_.error.empty() && !s_.accuracyOnly) {
         for (CheckRow& r : result_.rows) {
             if (!r.measured) r.note = "not measured: the check was interrupted";
@@ -239,13 +218,46 @@ CheckResult CheckRun::Run() {
     return result_;
 }
 
+// The phases in order; each returns early when the board is lost or the check cancelled, and
+// the sweep's rows are taken from whatever steps it made.
+void CheckRun::Measure() {
+    if (s_.accuracyOnly) {
+        for (CheckRow& r : result_.rows) r.note = "not measured: accuracy only";
+        MeasureAccuracyRows();
+        return;
+    }
+    if (!SetSupply(kCheckTenths)) {
+        result_.error = kBoardGone;
+        return;
+    }
+    Wait(s_.settleSeconds);
+    if (!MeasureCurrent() || Cancelled()) return;
+    if (!MeasureAccuracyRows() || Cancelled()) return;
+    Anchor before, after;
+    Progress("timekeeping", SweepSecondsLeft(2 * (kCheckTenths - floorTenths_)) + 2);
+    const bool anchoredBefore = FindAnchor(&before);
+    if (!result_.error.empty() || Cancelled()) return;
+    const bool swept = Sweep();
+    SweepRows();
+    if (!swept || Cancelled()) return;
+    Progress("timekeeping", 2);
+    if (anchoredBefore) FindAnchor(&after);
+    if (!result_.error.empty()) return;
+    if (anchoredBefore && after.found) {
+        TimekeepingRow(before, after);
+    } else {
+        Row(CheckRowId::Timekeeping).note =
+            "not measured: the RTC's seconds could not be timed before and after the sweep";
+    }
+}
+
 bool CheckRun::MeasureCurrent() {
     Average vdd, current, battery;
     int failed = 0;
     for (int i = 0; i < s_.currentReadings && !Cancelled(); ++i) {
         Progress("supply current",
                  s_.accuracySeconds + SweepSecondsLeft(2 * (kCheckTenths - floorTenths_)));
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         double v = 0, a = 0, b = 0;
         if (ReadMeasurement(monitor_, kVddVoltage, &v) &&
             ReadMeasurement(monitor_, kVddCurrent, &a) &&
@@ -332,7 +344,7 @@ bool CheckRun::FindAnchor(Anchor* anchor) {
         uint8_t bcd = 0;
         bool ok = false;
         {
-            BusAction action(kUserActionBusWaitMs);
+            BusAction action = Act();
             ok = rtc_.Read8(kRegSeconds, &bcd) && ValidSecondsBcd(bcd);
         }
         const double after = System();
@@ -347,7 +359,7 @@ bool CheckRun::FindAnchor(Anchor* anchor) {
         if (havePrevious && bcd != previousSecond &&
             (after - previousBefore) / 2 < kAnchorHalfWidth) {
             uint8_t hours = 0, minutes = 0;
-            BusAction action(kUserActionBusWaitMs);
+            BusAction action = Act();
             if (rtc_.Read8(kRegHours, &hours) && rtc_.Read8(kRegMinutes, &minutes)) {
                 anchor->found = true;
                 anchor->system = (previousBefore + after) / 2;
@@ -378,7 +390,7 @@ bool CheckRun::MeasureStep(bool falling, int tenths) {
     step.tenths = tenths;
     Average v, a, bv, ba;
     for (int i = 0; i < s_.stepReadings; ++i) {
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         double x = 0;
         if (ReadMeasurement(monitor_, kVddVoltage, &x)) v.Add(x);
         if (ReadMeasurement(monitor_, kVddCurrent, &x)) a.Add(x);
@@ -396,7 +408,7 @@ bool CheckRun::MeasureStep(bool falling, int tenths) {
     step.onBattery = step.batteryMicroamps >= kBatteryInUseCurrent;
     int answered = 0;
     for (int i = 0; i < s_.probeReads; ++i) {
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         uint8_t bcd = 0;
         if (rtc_.Read8(kRegSeconds, &bcd) && ValidSecondsBcd(bcd)) ++answered;
     }
@@ -492,7 +504,7 @@ void CheckRun::SweepRows() {
             row.value = down.back()->vddVolts;
             row.uncertainty = 0;
             row.note =
-                Format("still on VDD at the sweep's floor, %.1f V", down.back()->tenths / 10.0);
+                Format("still on VDD at the lowest step, %.1f V", down.back()->tenths / 10.0);
             row.verdict = down.back()->tenths <= std::lround(f.vclkMinVolts * 10)
                               ? Verdict::Fail
                               : Verdict::Undecided;
@@ -611,13 +623,13 @@ void CheckRun::PutBack() {
     SupplyRegisters now{};
     bool readBack = false;
     {
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         written = RestoreSupplyRegisters(monitor_, saved_);
     }
     Wait(s_.settleSeconds);
     double vdd = NAN;
     {
-        BusAction action(kUserActionBusWaitMs);
+        BusAction action = Act();
         readBack = ReadSupplyRegisters(monitor_, &now);
         double v = 0;
         if (ReadMeasurement(monitor_, kVddVoltage, &v)) vdd = v;

@@ -30,8 +30,17 @@ std::tm LocalParts(std::chrono::system_clock::time_point at, double* fraction) {
 // system time (100 ns units), not the coarse one that moves once a timer tick.
 double SystemClockSeconds() {
 #if defined(_WIN32)
+    // Looked up at run time: Windows before 8 has only the coarse clock, and a program that
+    // imported the precise one would not start there.
+    using PreciseFn = void(WINAPI*)(LPFILETIME);
+    static const PreciseFn precise = reinterpret_cast<PreciseFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
     FILETIME ft{};
-    GetSystemTimePreciseAsFileTime(&ft);
+    if (precise) {
+        precise(&ft);
+    } else {
+        GetSystemTimeAsFileTime(&ft);
+    }
     const uint64_t units = (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
     constexpr uint64_t kUnixEpochUnits = 116444736000000000ULL;  // 1601 to 1970
     return static_cast<double>(static_cast<int64_t>(units - kUnixEpochUnits)) / 1e7;

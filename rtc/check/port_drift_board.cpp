@@ -6,22 +6,20 @@
 
 namespace kalendo::check {
 
-// Each read forgets an earlier silent read first: a run rides out failed reads, and its own rule
-// (the RTC silent for 5 s, or the power monitor gone) decides when the board is lost.
 bool PortDriftBoard::ReadSeconds(uint8_t* bcd) {
-    ForgetBoardSilence();
+    ForgetBoardSilence();  // one silent read is no lost board: the run's own rule decides
     BusAction action(kUserActionBusWaitMs);
     return rtc_.Read8(kRegSeconds, bcd);
 }
 
 bool PortDriftBoard::ReadHoursMinutes(uint8_t* hoursBcd, uint8_t* minutesBcd) {
-    ForgetBoardSilence();
+    ForgetBoardSilence();  // one silent read is no lost board: the run's own rule decides
     BusAction action(kUserActionBusWaitMs);
     return rtc_.Read8(kRegHours, hoursBcd) && rtc_.Read8(kRegMinutes, minutesBcd);
 }
 
 bool PortDriftBoard::ReadBoardCelsius(double* celsius) {
-    ForgetBoardSilence();
+    ForgetBoardSilence();  // one silent read is no lost board: the run's own rule decides
     BusAction action(kUserActionBusWaitMs);
     double value = 0;
     // Taken only when the monitor still identifies itself after it: another chip could answer
@@ -34,7 +32,7 @@ bool PortDriftBoard::ReadBoardCelsius(double* celsius) {
 }
 
 bool PortDriftBoard::BoardPresent() {
-    ForgetBoardSilence();
+    ForgetBoardSilence();  // one silent read is no lost board: the run's own rule decides
     BusAction action(kUserActionBusWaitMs);
     return PowerMonitorIdentifies(monitor_) || action.BusBusy();
 }

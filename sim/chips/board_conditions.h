@@ -23,6 +23,11 @@ struct BoardConditions {
     // Below this VDD the RTC's I2C interface is unpowered and acknowledges nothing; the
     // oscillator and counters run on (from the battery once switched over).
     double rtcInterfaceMinVolts = 1.6;
+    // Below this on the rail that carries it (VDD, or the battery once switched over) the RTC's
+    // oscillator stops and its time stands still until the rail comes back: a data sheet
+    // guarantees timekeeping only down to its VCLK minimum (1.6 V, 1.1 V), and a typical part
+    // keeps going a little lower.
+    double rtcTimekeepingMinVolts = 1.0;
     // The board's power switch hands the RTC to the battery when VDD falls below the first
     // level, and back when VDD rises above the second (hysteresis, so a supply sitting at the
     // threshold does not chatter). A rising level below the falling one counts as equal to it.

@@ -39,6 +39,7 @@ struct EvaluationBoardChips::Impl {
           powerMonitor(board, config.noiseSeed),
           rtc(MakeRtc(config.model, clock, board)) {
         rtc->SetSupply(&powerMonitor);
+        powerMonitor.SetBeforeRailChange([this] { rtc->Sync(); });
     }
 
     std::string stateFile;
@@ -76,6 +77,7 @@ RtcModel EvaluationBoardChips::Model() const {
 }
 
 void EvaluationBoardChips::SetBatteryVoltage(double volts) {
+    impl_->rtc->Sync();
     impl_->board.batteryVolts = volts;
 }
 // The RTC counts lazily: it catches up at the old rate first, so a change of temperature or
@@ -94,12 +96,14 @@ void EvaluationBoardChips::SetCrystalTempco(double ppmPerCelsiusSquared) {
 }
 
 void EvaluationBoardChips::SetSupplyOverride(double volts) {
+    impl_->rtc->Sync();
     impl_->board.supplyOverridden = true;
     impl_->board.supplyOverrideVolts = volts;
     impl_->powerMonitor.TrackSupply();
 }
 
 void EvaluationBoardChips::ClearSupplyOverride() {
+    impl_->rtc->Sync();
     impl_->board.supplyOverridden = false;
     impl_->powerMonitor.TrackSupply();
 }
@@ -108,12 +112,18 @@ void EvaluationBoardChips::SetRtcInterfaceMinimum(double volts) {
     impl_->board.rtcInterfaceMinVolts = volts;
 }
 void EvaluationBoardChips::SetSwitchToBattery(double volts) {
+    impl_->rtc->Sync();
     impl_->board.switchToBatteryVolts = volts;
     impl_->powerMonitor.TrackSupply();
 }
 void EvaluationBoardChips::SetSwitchToSupply(double volts) {
+    impl_->rtc->Sync();
     impl_->board.switchToSupplyVolts = volts;
     impl_->powerMonitor.TrackSupply();
+}
+void EvaluationBoardChips::SetRtcTimekeepingMinimum(double volts) {
+    impl_->rtc->Sync();
+    impl_->board.rtcTimekeepingMinVolts = volts;
 }
 void EvaluationBoardChips::SetRtcSupplyCurrent(double microamps) {
     impl_->board.rtcSupplyMicroamps = microamps;

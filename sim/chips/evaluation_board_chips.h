@@ -47,6 +47,8 @@ class EvaluationBoardChips {
     void SetRtcInterfaceMinimum(double volts);
     void SetSwitchToBattery(double volts);
     void SetSwitchToSupply(double volts);
+    // Below this on the rail that carries it the RTC's oscillator stops (default 1.0 V).
+    void SetRtcTimekeepingMinimum(double volts);
     void SetRtcSupplyCurrent(double microamps);
     void SetRtcBatteryCurrent(double microamps);
     void FireEventInput();                     // TQ5200: time stamp of the event input

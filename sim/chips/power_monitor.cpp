@@ -131,6 +131,10 @@ double PowerMonitorChip::SupplyVolts() const {
     return board_.supplyOverridden ? board_.supplyOverrideVolts : GeneratedSupplyVolts();
 }
 
+double PowerMonitorChip::CarryingVolts() const {
+    return onBattery_ ? board_.batteryVolts : SupplyVolts();
+}
+
 // --- bus callbacks -------------------------------------------------------------------------
 
 bool PowerMonitorChip::OnStart(bool read) {
@@ -178,6 +182,8 @@ void PowerMonitorChip::CommitWrite() {
         uint16_t value = 0;
         for (size_t i = 0; i < writtenCount_; ++i)
             value = static_cast<uint16_t>(value << 8 | written_[i]);
+        const bool rail = command_->code == kSupplyLevel || command_->code == kSupplyConfig;
+        if (rail && beforeRailChange_) beforeRailChange_();
         values_[command_->code] = value;
         // The program switches the output off while it changes the level: the rail, and with
         // it the power switch, really goes through 0 V.

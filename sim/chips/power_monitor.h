@@ -18,6 +18,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "sim/chips/board_conditions.h"
 #include "sim/chips/measurement_noise.h"
@@ -44,6 +46,12 @@ class PowerMonitorChip : public I2cSlave, public RtcSupply {
     double GeneratedSupplyVolts() const;
     // Volts on the RTC supply rail: the generator, unless the board forces another value.
     double SupplyVolts() const override;
+    double CarryingVolts() const override;
+    // Called before a write changes the generated rail, so the RTC catches up with its time
+    // under the rail as it was.
+    void SetBeforeRailChange(std::function<void()> callback) {
+        beforeRailChange_ = std::move(callback);
+    }
     // Whether the board's power switch has handed the RTC to its battery.
     bool RtcOnBattery() const { return onBattery_; }
     // Moves the power switch after the rail or its thresholds changed; the switch remembers
@@ -67,6 +75,7 @@ class PowerMonitorChip : public I2cSlave, public RtcSupply {
     size_t readLength_ = 0;
     size_t readIndex_ = 0;
     bool onBattery_ = false;
+    std::function<void()> beforeRailChange_;
 };
 
 }  // namespace kalendo::sim

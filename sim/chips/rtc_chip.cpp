@@ -123,6 +123,9 @@ void RtcChip::Sync() {
     const int64_t now = clock_.NowMicros();
     const int64_t elapsed = now - lastSyncMicros_;
     lastSyncMicros_ = now;
+    // Every change of the rails syncs first, so the rail now is the one of the whole interval.
+    // Below the timekeeping minimum the oscillator stood still: that time is lost.
+    if (supply_ != nullptr && supply_->CarryingVolts() < board_.rtcTimekeepingMinVolts) return;
     if (elapsed > 0) AdvanceBy(elapsed);
 }
 

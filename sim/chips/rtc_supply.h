@@ -8,6 +8,9 @@ class RtcSupply {
   public:
     virtual ~RtcSupply() = default;
     virtual double SupplyVolts() const = 0;
+    // The rail the oscillator and counters run from: VDD, or the battery once the board's power
+    // switch has handed the RTC to it.
+    virtual double CarryingVolts() const { return SupplyVolts(); }
 };
 
 }  // namespace kalendo::sim

@@ -74,6 +74,28 @@ TEST_F(I2cTransactionTest, PowerMonitorReadIsAddressPhaseThenRepeatedStartRead) 
     EXPECT_EQ(powerMonitorChip.MasterNacks(), 1);
 }
 
+// kalendo-cli's timed polls end every burst with a send-immediate, so the answer comes back at
+// the next USB round trip rather than at the latency timer; the window's bursts stay as they are.
+TEST_F(I2cTransactionTest, TimedPollsEndEachBurstWithASendImmediate) {
+    powerMonitorChip.At(0x8B) = 0x01;
+    powerMonitorChip.At(0x8C) = 0x90;
+    Connect();
+    EntryOf(kPowerMonitor)->options |= kOptionSendImmediate;
+    SelectDevice(kPowerMonitor);
+    OpenSelectedDevice();
+    Sim().SetRecording(true);
+    Sim().ClearRecording();
+
+    EXPECT_EQ(ReadRegisterChecked(0x8B, 16), 0x0190u);
+
+    const Bytes immediate = {0x87};
+    ASSERT_EQ(Sim().Writes().size(), 2u);
+    EXPECT_EQ(Sim().Writes()[0], Cat({Start(), ByteOut(0x80), ByteOut(0x8B), immediate}));
+    EXPECT_EQ(Sim().Writes()[1],
+              Cat({Start(), ByteOut(0x81), ByteIn(false), ByteIn(true), Stop(), immediate}));
+    EXPECT_EQ(Bridge().BusStatus, 0);
+}
+
 TEST_F(I2cTransactionTest, UnacknowledgedRtcAddressReleasesTheBusWithALoneStop) {
     ConnectAndSelect(kRtc);
     Sim().SetAddressAcknowledge(0x32, false);

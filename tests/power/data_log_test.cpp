@@ -140,7 +140,7 @@ TEST_F(DataLogTest, AppendThatCannotOpenIsReportedAndRetried) {
 // name then carries the folder, with or without a closing separator.
 TEST_F(DataLogTest, StartsInTheFolderGivenAndNamesItInTheFileName) {
     fs::create_directories(dir_ / "user");
-    for (const std::string folder : {(dir_ / "user").string(), (dir_ / "user").string() + "/"}) {
+    for (const std::string& folder : {(dir_ / "user").string(), (dir_ / "user").string() + "/"}) {
         DataLogger logger;
         ASSERT_EQ(logger.StartLogging({2026, 1, 1, 0, 0, 0}, false, kMeasured, folder),
                   LogWriteResult::Written);

@@ -43,6 +43,30 @@ TEST_P(RtcClockTest, InterfaceStopsAnsweringBelowItsMinimumAndTimeRunsOn) {
     EXPECT_EQ(ToText(ReadRtcTime(Rtc())), ToText({2023, 6, 14, 10, 1, 41, kWed}));
 }
 
+// The oscillator runs from whichever rail carries the RTC; below the timekeeping minimum (1.0 V
+// unless set) it stands still and that time is lost, whether the rail is VDD or the battery.
+TEST_P(RtcClockTest, TimeStandsStillBelowTheTimekeepingMinimum) {
+    struct Case {
+        const char* what;
+        double supply, battery;
+        int secondsAfter100;
+    };
+    const Case cases[] = {
+        {"battery 3.0 V carries it", 1.5, 3.0, 40},
+        {"battery 0.9 V carries it", 1.5, 0.9, 0},
+        {"VDD 2.5 V carries it, battery flat", 2.5, 0.0, 40},
+    };
+    for (const Case& c : cases) {
+        SetRtcTime(Rtc(), {2023, 6, 14, 10, 0, 0, kWed});
+        chips_.SetBatteryVoltage(c.battery);
+        chips_.SetSupplyOverride(c.supply);
+        clock_.AdvanceSeconds(100);
+        chips_.SetSupplyOverride(3.0);  // back on VDD to read it
+        chips_.SetBatteryVoltage(3.0);
+        EXPECT_EQ(ReadRtcTime(Rtc()).second, c.secondsAfter100) << c.what;
+    }
+}
+
 TEST_P(RtcClockTest, CountsAcrossMinutesDaysMonthsAndYears) {
     struct Case {
         const char* what;
