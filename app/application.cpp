@@ -76,8 +76,13 @@ int Application::RunMessageLoop() {
         if (msg.message == WM_QUIT) {
             return static_cast<int>(msg.wParam);
         }
-        // The dialog manager's keyboard handling for the page that is shown; with no selection
-        // the target is null and the message is dispatched as usual.
+        // The dialog manager's keyboard handling for the Data Sheet Check window and for the page
+        // that is shown; with no selection the target is null and the message is dispatched as
+        // usual.
+        HWND check = checkWindow_.Dialog();
+        if (check && IsDialogMessageA(check, &msg)) {
+            continue;
+        }
         if (!IsDialogMessageA(pages_.SelectedPageDialog(), &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);

@@ -8,6 +8,8 @@
 #include <array>
 #include <string>
 
+#include "app/datasheet_check_window.h"
+#include "bridge/bus_action.h"
 #include "app/page_set.h"
 #include "app/tooltip_set.h"
 #include "app/window_placement.h"
@@ -36,6 +38,7 @@ class Application {
     HWND MainWindow() const { return mainWindow_; }
     PageSet& Pages() { return pages_; }
     const TooltipSet& MainTooltips() const { return mainTooltips_; }
+    DataSheetCheckWindow& CheckWindow() { return checkWindow_; }
 
     // Connection and live status.
     // Returns the error it showed on the information line, or an empty string when the board
@@ -44,6 +47,8 @@ class Application {
     void ShowDisconnected();
     void ListBoardDevices();
     void StatusTick();
+    // The tick's reads and what they show; false when the board no longer answers.
+    bool StatusTickReads(const BusAction& tick);
     void RefreshTime();
     void RefreshDate();
     void RefreshTemperature();
@@ -79,6 +84,10 @@ class Application {
     void BoardGone();
     void ShowModelChange();
     void LoadModelNamesIntoBox();
+    // While a check changes the board, the pages take no input and the information line says why.
+    void PausePages(bool pause);
+    // The menu item's help on the status line while it is highlighted.
+    void OnMenuSelect(UINT item, UINT flags);
 
     // Sets a picture control's bitmap from the program's resources; a failed load shows
     // "Can't load Bitmap" and leaves the control without a picture.
@@ -91,6 +100,8 @@ class Application {
     std::array<std::string, 3> modelNames_;
     int32_t modelCount_ = 0;
     HINSTANCE instance_ = nullptr;
+    DataSheetCheckWindow checkWindow_{[this](bool pause) { PausePages(pause); }};
+    std::string statusBeforeMenu_;  // the status line while a menu item's help is shown
 };
 
 // The main window's tooltip rows.

@@ -126,6 +126,7 @@ std::string Application::FailConnect(const char* text) {
 }
 
 void Application::DisconnectBoard() {
+    checkWindow_.EndRun("Disconnect");
     if (BoardConnected) {
         // The lamp is about to say "FOUT Disabled": the clock output stops with it.
         BusAction action(kUserActionBusWaitMs);
@@ -171,7 +172,18 @@ void Application::ListBoardDevices() {
 }
 
 void Application::StatusTick() {
-    BusAction tick(kPeriodicTickBusWaitMs);
+    bool gone = false;
+    {
+        BusAction tick(kPeriodicTickBusWaitMs);
+        gone = !StatusTickReads(tick);
+    }
+    // Once the tick's bus share has ended: a check's worker that waits for the bus can then end.
+    if (gone) {
+        BoardGone();
+    }
+}
+
+bool Application::StatusTickReads(const BusAction& tick) {
     const std::string time = TimeText();
     const std::string date = DateText();
     const std::string temperature = TemperatureText();
@@ -189,19 +201,17 @@ void Application::StatusTick() {
         // Another program has the bus: nothing was read, so everything shown stays as it was,
         // and a busy bus is no unplugged board.
         ShowInformation(mainWindow_, "WARNING: Bus busy, status not refreshed");
-        return;
+        return true;
     }
     SetDlgItemTextA(mainWindow_, IDC_MAIN_RTC_TIME, time.c_str());
     SetDlgItemTextA(mainWindow_, IDC_MAIN_RTC_DATE, date.c_str());
     SetDlgItemTextA(mainWindow_, IDC_MAIN_RTC_TEMP, temperature.c_str());
     RefreshBatteryIndicator();
-    if (!present) {
-        BoardGone();
-    }
     if (FoutIndicatorStale) {
         RefreshFoutIndicator();
         FoutIndicatorStale = false;
     }
+    return present;
 }
 
 void Application::RefreshTime() {
@@ -254,6 +264,7 @@ void Application::RefreshFoutIndicator() {
 }
 
 void Application::BoardGone() {
+    checkWindow_.EndRun("the board being lost");
     // The lamp is about to say "FOUT Disabled": where the bridge is still there (a bus fault,
     // not an unplugged board) the clock output stops with it.
     SetFoutGate(false);

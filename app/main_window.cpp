@@ -68,6 +68,7 @@ INT_PTR Application::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case WM_DESTROY:
             // As the window goes, not when the object does: nothing keeps running unseen.
+            checkWindow_.EndRun("closing the program");
             ReleaseBoardAtExit();
             PostQuitMessage(0);
             return TRUE;
@@ -77,6 +78,9 @@ INT_PTR Application::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case WM_INITMENUPOPUP:
             OnInitMenuPopup(reinterpret_cast<HMENU>(wParam), HIWORD(lParam) != 0);
+            return FALSE;
+        case WM_MENUSELECT:
+            OnMenuSelect(LOWORD(wParam), HIWORD(wParam));
             return FALSE;
         default:
             return FALSE;
@@ -174,6 +178,9 @@ INT_PTR Application::OnCommand(WPARAM wParam) {
         case IDM_FILE_EXIT:
             PostMessageA(mainWindow_, WM_CLOSE, 0, 0);
             return TRUE;
+        case IDM_CHECK_DATASHEET:
+            checkWindow_.Open(instance_, mainWindow_);
+            return TRUE;
         case IDM_HELP_QUICK:
             ShellExecuteA(nullptr, "open", "KalendoQuickHelp.htm", nullptr, nullptr, SW_SHOWNORMAL);
             return TRUE;
@@ -191,6 +198,7 @@ INT_PTR Application::OnCommand(WPARAM wParam) {
 }
 
 void Application::ModelChosen() {
+    checkWindow_.EndRun("a model change");
     if (BoardConnected) {
         DisconnectBoard();
     }
@@ -243,7 +251,31 @@ void Application::OnInitMenuPopup(HMENU popup, bool isWindowMenu) {
     ModifyMenuA(popup, IDM_HELP_ABOUT, MF_BYCOMMAND | MF_STRING, IDM_HELP_ABOUT, text);
 }
 
+void Application::PausePages(bool pause) {
+    pages_.EnablePages(!pause);
+    ShowInformation(mainWindow_, pause
+                                     ? "Data Sheet Check running: the pages wait until it ends"
+                                     : "Data Sheet Check ended: the pages work again");
+}
+
+void Application::OnMenuSelect(UINT item, UINT flags) {
+    HWND status = GetDlgItem(mainWindow_, IDC_MAIN_STATUS);
+    const bool closing = flags == 0xFFFF;
+    if (!closing && item == IDM_CHECK_DATASHEET && !(flags & MF_POPUP)) {
+        if (statusBeforeMenu_.empty()) {
+            char text[128] = {};
+            GetWindowTextA(status, text, sizeof text);
+            statusBeforeMenu_ = text[0] ? text : " ";
+        }
+        SetWindowTextA(status, "Measure the RTC against its data sheet");
+    } else if (!statusBeforeMenu_.empty()) {
+        SetWindowTextA(status, statusBeforeMenu_ == " " ? "" : statusBeforeMenu_.c_str());
+        statusBeforeMenu_.clear();
+    }
+}
+
 void Application::OnClose() {
+    checkWindow_.EndRun("closing the program");
     SavePlacement(windowRect_);
     KillTimer(mainWindow_, StatusTimer);
     mainTooltips_.Teardown();

@@ -155,6 +155,12 @@ void PageSet::CloseAll() {
     }
 }
 
+void PageSet::EnablePages(bool enable) {
+    for (size_t i = 0; i < pages_.size(); ++i) {
+        if (TabPage* page = Page(i); page && page->Dialog()) EnableWindow(page->Dialog(), enable);
+    }
+}
+
 const char* PageSet::CurrentCaption() const {
     const TabPage* page = Page(CurrentSelection());
     return page ? page->Caption() : "";

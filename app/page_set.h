@@ -24,6 +24,8 @@ class PageSet {
     void CloseAll();
     const char* CurrentCaption() const;
     void ShowPage(size_t index, bool show);
+    // Every page dialog takes input (true) or none (false); the tabs stay selectable.
+    void EnablePages(bool enable);
 
     HWND TabControl() const { return tabControl_; }
     size_t PageCount() const { return pages_.size(); }

@@ -5,6 +5,12 @@
 
 namespace kalendo {
 
+namespace {
+// The mutex a BusLock of this thread holds outside any action: a transfer's own lock inside the
+// lock taken for its device selection finds it held instead of waiting again.
+thread_local void* transferHeldMutex = nullptr;
+}  // namespace
+
 void ForgetBoardSilence() {
     Bridge().boardSilent = false;
 }
@@ -27,7 +33,7 @@ BusLock::BusLock(WhenStopped stopped) {
         return;
     }
     void* mutex = Bridge().mutexHandle;
-    if (!mutex || ActionHeldMutex()) return;
+    if (!mutex || ActionHeldMutex() || transferHeldMutex == mutex) return;
     switch (WaitForBusMutex(mutex)) {
         case MutexWait::Acquired:
         case MutexWait::Abandoned:  // its owner died; the bus itself is fine
@@ -35,6 +41,7 @@ BusLock::BusLock(WhenStopped stopped) {
                 KeepMutexForAction(mutex);  // held to the action's end
             } else {
                 held_ = mutex;
+                transferHeldMutex = mutex;
             }
             break;
         case MutexWait::TimedOut:
@@ -46,7 +53,10 @@ BusLock::BusLock(WhenStopped stopped) {
 }
 
 BusLock::~BusLock() {
-    if (held_) Os().ReleaseMutex(held_);
+    if (held_) {
+        transferHeldMutex = nullptr;
+        Os().ReleaseMutex(held_);
+    }
 }
 
 }  // namespace kalendo

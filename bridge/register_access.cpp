@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "bridge/bus_action.h"
 #include "bridge/bus_lock.h"
@@ -307,15 +308,21 @@ void WriteDeviceRegister(uint8_t reg, uint32_t value, uint32_t width, WhenStoppe
 namespace {
 
 // Runs one transaction on `device` alone: the sticky status is cleared for it, and an earlier
-// failure that a selection-based caller has not taken yet is put back afterwards.
+// failure that a selection-based caller has not taken yet is put back afterwards. The bus is
+// this thread's before the device is selected, so another thread's transfer (the window's
+// check runs beside its status tick) cannot select its own device in between.
 template <typename Transaction>
-bool OnDevice(DeviceHandle device, Transaction transaction) {
+bool OnDevice(DeviceHandle device, WhenStopped stopped, Transaction transaction) {
     BridgeState& s = Bridge();
+    std::optional<BusLock> lock;
+    if (IsValidHandle(device)) lock.emplace(stopped);
     const int32_t earlier = s.BusStatus;
     s.BusStatus = kBusOk;
     if (!IsValidHandle(device)) {
         // Selecting it would keep the previous device, and the transaction would go there.
         SetBusStatus(kBusInvalidSelection);
+    } else if (!lock->Usable()) {
+        SetBusStatus(kBusTransactionFailed);
     } else {
         SelectDevice(device);
         OpenSelectedDevice();
@@ -330,7 +337,7 @@ bool OnDevice(DeviceHandle device, Transaction transaction) {
 
 bool ReadRegisterOf(DeviceHandle device, uint8_t reg, uint32_t width, uint32_t* value) {
     uint32_t v = 0;
-    const bool ok = OnDevice(device, [&] { v = ReadDeviceRegister(reg, width); });
+    const bool ok = OnDevice(device, WhenStopped::Skip, [&] { v = ReadDeviceRegister(reg, width); });
     if (!IsValidHandle(device)) v = MaskFor(width) & 0xFFFFFF;  // the checked read's fallback
     *value = v;
     return ok;
@@ -338,7 +345,7 @@ bool ReadRegisterOf(DeviceHandle device, uint8_t reg, uint32_t width, uint32_t* 
 
 bool WriteRegisterOf(DeviceHandle device, uint8_t reg, uint32_t value, uint32_t width,
                      WhenStopped stopped) {
-    return OnDevice(device, [&] { WriteDeviceRegister(reg, value, width, stopped); });
+    return OnDevice(device, stopped, [&] { WriteDeviceRegister(reg, value, width, stopped); });
 }
 
 int SetBridgeOutputPin(uint32_t level) {

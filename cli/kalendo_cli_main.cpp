@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/command_table.h"
-#include "cli/pc_clocks.h"
+#include "rtc/check/pc_clocks.h"
 #include "rtc/model_file.h"
 
 namespace {
@@ -26,8 +26,8 @@ std::string ModelFilePath(const char* program) {
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     kalendo::cli::CommandContext context;
-    context.clocks = kalendo::cli::SystemPcClocks();
-    context.localNow = kalendo::cli::SystemLocalTime;
+    context.clocks = kalendo::check::SystemPcClocks();
+    context.localNow = kalendo::check::SystemLocalTime;
     context.modelFile = ModelFilePath(argv[0]);
     bool progressShown = false;
     // Progress rewrites one line of standard error; results go to standard output.

@@ -13,7 +13,7 @@ mkdir -p "$out"
 # shellcheck source=tools/program-folder.sh
 source tools/program-folder.sh
 kalendo_program_folder screenshots-run kalendo_time_alarm_screenshots kalendo_timer_screenshots \
-    kalendo_failed_read_screenshots
+    kalendo_failed_read_screenshots kalendo_check_screenshots
 shots=$program_folder
 
 unset DISPLAY  # always the virtual display: same size and look every time
@@ -54,3 +54,4 @@ photograph ui_time_alarm kalendo_time_alarm_screenshots \
 photograph ui_timer kalendo_timer_screenshots timer-idle timer-running
 photograph ui_failed_reads kalendo_failed_read_screenshots \
     alarm-rtc-not-answering registers-rtc-not-answering
+photograph ui_check kalendo_check_screenshots check-running check-finished

@@ -148,6 +148,7 @@ class CheckRun {
         p.elapsedSeconds = clocks_.monotonicSeconds() - start_;
         p.remainingSeconds = std::max(0.0, remaining);
         if (accuracy) p.accuracy = *accuracy;
+        p.rows = result_.rows;
         s_.progress(p);
     }
     bool MonitorPresent() {
@@ -208,7 +209,7 @@ CheckResult CheckRun::Run() {
         if (ReadMeasurement(monitor_, kTemperature, &v)) result_.boardCelsius = v;
     }
     Measure();
-    if (result_.interrupted && result_.error.empty()) {
+    if (result_.interrupted && result_.error.empty() && !s_.accuracyOnly) {
         for (CheckRow& r : result_.rows) {
             if (!r.measured) r.note = "not measured: the check was interrupted";
         }
@@ -220,6 +221,11 @@ CheckResult CheckRun::Run() {
 // The phases in order; each returns early when the board is lost or the check cancelled, and
 // the sweep's rows are taken from whatever steps it made.
 void CheckRun::Measure() {
+    if (s_.accuracyOnly) {
+        for (CheckRow& r : result_.rows) r.note = "not measured: accuracy only";
+        MeasureAccuracyRows();
+        return;
+    }
     if (!SetSupply(kCheckTenths)) {
         result_.error = kBoardGone;
         return;
@@ -288,7 +294,8 @@ bool CheckRun::MeasureAccuracyRows() {
     drift.wait = s_.wait;
     drift.transitionSeen = s_.transitionSeen;
     drift.stopRequested = [this] { return Cancelled(); };
-    const double sweepSeconds = SweepSecondsLeft(2 * (kCheckTenths - floorTenths_)) + 4;
+    const double sweepSeconds =
+        s_.accuracyOnly ? 0 : SweepSecondsLeft(2 * (kCheckTenths - floorTenths_)) + 4;
     drift.progress = [&](const DriftProgress& p) {
         Progress("accuracy", s_.accuracySeconds - p.elapsedSeconds + sweepSeconds, &p.accuracy);
     };

@@ -69,10 +69,14 @@ struct CheckProgress {
     double elapsedSeconds = 0;
     double remainingSeconds = 0;  // an estimate
     AccuracyResult accuracy;      // the running estimate, once there is one
+    std::vector<CheckRow> rows;   // every row as it stands: the measured ones filled in
 };
 
 struct CheckSettings {
     double accuracySeconds = 600;
+    // The accuracy rows alone, for as long as accuracySeconds or until cancelled: the supply and
+    // everything else on the board stay as they are.
+    bool accuracyOnly = false;
     AccuracySettings accuracy;  // the reference's assumed error
     ModelFigures figures;
     // The sweep's floor. NaN: the lowest voltage the model file names (its VCLK or supply

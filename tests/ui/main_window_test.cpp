@@ -185,7 +185,9 @@ TEST_F(MainWindowTest, ChoosingTheTq5200HidesTheTemperatureAndOtherModelsShowIt)
 
 TEST_F(MainWindowTest, HelpMenuHoldsItsThreeItemsAndShowsTheFormattedAboutItemWhenItOpens) {
     Start();
-    HMENU help = GetSubMenu(GetMenu(main_), 1);
+    HMENU bar = GetMenu(main_);
+    ASSERT_EQ(GetMenuItemCount(bar), 3);  // File, Check, Help
+    HMENU help = GetSubMenu(bar, 2);
     ASSERT_EQ(GetMenuItemCount(help), 3);  // no separator
     const UINT ids[] = {IDM_HELP_QUICK, IDM_HELP_LICENSE, IDM_HELP_ABOUT};
     for (int i = 0; i < 3; ++i) {
@@ -201,6 +203,28 @@ TEST_F(MainWindowTest, HelpMenuHoldsItsThreeItemsAndShowsTheFormattedAboutItemWh
     HMENU file = GetSubMenu(GetMenu(main_), 0);
     SendMessageA(main_, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), MAKELPARAM(0, 0));
     EXPECT_EQ(GetMenuItemCount(file), 1);
+}
+
+// The Check menu's one item, and its help on the status line while it is highlighted.
+TEST_F(MainWindowTest, CheckMenuOpensTheDataSheetCheckAndSaysWhatItDoesWhileHighlighted) {
+    Start();
+    HMENU check = GetSubMenu(GetMenu(main_), 1);
+    ASSERT_EQ(GetMenuItemCount(check), 1);
+    EXPECT_EQ(GetMenuItemID(check, 0), static_cast<UINT>(IDM_CHECK_DATASHEET));
+    char text[64] = {};
+    GetMenuStringA(check, IDM_CHECK_DATASHEET, text, sizeof text, MF_BYCOMMAND);
+    EXPECT_STREQ(text, "&Data Sheet Check...");
+    const std::string before = Text(IDC_MAIN_STATUS);
+    SendMessageA(main_, WM_MENUSELECT, MAKEWPARAM(IDM_CHECK_DATASHEET, MF_HILITE),
+                 reinterpret_cast<LPARAM>(check));
+    EXPECT_EQ(Text(IDC_MAIN_STATUS), "Measure the RTC against its data sheet");
+    SendMessageA(main_, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);  // the menu closes
+    EXPECT_EQ(Text(IDC_MAIN_STATUS), before);
+    SendMessageA(main_, WM_COMMAND, MAKEWPARAM(IDM_CHECK_DATASHEET, 0), 0);
+    HWND window = app_->CheckWindow().Dialog();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(TextOf(window), "Data Sheet Check");
 }
 
 // Read from inside the About box's own modal loop, then ended with Escape.

@@ -72,7 +72,8 @@ void MainWindowTest::TearDown() {
 
 void MainWindowTest::Start() {
     app_ = std::make_unique<Application>();
-    ASSERT_TRUE(app_->CreateMainWindow(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
+    ASSERT_TRUE(app_->CreateMainWindow(GetModuleHandleA(nullptr), SW_SHOWNORMAL))
+        << "error " << GetLastError();
     main_ = app_->MainWindow();
     ASSERT_TRUE(IsWindow(main_));
     informationShown.clear();

@@ -1,4 +1,4 @@
-#include "cli/pc_clocks.h"
+#include "rtc/check/pc_clocks.h"
 
 #include <chrono>
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <windows.h>
 #endif
 
-namespace kalendo::cli {
+namespace kalendo::check {
 
 namespace {
 
@@ -76,4 +76,4 @@ LocalTime SystemLocalTime() {
     return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
 
-}  // namespace kalendo::cli
+}  // namespace kalendo::check

@@ -1,0 +1,140 @@
+#include "app/check_worker.h"
+
+#include "bridge/register_port.h"
+#include "rtc/check/pc_clocks.h"
+
+namespace kalendo {
+
+namespace {
+
+// Each lock of the shared snapshot, released on every path.
+class Locked {
+  public:
+    explicit Locked(CRITICAL_SECTION* lock) : lock_(lock) { EnterCriticalSection(lock_); }
+    ~Locked() { LeaveCriticalSection(lock_); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+  private:
+    CRITICAL_SECTION* lock_;
+};
+
+// "Until Cancel" in the accuracy-only run: a week, the console program's longest run.
+constexpr double kUntilCancelledSeconds = 7 * 24 * 3600.0;
+
+}  // namespace
+
+CheckWorker::~CheckWorker() {
+    Stop();
+    if (lockMade_) DeleteCriticalSection(&lock_);
+}
+
+bool CheckWorker::Start(const CheckRequest& request) {
+    if (Running()) return false;
+    Stop();  // a finished run's thread handle
+    if (!lockMade_) {
+        InitializeCriticalSection(&lock_);
+        lockMade_ = true;
+    }
+    request_ = request;
+    cancel_ = false;
+    {
+        Locked hold(&lock_);
+        shared_ = CheckSnapshot();
+        shared_.running = true;
+        shared_.accuracyOnly = request.accuracyOnly;
+        shared_.phase = "starting";
+    }
+    thread_ = CreateThread(nullptr, 0, &CheckWorker::ThreadMain, this, 0, nullptr);
+    if (!thread_) {
+        Locked hold(&lock_);
+        shared_.running = false;
+        return false;
+    }
+    return true;
+}
+
+void CheckWorker::Stop() {
+    if (!thread_) return;
+    cancel_ = true;
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+}
+
+bool CheckWorker::Running() const {
+    if (!lockMade_) return false;
+    Locked hold(&lock_);
+    return shared_.running;
+}
+
+CheckSnapshot CheckWorker::Snapshot() const {
+    if (!lockMade_) return CheckSnapshot();
+    Locked hold(&lock_);
+    return shared_;
+}
+
+void CheckWorker::Notify() const {
+    const HWND notify = notify_.load();
+    if (notify) PostMessageA(notify, message_, 0, 0);
+}
+
+DWORD WINAPI CheckWorker::ThreadMain(void* self) {
+    static_cast<CheckWorker*>(self)->Run();
+    return 0;
+}
+
+void CheckWorker::Run() {
+    DevicePort rtc(request_.rtc);
+    DevicePort monitor(request_.powerMonitor);
+    const check::PcClocks clocks = check::SystemPcClocks();
+
+    check::CheckSettings settings;
+    settings.accuracyOnly = request_.accuracyOnly;
+    settings.accuracySeconds = request_.accuracyOnly ? kUntilCancelledSeconds : request_.minutes * 60;
+    settings.figures = request_.figures;
+    settings.wait = [](double seconds) { Sleep(static_cast<DWORD>(seconds * 1000)); };
+    settings.cancelRequested = [this] { return cancel_.load(); };
+    settings.progress = [this](const check::CheckProgress& p) {
+        {
+            Locked hold(&lock_);
+            shared_.phase = p.phase;
+            shared_.elapsedSeconds = p.elapsedSeconds;
+            shared_.remainingSeconds = p.remainingSeconds;
+            if (p.accuracy.valid) shared_.accuracy = p.accuracy;
+            shared_.rows = p.rows;
+        }
+        Notify();
+    };
+    settings.transitionSeen = [this](size_t index, const check::SecondsTransition& t) {
+        if (index == 0) {
+            firstCounter_ = t.pcSeconds;
+            firstRtc_ = t.rtcSeconds;
+        }
+        const double seconds = t.pcSeconds - firstCounter_;
+        const double rtc = static_cast<double>(t.rtcSeconds - firstRtc_);
+        const CheckPlotPoint point = {seconds, (rtc - seconds) * 1000, t.halfWidth * 1000};
+        Locked hold(&lock_);
+        shared_.points.push_back(point);
+    };
+    settings.stepSeen = [this](const check::SweepStep& step) {
+        {
+            Locked hold(&lock_);
+            shared_.steps.push_back(step);
+        }
+        Notify();
+    };
+
+    check::CheckResult result = check::RunDataSheetCheck(rtc, monitor, clocks, settings);
+    {
+        Locked hold(&lock_);
+        shared_.rows = result.rows;
+        if (result.drift.accuracy.valid) shared_.accuracy = result.drift.accuracy;
+        shared_.result = std::move(result);
+        shared_.finished = true;
+        shared_.running = false;
+    }
+    Notify();
+}
+
+}  // namespace kalendo

@@ -1,0 +1,85 @@
+// The data-sheet check on a thread of its own, so the window stays responsive and the polls keep
+// the timing they have in kalendo-cli: no window timer and no message loop in their path. The
+// worker runs the check's own code over the board's ports (bus actions of its own, serialised
+// with the window's by the bus mutex); the window takes copies of what it found when told.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "bridge/bridge_state.h"
+#include "rtc/check/datasheet_check.h"
+
+namespace kalendo {
+
+struct CheckRequest {
+    DeviceHandle rtc = 0;
+    DeviceHandle powerMonitor = 0;
+    bool accuracyOnly = false;
+    double minutes = 10;
+    check::ModelFigures figures{};
+};
+
+// RTC minus the PC's counter at one seconds transition, for the plot; the plot takes the
+// counter's own rate (measured against the reference) out when it draws.
+struct CheckPlotPoint {
+    double seconds;      // counter seconds since the first transition
+    double offsetMs;     // RTC minus counter, from the first transition's offset
+    double halfWidthMs;  // the transition's bracket
+};
+
+// What the worker has found so far; a copy, so the window reads it without holding a lock.
+struct CheckSnapshot {
+    bool running = false;
+    bool finished = false;  // `result` is the check's final result
+    bool accuracyOnly = false;
+    std::string phase;
+    double elapsedSeconds = 0;
+    double remainingSeconds = 0;
+    check::AccuracyResult accuracy;  // the running estimate
+    std::vector<check::CheckRow> rows;
+    std::vector<CheckPlotPoint> points;
+    std::vector<check::SweepStep> steps;
+    check::CheckResult result;
+};
+
+class CheckWorker {
+  public:
+    // `notify` gets `message` (posted, never sent) whenever there is something new to show.
+    CheckWorker(HWND notify, UINT message) : notify_(notify), message_(message) {}
+    ~CheckWorker();
+    void SetNotifyWindow(HWND notify) { notify_ = notify; }
+    CheckWorker(const CheckWorker&) = delete;
+    CheckWorker& operator=(const CheckWorker&) = delete;
+
+    // False when a run is still going or the thread could not be made.
+    bool Start(const CheckRequest& request);
+    // Asks the run to end; it puts the board back as the console check does, then ends.
+    void Cancel() { cancel_ = true; }
+    // Cancels and waits for the thread. The run's own bus waits bound this: a board or bus that
+    // does not answer ends each of its transfers within the library's time-out.
+    void Stop();
+    bool Running() const;
+    CheckSnapshot Snapshot() const;
+
+  private:
+    static DWORD WINAPI ThreadMain(void* self);
+    void Run();
+    void Notify() const;
+
+    std::atomic<HWND> notify_;
+    UINT message_;
+    HANDLE thread_ = nullptr;
+    std::atomic<bool> cancel_{false};
+    CheckRequest request_;
+    mutable CRITICAL_SECTION lock_;
+    bool lockMade_ = false;
+    CheckSnapshot shared_;  // under lock_
+    double firstCounter_ = 0;  // worker thread only: the first transition of the run
+    int64_t firstRtc_ = 0;
+};
+
+}  // namespace kalendo

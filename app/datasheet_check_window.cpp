@@ -1,0 +1,367 @@
+#include "app/datasheet_check_window.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/check_plot.h"
+#include "app/connection_state.h"
+#include "bridge/register_access.h"
+#include "rtc/check/check_report.h"
+#include "rtc/check/pc_clocks.h"
+#include "rtc/model_file.h"
+#include "resources/resource_ids.h"
+
+namespace kalendo {
+
+namespace {
+
+constexpr double kDefaultMinutes = 10;
+constexpr double kMostMinutes = 10080;  // a week, as kalendo-cli allows
+constexpr double kReferenceErrorMs = check::AccuracySettings().referenceErrorSeconds * 1000;
+constexpr int kProgressSteps = 1000;
+
+struct Column {
+    const char* title;
+    int width;
+};
+constexpr Column kColumns[] = {
+    {"Row", 150}, {"Data sheet", 190}, {"Measured", 170}, {"Verdict", 70}};
+
+std::string Format(const char* format, double a, double b = 0, double c = 0) {
+    char text[160];
+    std::snprintf(text, sizeof text, format, a, b, c);
+    return text;
+}
+
+std::string TimeLeft(double seconds) {
+    const long s = std::lround(seconds);
+    return s >= 60 ? std::to_string(s / 60) + " min " + std::to_string(s % 60) + " s left"
+                   : std::to_string(s) + " s left";
+}
+
+std::string DateText(const LocalTime& t) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d (PC local time)", t.year,
+                  t.month, t.day, t.hour, t.minute, t.second);
+    return text;
+}
+
+void SetItem(HWND list, int row, int column, const std::string& text) {
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = const_cast<char*>(text.c_str());
+    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace
+
+DataSheetCheckWindow::~DataSheetCheckWindow() {
+    worker_.Stop();
+    if (dialog_) DestroyWindow(dialog_);
+    if (largeFont_) DeleteObject(largeFont_);
+}
+
+void DataSheetCheckWindow::Open(HINSTANCE instance, HWND owner) {
+    if (dialog_) {
+        ShowWindow(dialog_, SW_SHOWNORMAL);
+        SetForegroundWindow(dialog_);
+        return;
+    }
+    dialog_ = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_DATASHEET_CHECK), owner, DialogProc,
+                                 reinterpret_cast<LPARAM>(this));
+    if (dialog_) ShowWindow(dialog_, SW_SHOWNORMAL);
+}
+
+INT_PTR CALLBACK DataSheetCheckWindow::DialogProc(HWND window, UINT message, WPARAM wParam,
+                                                  LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        auto* self = reinterpret_cast<DataSheetCheckWindow*>(lParam);
+        self->dialog_ = window;
+        self->OnInit();
+        return TRUE;
+    }
+    auto* self = reinterpret_cast<DataSheetCheckWindow*>(GetWindowLongPtrA(window, DWLP_USER));
+    return self ? self->Handle(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR DataSheetCheckWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDC_CHECK_START:
+                    OnStart();
+                    return TRUE;
+                case IDC_CHECK_CANCEL:
+                    if (worker_.Running()) {
+                        worker_.Cancel();
+                        SetState(running_.accuracyOnly
+                                     ? "Stopping: the last poll ends the run"
+                                     : "Cancelling: the supply is being put back");
+                    }
+                    return TRUE;
+                case IDC_CHECK_SAVE:
+                    OnSave();
+                    return TRUE;
+                case IDCANCEL:  // the close box and Escape
+                    SendMessageA(dialog_, WM_CLOSE, 0, 0);
+                    return TRUE;
+            }
+            return FALSE;
+        case kCheckNotifyMessage:
+            ShowProgress();
+            return TRUE;
+        case WM_DRAWITEM: {
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (item->CtlID != IDC_CHECK_PLOT) return FALSE;
+            DrawCheckPlots(item->hDC, item->rcItem, worker_.Snapshot());
+            return TRUE;
+        }
+        case WM_CLOSE:
+            EndRun("closing the Data Sheet Check window");
+            DestroyWindow(dialog_);
+            return TRUE;
+        case WM_DESTROY:
+            worker_.SetNotifyWindow(nullptr);
+            dialog_ = nullptr;
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+void DataSheetCheckWindow::OnInit() {
+    worker_.SetNotifyWindow(dialog_);
+    SetDlgItemTextA(dialog_, IDC_CHECK_MINUTES, Format("%g", kDefaultMinutes).c_str());
+    SendDlgItemMessageA(dialog_, IDC_CHECK_MINUTES_UPDOWN, UDM_SETRANGE32, 1,
+                        static_cast<LPARAM>(kMostMinutes));
+    SendDlgItemMessageA(dialog_, IDC_CHECK_PROGRESS, PBM_SETRANGE32, 0, kProgressSteps);
+    if (!largeFont_) {
+        largeFont_ = CreateFontA(-22, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                 DEFAULT_PITCH | FF_SWISS, "Arial");
+    }
+    if (largeFont_) {
+        SendDlgItemMessageA(dialog_, IDC_CHECK_PPM, WM_SETFONT,
+                            reinterpret_cast<WPARAM>(largeFont_), FALSE);
+    }
+    HWND list = GetDlgItem(dialog_, IDC_CHECK_ROWS);
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
+                 LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    for (int c = 0; c < static_cast<int>(sizeof kColumns / sizeof kColumns[0]); ++c) {
+        LVCOLUMNA column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.pszText = const_cast<char*>(kColumns[c].title);
+        column.cx = kColumns[c].width;
+        SendMessageA(list, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&column));
+    }
+    const CheckSnapshot last = worker_.Snapshot();
+    if (last.finished || last.running) {
+        ShowProgress();
+    } else {
+        SetState(BoardConnected ? "Ready: choose the minutes of the accuracy run and Start"
+                                : "Connect the board, then Start");
+    }
+}
+
+void DataSheetCheckWindow::SetState(const std::string& text) {
+    if (dialog_) SetDlgItemTextA(dialog_, IDC_CHECK_STATE, text.c_str());
+}
+
+// The check's polls want each answer at the next USB round trip, not at the latency timer's
+// next expiry: the window's own channel set-up keeps the timer, so the run adds a send-immediate
+// to its devices' bursts and takes it away at the end.
+void DataSheetCheckWindow::UseSendImmediate(bool on) {
+    for (DeviceHandle device : {running_.rtc, running_.powerMonitor}) {
+        DeviceEntry* entry = EntryOf(device);
+        if (!entry) continue;
+        entry->options = on ? entry->options | kOptionSendImmediate
+                            : entry->options & ~kOptionSendImmediate;
+    }
+}
+
+void DataSheetCheckWindow::OnStart() {
+    if (worker_.Running()) return;
+    if (!BoardConnected) {
+        SetState("WARNING: Data Sheet Check not started, RTC not connected");
+        return;
+    }
+    char text[32] = {};
+    GetDlgItemTextA(dialog_, IDC_CHECK_MINUTES, text, sizeof text);
+    char* end = nullptr;
+    const double minutes = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(minutes) || minutes <= 0 ||
+        minutes > kMostMinutes) {
+        SetState("ERROR: Minutes must be a number above 0 and at most 10080");
+        return;
+    }
+    ModelTableArray models;
+    if (!ReadModelInfo(models)) {
+        SetState(std::string("ERROR: ") + kModelInfoFileName +
+                 " not read: no data-sheet figures to check against");
+        return;
+    }
+    const int record = Tq5200Selected == 1 ? 1 : 0;
+    CheckRequest request;
+    request.rtc = RtcHandle;
+    request.powerMonitor = PowerMonitorHandle;
+    request.accuracyOnly =
+        IsDlgButtonChecked(dialog_, IDC_CHECK_ACCURACY_ONLY) == BST_CHECKED;
+    request.minutes = minutes;
+    request.figures = check::FiguresOf(models[record]);
+    model_ = Tq5200Selected == 1 ? "TQ5200" : "TQ5100";
+    running_ = request;
+    endedBecause_.clear();
+    UseSendImmediate(true);
+    if (!worker_.Start(request)) {
+        UseSendImmediate(false);
+        SetState("ERROR: Data Sheet Check not started");
+        return;
+    }
+    finishedShown_ = false;
+    if (!request.accuracyOnly && pausePages_) pausePages_(true);
+    EnableWindow(GetDlgItem(dialog_, IDC_CHECK_START), FALSE);
+    EnableWindow(GetDlgItem(dialog_, IDC_CHECK_CANCEL), TRUE);
+    EnableWindow(GetDlgItem(dialog_, IDC_CHECK_SAVE), FALSE);
+    SetDlgItemTextA(dialog_, IDC_CHECK_CANCEL, request.accuracyOnly ? "Stop" : "Cancel");
+    SetDlgItemTextA(dialog_, IDC_CHECK_PPM, "");
+    SetDlgItemTextA(dialog_, IDC_CHECK_PPM_DETAIL, "");
+    SendDlgItemMessageA(dialog_, IDC_CHECK_ROWS, LVM_DELETEALLITEMS, 0, 0);
+    SendDlgItemMessageA(dialog_, IDC_CHECK_PROGRESS, PBM_SETPOS, 0, 0);
+    SetState("Starting");
+}
+
+void DataSheetCheckWindow::ShowRows(const CheckSnapshot& s) {
+    HWND list = GetDlgItem(dialog_, IDC_CHECK_ROWS);
+    const int shown = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < static_cast<int>(s.rows.size()); ++i) {
+        const check::CheckRow& row = s.rows[static_cast<size_t>(i)];
+        if (i >= shown) {
+            LVITEMA item = {};
+            item.mask = LVIF_TEXT;
+            item.iItem = i;
+            item.pszText = const_cast<char*>(row.name.c_str());
+            SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        }
+        SetItem(list, i, 1, row.figure);
+        SetItem(list, i, 2, row.measured ? check::ValueText(row) : std::string("-"));
+        SetItem(list, i, 3, row.measured ? check::VerdictWord(row.verdict) : "");
+    }
+}
+
+void DataSheetCheckWindow::ShowProgress() {
+    if (!dialog_) return;
+    const CheckSnapshot s = worker_.Snapshot();
+    ShowRows(s);
+    const check::AccuracyResult& a = s.accuracy;
+    if (a.valid) {
+        // As many decimals as the uncertainty leaves meaningful.
+        const char* figure = a.uncertaintyPpm >= 10  ? "%+.0f +- %.0f ppm"
+                             : a.uncertaintyPpm >= 1 ? "%+.1f +- %.1f ppm"
+                                                     : "%+.3f +- %.3f ppm";
+        SetDlgItemTextA(dialog_, IDC_CHECK_PPM, Format(figure, a.ppm, a.uncertaintyPpm).c_str());
+        const std::string detail =
+            Format("run +-%.3f, reference +-%.3f ppm", a.fitUncertaintyPpm,
+                   a.referenceUncertaintyPpm) +
+            " (" + a.reference + Format(" within %g ms)\r\n", kReferenceErrorMs) +
+            Format("over %.0f s; PC counter %+.1f ppm against it", a.spanSeconds, a.counterPpm);
+        SetDlgItemTextA(dialog_, IDC_CHECK_PPM_DETAIL, detail.c_str());
+    }
+    InvalidateRect(GetDlgItem(dialog_, IDC_CHECK_PLOT), nullptr, FALSE);
+    if (s.finished) {
+        if (!finishedShown_) Finished(s);
+        return;
+    }
+    if (!s.running) return;
+    const double whole = s.elapsedSeconds + s.remainingSeconds;
+    if (!s.accuracyOnly && whole > 0) {
+        SendDlgItemMessageA(dialog_, IDC_CHECK_PROGRESS, PBM_SETPOS,
+                            static_cast<WPARAM>(kProgressSteps * s.elapsedSeconds / whole), 0);
+    }
+    SetState("Running: " + s.phase +
+             (s.accuracyOnly ? Format(", %.0f s so far", s.elapsedSeconds)
+                             : ", " + TimeLeft(s.remainingSeconds)));
+}
+
+void DataSheetCheckWindow::Finished(const CheckSnapshot& s) {
+    finishedShown_ = true;
+    UseSendImmediate(false);
+    if (!running_.accuracyOnly && pausePages_) pausePages_(false);
+    EnableWindow(GetDlgItem(dialog_, IDC_CHECK_START), TRUE);
+    EnableWindow(GetDlgItem(dialog_, IDC_CHECK_CANCEL), FALSE);
+    EnableWindow(GetDlgItem(dialog_, IDC_CHECK_SAVE), TRUE);
+    const check::CheckResult& r = s.result;
+    std::string state;
+    if (!r.error.empty()) {
+        state = "ERROR: " + r.error + "; " + r.boardState;
+    } else if (!endedBecause_.empty()) {
+        state = "Ended by " + endedBecause_ + "; " + r.boardState;
+    } else if (r.interrupted) {
+        state = running_.accuracyOnly ? "Stopped; " + r.boardState : "Cancelled; " + r.boardState;
+    } else {
+        int passed = 0;
+        for (const check::CheckRow& row : r.rows) passed += row.verdict == check::Verdict::Pass;
+        state = check::AllRowsPassed(r)
+                    ? "Done: every row passed; " + r.boardState
+                    : Format("Done: %.0f of %.0f rows passed; ", passed,
+                             static_cast<double>(r.rows.size())) +
+                          r.boardState;
+    }
+    if (!running_.accuracyOnly) {
+        SendDlgItemMessageA(dialog_, IDC_CHECK_PROGRESS, PBM_SETPOS, kProgressSteps, 0);
+    }
+    SetState(state);
+}
+
+void DataSheetCheckWindow::EndRun(const char* why) {
+    if (!worker_.Running()) return;
+    endedBecause_ = why;
+    worker_.Stop();
+    if (dialog_) {
+        ShowProgress();
+    } else {
+        UseSendImmediate(false);
+        if (!running_.accuracyOnly && pausePages_) pausePages_(false);
+        finishedShown_ = true;
+    }
+}
+
+bool DataSheetCheckWindow::SaveReport(const std::string& path) {
+    const CheckSnapshot s = worker_.Snapshot();
+    if (!s.finished) {
+        SetState("ERROR: no finished check to report");
+        return false;
+    }
+    check::ReportInfo info;
+    info.model = model_;
+    info.board = std::string("UM232H board 1");
+    info.date = DateText(check::SystemLocalTime());
+    info.referenceErrorMs = kReferenceErrorMs;
+    info.accuracyMinutes = running_.accuracyOnly ? s.result.drift.accuracy.spanSeconds / 60
+                                                 : running_.minutes;
+    const std::string html = check::CheckReportHtml(s.result, info);
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    bool written = file && std::fwrite(html.data(), 1, html.size(), file) == html.size();
+    if (file) written = std::fclose(file) == 0 && written;
+    SetState(written ? "Report saved: " + path : "ERROR: report \"" + path + "\" not written");
+    return written;
+}
+
+void DataSheetCheckWindow::OnSave() {
+    char path[MAX_PATH] = "kalendo-check.html";
+    OPENFILENAMEA dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = dialog_;
+    dialog.lpstrFilter = "HTML report (*.html)\0*.html\0All files (*.*)\0*.*\0";
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = sizeof path;
+    dialog.lpstrDefExt = "html";
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (GetSaveFileNameA(&dialog)) SaveReport(path);
+}
+
+}  // namespace kalendo

@@ -1,0 +1,281 @@
+// The Data Sheet Check window driven as a user would, on the simulated board in real time: the
+// check's polls run on their own thread while this thread keeps the main window's messages and
+// status ticks going, as the program's loop does.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+
+#include "app/connection_state.h"
+#include "resources/resource_ids.h"
+#include "tests/ui_time_alarm/page_test_support.h"
+
+namespace kalendo {
+namespace {
+
+// Long enough for a few transitions, short enough for a test: about five seconds.
+constexpr const char* kShortMinutes = "0.08";
+constexpr DWORD kRunLimitMs = 180000;
+
+// How long the main window takes to answer, measured from another thread while a check runs.
+class ResponseProbe {
+  public:
+    explicit ResponseProbe(HWND window) : window_(window) {
+        thread_ = CreateThread(nullptr, 0, &ResponseProbe::Main, this, 0, nullptr);
+    }
+    ~ResponseProbe() { Finish(); }
+    void Finish() {
+        if (!thread_) return;
+        stop_ = true;
+        // The probe may be waiting for an answer: keep the messages going until it has it.
+        while (WaitForSingleObject(thread_, 10) == WAIT_TIMEOUT) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        }
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
+    DWORD LongestMs() const { return longest_; }
+    int Probes() const { return probes_; }
+
+  private:
+    static DWORD WINAPI Main(void* self) {
+        auto* probe = static_cast<ResponseProbe*>(self);
+        while (!probe->stop_) {
+            const ULONGLONG began = GetTickCount64();
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutA(probe->window_, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+            const DWORD took = static_cast<DWORD>(GetTickCount64() - began);
+            if (took > probe->longest_) probe->longest_ = took;
+            ++probe->probes_;
+            Sleep(20);
+        }
+        return 0;
+    }
+    HWND window_;
+    HANDLE thread_ = nullptr;
+    std::atomic<bool> stop_{false};
+    std::atomic<DWORD> longest_{0};
+    std::atomic<int> probes_{0};
+};
+
+class DataSheetCheckWindowTest : public RtcPageTest {
+  protected:
+    void StartConnected() {
+        Start();
+        Connect();
+        SendMessageA(main_, WM_COMMAND, MAKEWPARAM(IDM_CHECK_DATASHEET, 0), 0);
+        check_ = app_->CheckWindow().Dialog();
+        ASSERT_NE(check_, nullptr);
+    }
+    std::string CheckText(int id) const { return TextOf(GetDlgItem(check_, id)); }
+    void ClickCheck(int id) const {
+        SendMessageA(check_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(check_, id)));
+    }
+    void StartCheck(const char* minutes, bool accuracyOnly) {
+        SetDlgItemTextA(check_, IDC_CHECK_MINUTES, minutes);
+        CheckDlgButton(check_, IDC_CHECK_ACCURACY_ONLY, accuracyOnly ? BST_CHECKED : BST_UNCHECKED);
+        ClickCheck(IDC_CHECK_START);
+        ASSERT_TRUE(app_->CheckWindow().Running()) << CheckText(IDC_CHECK_STATE);
+    }
+    void PumpMessages() const {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!check_ || !IsDialogMessageA(check_, &msg)) DispatchMessageA(&msg);
+        }
+    }
+    // Runs the program's messages and a status tick a second until `done` or the limit, then the
+    // messages already posted (the worker's last notice among them).
+    bool PumpUntil(const std::function<bool()>& done) {
+        const ULONGLONG began = GetTickCount64();
+        ULONGLONG lastTick = began;
+        while (!done()) {
+            if (GetTickCount64() - began > kRunLimitMs) return false;
+            PumpMessages();
+            if (main_ && GetTickCount64() - lastTick >= 1000) {
+                lastTick = GetTickCount64();
+                Tick();
+            }
+            Sleep(5);
+        }
+        PumpMessages();
+        return true;
+    }
+    bool Finished() const { return app_->CheckWindow().Snapshot().finished; }
+    double Supply() const {
+        double volts = 0;
+        SimFunction<KalendoSim_GetSupplyVoltageFn>("KalendoSim_GetSupplyVoltage")(&volts);
+        return volts;
+    }
+    int ListRows() const {
+        return static_cast<int>(SendDlgItemMessageA(check_, IDC_CHECK_ROWS, LVM_GETITEMCOUNT, 0, 0));
+    }
+    std::string ListCell(int row, int column) const {
+        char text[128] = {};
+        LVITEMA item = {};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendDlgItemMessageA(check_, IDC_CHECK_ROWS, LVM_GETITEMTEXTA, row,
+                            reinterpret_cast<LPARAM>(&item));
+        return text;
+    }
+
+    HWND check_ = nullptr;
+};
+
+// A whole check from the window: the rows fill in, the pages wait while it changes the supply,
+// the main window keeps answering, the supply ends where it was, and the report can be saved.
+TEST_F(DataSheetCheckWindowTest, CheckRunsFromTheWindowAndPutsTheSupplyBack) {
+    StartConnected();
+    const double supplyBefore = Supply();
+    ResponseProbe probe(main_);
+    StartCheck(kShortMinutes, false);
+    EXPECT_FALSE(IsWindowEnabled(app_->Pages().Page(kTimeDateTab)->Dialog()))
+        << "the pages wait while the check changes the supply";
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "Data Sheet Check running: the pages wait until it ends");
+
+    bool sawAccuracyBeforeTheEnd = false;
+    ASSERT_TRUE(PumpUntil([&] {
+        const CheckSnapshot s = app_->CheckWindow().Snapshot();
+        if (!s.finished && s.accuracy.valid && !CheckText(IDC_CHECK_PPM).empty()) {
+            sawAccuracyBeforeTheEnd = true;
+        }
+        return s.finished;
+    })) << CheckText(IDC_CHECK_STATE);
+    probe.Finish();
+    std::printf("response: main window answered %d probes during the check, the slowest in %lu ms\n",
+                probe.Probes(), static_cast<unsigned long>(probe.LongestMs()));
+    EXPECT_GT(probe.Probes(), 10);
+    EXPECT_LT(probe.LongestMs(), 2000u) << "the window never waited for the check";
+    EXPECT_TRUE(sawAccuracyBeforeTheEnd) << "the running figure shows while the check runs";
+
+    const CheckSnapshot s = app_->CheckWindow().Snapshot();
+    EXPECT_TRUE(s.result.error.empty()) << s.result.error;
+    EXPECT_TRUE(s.result.supplyRestored) << s.result.boardState;
+    EXPECT_NEAR(Supply(), supplyBefore, 0.05);
+    EXPECT_FALSE(s.points.empty());
+    EXPECT_FALSE(s.steps.empty());
+    ASSERT_EQ(ListRows(), static_cast<int>(s.result.rows.size()));
+    for (int row = 0; row < ListRows(); ++row) {
+        const check::CheckRow& r = s.result.rows[static_cast<size_t>(row)];
+        EXPECT_EQ(ListCell(row, 0), r.name);
+        EXPECT_EQ(ListCell(row, 3), r.measured ? check::VerdictWord(r.verdict) : "") << r.name;
+    }
+    EXPECT_TRUE(s.result.rows[0].measured) << "frequency tolerance";
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind("Done: ", 0), 0u) << CheckText(IDC_CHECK_STATE);
+    EXPECT_TRUE(IsWindowEnabled(app_->Pages().Page(kTimeDateTab)->Dialog()));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(check_, IDC_CHECK_SAVE)));
+
+    char folder[MAX_PATH] = {};
+    GetTempPathA(sizeof folder, folder);
+    const std::string report = std::string(folder) + "kalendo-window-report.html";
+    ASSERT_TRUE(app_->CheckWindow().SaveReport(report)) << CheckText(IDC_CHECK_STATE);
+    std::ifstream in(report, std::ios::binary);
+    const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    DeleteFileA(report.c_str());
+    EXPECT_NE(html.find("<svg"), std::string::npos);
+    EXPECT_NE(html.find(s.result.rows[0].name), std::string::npos);
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE), "Report saved: " + report);
+}
+
+// Cancel during the supply sweep, and closing the program during it, both put the supply back;
+// an unplugged board ends the run without a hang and the window says why.
+TEST_F(DataSheetCheckWindowTest, CancelCloseAndUnplugEndTheRunCleanly) {
+    struct Case {
+        const char* what;
+        std::function<void()> end;
+        bool supplyBack;
+        const char* state;  // the start of the window's state line afterwards
+    };
+    const Case cases[] = {
+        {"Cancel", [this] { ClickCheck(IDC_CHECK_CANCEL); }, true,
+         "Cancelled; supply put back as found"},
+        {"close the program", [this] { Close(); }, true, nullptr},
+        {"unplug",
+         [this] {
+             sim_.Unplug();
+             Tick();
+         },
+         false, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StartConnected();
+        const double supplyBefore = Supply();
+        StartCheck(kShortMinutes, false);
+        ASSERT_TRUE(PumpUntil([&] { return !app_->CheckWindow().Snapshot().steps.empty(); }))
+            << CheckText(IDC_CHECK_STATE);
+        c.end();
+        ASSERT_TRUE(PumpUntil([&] { return Finished(); }));
+        const CheckSnapshot s = app_->CheckWindow().Snapshot();
+        if (c.supplyBack) {
+            EXPECT_TRUE(s.result.supplyRestored) << s.result.boardState;
+            EXPECT_NEAR(Supply(), supplyBefore, 0.05);
+        } else {
+            EXPECT_FALSE(BoardConnected);
+            EXPECT_EQ(Text(IDC_MAIN_BOARD_TEXT), "Board Disconnected");
+        }
+        if (c.state && main_) {
+            EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind(c.state, 0), 0u)
+                << CheckText(IDC_CHECK_STATE);
+        }
+        if (main_) Close();
+        app_.reset();
+        sim_.PlugBack();
+        check_ = nullptr;
+    }
+}
+
+// The accuracy alone, until stopped: nothing on the board changes and the pages stay in use.
+TEST_F(DataSheetCheckWindowTest, AccuracyOnlyRunsUntilStoppedAndChangesNothing) {
+    StartConnected();
+    sim_.ClearRegisterWrites();
+    StartCheck("1", true);
+    EXPECT_TRUE(IsWindowEnabled(app_->Pages().Page(kTimeDateTab)->Dialog()));
+    EXPECT_EQ(CheckText(IDC_CHECK_CANCEL), "Stop");
+    ASSERT_TRUE(PumpUntil([&] { return app_->CheckWindow().Snapshot().points.size() >= 4; }));
+    ClickCheck(IDC_CHECK_CANCEL);
+    ASSERT_TRUE(PumpUntil([&] { return Finished(); }));
+    const CheckSnapshot s = app_->CheckWindow().Snapshot();
+    EXPECT_TRUE(s.result.interrupted);
+    EXPECT_TRUE(s.result.drift.accuracy.valid) << s.result.drift.accuracy.error;
+    EXPECT_FALSE(CheckText(IDC_CHECK_PPM).empty());
+    EXPECT_TRUE(s.steps.empty());
+    EXPECT_TRUE(sim_.ValueWrites(kPowerMonitorAddress).empty());
+    EXPECT_TRUE(sim_.ValueWrites(kRtcAddress).empty());
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind("Stopped; nothing was changed on the board", 0), 0u)
+        << CheckText(IDC_CHECK_STATE);
+}
+
+// Start refuses what it cannot run, and touches nothing.
+TEST_F(DataSheetCheckWindowTest, StartRefusesBadMinutesAndADisconnectedBoard) {
+    StartConnected();
+    sim_.ClearRegisterWrites();
+    for (const char* minutes : {"", "0", "-1", "abc", "10081", "1e400"}) {
+        SetDlgItemTextA(check_, IDC_CHECK_MINUTES, minutes);
+        ClickCheck(IDC_CHECK_START);
+        EXPECT_FALSE(app_->CheckWindow().Running()) << minutes;
+        EXPECT_EQ(CheckText(IDC_CHECK_STATE),
+                  "ERROR: Minutes must be a number above 0 and at most 10080")
+            << minutes;
+    }
+    Click(IDC_MAIN_CONNECT);  // disconnect
+    SetDlgItemTextA(check_, IDC_CHECK_MINUTES, "1");
+    ClickCheck(IDC_CHECK_START);
+    EXPECT_FALSE(app_->CheckWindow().Running());
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE), "WARNING: Data Sheet Check not started, RTC not connected");
+    EXPECT_TRUE(sim_.ValueWrites(kPowerMonitorAddress).empty());
+}
+
+}  // namespace
+}  // namespace kalendo
