@@ -37,19 +37,6 @@ std::string Format(const char* format, double a, double b = 0, double c = 0) {
     return text;
 }
 
-std::string TimeLeft(double seconds) {
-    const long s = std::lround(seconds);
-    return s >= 60 ? std::to_string(s / 60) + " min " + std::to_string(s % 60) + " s left"
-                   : std::to_string(s) + " s left";
-}
-
-std::string DateText(const LocalTime& t) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d (PC local time)", t.year,
-                  t.month, t.day, t.hour, t.minute, t.second);
-    return text;
-}
-
 void SetItem(HWND list, int row, int column, const std::string& text) {
     LVITEMA item = {};
     item.iSubItem = column;
@@ -284,7 +271,7 @@ void DataSheetCheckWindow::ShowProgress() {
     }
     SetState("Running: " + s.phase +
              (s.accuracyOnly ? Format(", %.0f s so far", s.elapsedSeconds)
-                             : ", " + TimeLeft(s.remainingSeconds)));
+                             : ", " + check::TimeLeftText(s.remainingSeconds)));
 }
 
 void DataSheetCheckWindow::Finished(const CheckSnapshot& s) {
@@ -339,7 +326,7 @@ bool DataSheetCheckWindow::SaveReport(const std::string& path) {
     check::ReportInfo info;
     info.model = model_;
     info.board = std::string("UM232H board 1");
-    info.date = DateText(check::SystemLocalTime());
+    info.date = check::CheckDateText(check::SystemLocalTime());
     info.referenceErrorMs = kReferenceErrorMs;
     info.accuracyMinutes = running_.accuracyOnly ? s.result.drift.accuracy.spanSeconds / 60
                                                  : running_.minutes;

@@ -87,19 +87,6 @@ std::string StepRow(const check::SweepStep& s) {
     return line;
 }
 
-std::string TimeLeft(double seconds) {
-    const long s = std::lround(seconds);
-    return s >= 60 ? std::to_string(s / 60) + " min " + std::to_string(s % 60) + " s left"
-                   : std::to_string(s) + " s left";
-}
-
-std::string DateText(const LocalTime& t) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d (PC local time)", t.year,
-                  t.month, t.day, t.hour, t.minute, t.second);
-    return text;
-}
-
 void PrintRows(FactOutput& out, const check::CheckResult& r) {
     for (const check::CheckRow& row : r.rows) {
         FactOutput::Row fields;
@@ -166,7 +153,7 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
                 line += Number(", %+.2f", p.accuracy.ppm) +
                         Number(" +- %.2f ppm", p.accuracy.uncertaintyPpm);
             }
-            c.progress(line + ", " + TimeLeft(p.remainingSeconds));
+            c.progress(line + ", " + check::TimeLeftText(p.remainingSeconds));
         };
     }
     if (transitions) {
@@ -205,7 +192,7 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
         info.model = model;
         info.board =
             std::string("UM232H board 1") + (LoadedLibraryIsSimulatedBoard() ? ", simulated" : "");
-        info.date = c.localNow ? DateText(c.localNow()) : "";
+        info.date = c.localNow ? check::CheckDateText(c.localNow()) : "";
         info.referenceErrorMs = o.referenceErrorMs;
         info.accuracyMinutes = o.minutes;
         const std::string html = check::CheckReportHtml(result, info);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace kalendo::check {
@@ -340,6 +341,19 @@ std::string CheckReportHtml(const CheckResult& r, const ReportInfo& info) {
          "poll's bracket holds its transition and the system clock stays within the assumed error "
          "of true time. A typical figure is judged as an upper limit.</p>\n";
     return h + "</body>\n</html>\n";
+}
+
+std::string TimeLeftText(double seconds) {
+    const long s = std::lround(seconds);
+    return s >= 60 ? std::to_string(s / 60) + " min " + std::to_string(s % 60) + " s left"
+                   : std::to_string(s) + " s left";
+}
+
+std::string CheckDateText(const LocalTime& t) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d (PC local time)", t.year,
+                  t.month, t.day, t.hour, t.minute, t.second);
+    return text;
 }
 
 }  // namespace kalendo::check

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "power/data_log.h"
 #include "rtc/check/datasheet_check.h"
 
 namespace kalendo::check {
@@ -21,6 +22,12 @@ std::string CheckReportHtml(const CheckResult& result, const ReportInfo& info);
 
 // Text for HTML content and attribute values: & < > " ' escaped.
 std::string HtmlEscape(const std::string& text);
+
+// "2 min 5 s left", "40 s left": the progress line's and the window's remaining time.
+std::string TimeLeftText(double seconds);
+
+// "2026-12-11 02:30:00 (PC local time)": when a check ran, as the report and the window give it.
+std::string CheckDateText(const LocalTime& t);
 
 // "+1.234 +- 0.567 ppm", with decimals to suit the uncertainty.
 std::string ValueText(const CheckRow& row);

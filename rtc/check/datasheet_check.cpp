@@ -61,6 +61,17 @@ struct Average {
     }
 };
 
+// A switch-over that lay between two neighbouring steps of the sweep, the earlier one first:
+// their measured VDD's midpoint, within half their difference, against the VCLK minimum.
+void SwitchBetween(const SweepStep& before, const SweepStep& after, double vclkMinVolts,
+                   CheckRow* row) {
+    row->value = (before.vddVolts + after.vddVolts) / 2;
+    row->uncertainty = std::fabs(before.vddVolts - after.vddVolts) / 2;
+    row->note = Format("between the %.1f V and %.1f V settings (battery current)",
+                       before.tenths / 10.0, after.tenths / 10.0);
+    row->verdict = AtLeast(row->value, row->uncertainty, vclkMinVolts);
+}
+
 std::vector<CheckRow> EmptyRows(const ModelFigures& f) {
     const auto row = [](CheckRowId id, const char* name, std::string figure, const char* unit) {
         CheckRow r;
@@ -514,11 +525,7 @@ void CheckRun::SweepRows() {
             row.note = "on the battery from the first step down";
             row.verdict = AtLeast(row.value, 0, f.vclkMinVolts);
         } else {
-            row.value = (lastOnVdd->vddVolts + firstOnBattery->vddVolts) / 2;
-            row.uncertainty = (lastOnVdd->vddVolts - firstOnBattery->vddVolts) / 2;
-            row.note = Format("between the %.1f V and %.1f V settings (battery current)",
-                              lastOnVdd->tenths / 10.0, firstOnBattery->tenths / 10.0);
-            row.verdict = AtLeast(row.value, row.uncertainty, f.vclkMinVolts);
+            SwitchBetween(*lastOnVdd, *firstOnBattery, f.vclkMinVolts, &row);
         }
     }
 
@@ -549,11 +556,7 @@ void CheckRun::SweepRows() {
                 row.note = "still on the battery at 3.0 V";
                 row.verdict = Verdict::Fail;
             } else {
-                row.value = (lastOnBattery->vddVolts + backOnVdd->vddVolts) / 2;
-                row.uncertainty = (backOnVdd->vddVolts - lastOnBattery->vddVolts) / 2;
-                row.note = Format("between the %.1f V and %.1f V settings (battery current)",
-                                  lastOnBattery->tenths / 10.0, backOnVdd->tenths / 10.0);
-                row.verdict = AtLeast(row.value, row.uncertainty, f.vclkMinVolts);
+                SwitchBetween(*lastOnBattery, *backOnVdd, f.vclkMinVolts, &row);
             }
         }
     }
