@@ -115,6 +115,7 @@ INT_PTR DataSheetCheckWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         case WM_DESTROY:
             worker_.SetNotifyWindow(nullptr);
             dialog_ = nullptr;
+            if (!worker_.Running()) Settle();  // a finished run's last notice may not have come
             return FALSE;
         default:
             return FALSE;
@@ -274,10 +275,15 @@ void DataSheetCheckWindow::ShowProgress() {
                              : ", " + check::TimeLeftText(s.remainingSeconds)));
 }
 
-void DataSheetCheckWindow::Finished(const CheckSnapshot& s) {
+void DataSheetCheckWindow::Settle() {
+    if (finishedShown_) return;
     finishedShown_ = true;
     UseSendImmediate(false);
     if (!running_.accuracyOnly && pausePages_) pausePages_(false);
+}
+
+void DataSheetCheckWindow::Finished(const CheckSnapshot& s) {
+    Settle();
     EnableWindow(GetDlgItem(dialog_, IDC_CHECK_START), TRUE);
     EnableWindow(GetDlgItem(dialog_, IDC_CHECK_CANCEL), FALSE);
     EnableWindow(GetDlgItem(dialog_, IDC_CHECK_SAVE), TRUE);
@@ -305,15 +311,14 @@ void DataSheetCheckWindow::Finished(const CheckSnapshot& s) {
 }
 
 void DataSheetCheckWindow::EndRun(const char* why) {
-    if (!worker_.Running()) return;
-    endedBecause_ = why;
-    worker_.Stop();
+    if (worker_.Running()) {
+        endedBecause_ = why;
+        worker_.Stop();
+    }
     if (dialog_) {
-        ShowProgress();
+        ShowProgress();  // the closing state, once
     } else {
-        UseSendImmediate(false);
-        if (!running_.accuracyOnly && pausePages_) pausePages_(false);
-        finishedShown_ = true;
+        Settle();
     }
 }
 

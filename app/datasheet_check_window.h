@@ -51,6 +51,9 @@ class DataSheetCheckWindow {
     void Finished(const CheckSnapshot& s);
     void SetState(const std::string& text);
     void UseSendImmediate(bool on);
+    // What a run changed in the program (the send-immediate, the pages' pause) undone, once, even
+    // where the window is gone before its last notice arrived.
+    void Settle();
 
     std::function<void(bool)> pausePages_;
     HWND dialog_ = nullptr;
