@@ -21,6 +21,7 @@ class Locked {
 
 // "Until Cancel" in the accuracy-only run: a week, the console program's longest run.
 constexpr double kUntilCancelledSeconds = 7 * 24 * 3600.0;
+constexpr size_t kMostPlotPoints = 4000;
 
 }  // namespace
 
@@ -68,10 +69,22 @@ bool CheckWorker::Running() const {
     return shared_.running;
 }
 
-CheckSnapshot CheckWorker::Snapshot() const {
+CheckSnapshot CheckWorker::Snapshot(bool withResult) const {
     if (!lockMade_) return CheckSnapshot();
     Locked hold(&lock_);
-    return shared_;
+    if (withResult) return shared_;
+    CheckSnapshot s;
+    s.running = shared_.running;
+    s.finished = shared_.finished;
+    s.accuracyOnly = shared_.accuracyOnly;
+    s.phase = shared_.phase;
+    s.elapsedSeconds = shared_.elapsedSeconds;
+    s.remainingSeconds = shared_.remainingSeconds;
+    s.accuracy = shared_.accuracy;
+    s.rows = shared_.rows;
+    s.points = shared_.points;
+    s.steps = shared_.steps;
+    return s;
 }
 
 void CheckWorker::Notify() const {
@@ -115,6 +128,14 @@ void CheckWorker::Run() {
         const double rtc = static_cast<double>(t.rtcSeconds - firstRtc_);
         const CheckPlotPoint point = {seconds, (rtc - seconds) * 1000, t.halfWidth * 1000};
         Locked hold(&lock_);
+        // A plot is a few hundred pixels wide: a week's run keeps its shape in a few thousand.
+        if (shared_.points.size() >= kMostPlotPoints) {
+            size_t kept = 0;
+            for (size_t i = 0; i < shared_.points.size(); i += 2) {
+                shared_.points[kept++] = shared_.points[i];
+            }
+            shared_.points.resize(kept);
+        }
         shared_.points.push_back(point);
     };
     settings.stepSeen = [this](const check::SweepStep& step) {

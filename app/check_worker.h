@@ -41,7 +41,7 @@ struct CheckSnapshot {
     double remainingSeconds = 0;
     check::AccuracyResult accuracy;  // the running estimate
     std::vector<check::CheckRow> rows;
-    std::vector<CheckPlotPoint> points;
+    std::vector<CheckPlotPoint> points;  // thinned to every other one when they grow many
     std::vector<check::SweepStep> steps;
     check::CheckResult result;
 };
@@ -63,7 +63,9 @@ class CheckWorker {
     // does not answer ends each of its transfers within the library's time-out.
     void Stop();
     bool Running() const;
-    CheckSnapshot Snapshot() const;
+    // A copy of what the worker found; without the final result (which holds every poll of the
+    // run) for the many redraws that do not need it.
+    CheckSnapshot Snapshot(bool withResult = true) const;
 
   private:
     static DWORD WINAPI ThreadMain(void* self);

@@ -105,7 +105,7 @@ INT_PTR DataSheetCheckWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         case WM_DRAWITEM: {
             const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
             if (item->CtlID != IDC_CHECK_PLOT) return FALSE;
-            DrawCheckPlots(item->hDC, item->rcItem, worker_.Snapshot());
+            DrawCheckPlots(item->hDC, item->rcItem, worker_.Snapshot(false));
             return TRUE;
         }
         case WM_CLOSE:
@@ -243,7 +243,7 @@ void DataSheetCheckWindow::ShowRows(const CheckSnapshot& s) {
 
 void DataSheetCheckWindow::ShowProgress() {
     if (!dialog_) return;
-    const CheckSnapshot s = worker_.Snapshot();
+    const CheckSnapshot s = worker_.Snapshot(!finishedShown_);
     ShowRows(s);
     const check::AccuracyResult& a = s.accuracy;
     if (a.valid) {
