@@ -56,10 +56,7 @@ bool ReadAlarmDay(RegisterPort& rtc, int* day) {
 }
 
 bool AlarmFlagRaised(RegisterPort& rtc, bool* raised) {
-    uint8_t flags = 0;
-    if (!rtc.Read8(kRegFlag, &flags)) return false;
-    *raised = (flags & FLAG_ALARM) != 0;
-    return true;
+    return RtcFlagRaised(rtc, FLAG_ALARM, raised);
 }
 
 }  // namespace kalendo

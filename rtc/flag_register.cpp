@@ -12,4 +12,11 @@ bool ClearRtcFlags(RegisterPort& rtc, uint8_t flags) {
     return rtc.Write8(kRegFlag, storage | keepOthers);
 }
 
+bool RtcFlagRaised(RegisterPort& rtc, uint8_t flags, bool* raised) {
+    uint8_t value = 0;
+    if (!rtc.Read8(kRegFlag, &value)) return false;
+    *raised = (value & flags) != 0;
+    return true;
+}
+
 }  // namespace kalendo

@@ -17,4 +17,7 @@ constexpr uint8_t kFlagRegisterFlags = 0x3F;
 // nothing written, when the read failed.
 bool ClearRtcFlags(RegisterPort& rtc, uint8_t flags);
 
+// Whether any of `flags` is up; false, with *raised untouched, when the read failed.
+bool RtcFlagRaised(RegisterPort& rtc, uint8_t flags, bool* raised);
+
 }  // namespace kalendo

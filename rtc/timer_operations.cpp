@@ -74,10 +74,7 @@ bool ReadTimerSourceClock(RegisterPort& rtc, uint8_t* clock) {
 }
 
 bool TimerFlagRaised(RegisterPort& rtc, bool* raised) {
-    uint8_t flags = 0;
-    if (!rtc.Read8(kRegFlag, &flags)) return false;
-    *raised = (flags & FLAG_TIMER) != 0;
-    return true;
+    return RtcFlagRaised(rtc, FLAG_TIMER, raised);
 }
 
 bool ReadTimerCountdown(RegisterPort& rtc, uint32_t* count) {
