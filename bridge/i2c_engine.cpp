@@ -106,14 +106,15 @@ void BoardStoppedAnswering() {
     LatchBoardSilence();
 }
 
-// A write the library took only in part fails: the engine got half a command, and takes the
-// next burst's first bytes as the rest of it until it is resynchronised.
+// A write the library took only in part fails: the engine got half a command, and would take
+// the next burst's first bytes as the rest of it, so it is resynchronised before that burst (an
+// engine that then does not echo is a board that stopped answering).
 uint32_t WriteAll(FtHandle channel, const uint8_t* bytes, uint32_t count) {
     uint32_t written = 0;
     const uint32_t status = Ft().Write(channel, bytes, count, &written);
     if (status != kFtOk) return status;
     if (written == count) return kEngineOk;
-    BoardStoppedAnswering();
+    Bridge().engineNeedsResync = true;
     return kEngineShortTransfer;
 }
 
