@@ -23,7 +23,7 @@ Application::Application() {
 
 Application::~Application() {
     // The check's worker uses the board tables that DisconnectBridge frees.
-    checkWindow_.EndRun("closing the program");
+    checkWindow_.EndRunAndWait("closing the program");
     ReleaseBoardAtExit();
     DisconnectBridge();
     // The class belongs to this object's main window; a later Application in the same process

@@ -8,6 +8,7 @@
 #include <array>
 #include <string>
 
+#include "app/check_hold.h"
 #include "app/datasheet_check_window.h"
 #include "bridge/bus_action.h"
 #include "app/page_set.h"
@@ -47,16 +48,18 @@ class Application {
     void ShowDisconnected();
     void ListBoardDevices();
     void StatusTick();
-    // The tick's reads and what they show; false when the board no longer answers.
-    bool StatusTickReads(const BusAction& tick);
+    // The tick's reads of the time, date, temperature and battery and what they show (the
+    // RefreshTime, RefreshDate, RefreshTemperature and RefreshBatteryIndicator steps in one bus
+    // share, so a busy bus leaves every text as it was).
+    void RefreshStatus(const BusAction& tick);
     void RefreshTime();
     void RefreshDate();
     void RefreshTemperature();
     void RefreshBatteryIndicator();
     void RefreshFoutIndicator();
     // Disconnect by the user: the FOUT gate goes low with the lamp, then the disconnected state,
-    // and the board is let go.
-    void DisconnectBoard();
+    // and the board is let go. False when it waits for a running check to end instead.
+    bool DisconnectBoard();
     // At exit: the FOUT gate goes low, as the lamp will no longer say anything.
     void ReleaseBoardAtExit();
 
@@ -80,12 +83,28 @@ class Application {
     std::string TemperatureText();
     // " - Simulated Board" in the title while the bound library is the simulated board.
     void ShowSimulatedBoardInTitle();
-    // The board no longer answers: the disconnected state, and the bridge closed.
-    void BoardGone();
+    // The board no longer answers: the disconnected state, and the bridge closed. `why` is
+    // shown after "Board Disconnected" when given (a board that stopped answering in time).
+    void BoardGone(const char* why = nullptr);
     void ShowModelChange();
     void LoadModelNamesIntoBox();
-    // While a check changes the board, the pages take no input and the information line says why.
-    void PausePages(bool pause);
+    // What a running check asks of the window (check_hold.h): the pages take no input during a
+    // whole check, and the information line says what holds.
+    void OnCheckHold(CheckHold hold);
+    // The check's run has ended: what waited for it goes on.
+    void OnCheckRunEnded();
+    // Disconnect, a lost board, a model change and closing wait for a running check to end (it
+    // puts the supply back first); each adds itself here and runs at the end notice.
+    enum AfterRun : unsigned {
+        kAfterRunDisconnect = 1,
+        kAfterRunBoardGone = 2,
+        kAfterRunModelChange = 4,
+        kAfterRunClose = 8,
+    };
+    void WaitForRunEnd(AfterRun what, const char* why);
+    // The presence step of the status tick: the power monitor's identification, read in a bus
+    // share of its own; a board found gone is let go once that share has ended.
+    void CheckBoardPresent();
     // The menu item's help on the status line while it is highlighted.
     void OnMenuSelect(UINT item, UINT flags);
 
@@ -100,7 +119,9 @@ class Application {
     std::array<std::string, 3> modelNames_;
     int32_t modelCount_ = 0;
     HINSTANCE instance_ = nullptr;
-    DataSheetCheckWindow checkWindow_{[this](bool pause) { PausePages(pause); }};
+    DataSheetCheckWindow checkWindow_{[this](CheckHold hold) { OnCheckHold(hold); }};
+    unsigned afterRun_ = 0;  // AfterRun bits waiting for the check's end notice
+    std::string goneBecause_;  // BoardGone's `why` while it waits
     std::string statusBeforeMenu_;  // the status line while a menu item's help is shown
 };
 

@@ -106,6 +106,7 @@ void CheckWorker::Run() {
     settings.accuracyOnly = request_.accuracyOnly;
     settings.accuracySeconds = request_.accuracyOnly ? kUntilCancelledSeconds : request_.minutes * 60;
     settings.figures = request_.figures;
+    // The run waits in short slices and looks at the cancel between them.
     settings.wait = [](double seconds) { Sleep(static_cast<DWORD>(seconds * 1000)); };
     settings.cancelRequested = [this] { return cancel_.load(); };
     settings.progress = [this](const check::CheckProgress& p) {
@@ -156,6 +157,7 @@ void CheckWorker::Run() {
         shared_.running = false;
     }
     Notify();
+    if (endWindow_) PostMessageA(endWindow_, endMessage_, 0, 0);
 }
 
 }  // namespace kalendo

@@ -52,15 +52,22 @@ class CheckWorker {
     CheckWorker(HWND notify, UINT message) : notify_(notify), message_(message) {}
     ~CheckWorker();
     void SetNotifyWindow(HWND notify) { notify_ = notify; }
+    // `window` gets `message` (posted) once a run has ended and the board is the window's again,
+    // whether or not a window is there to show the progress.
+    void SetEndNotice(HWND window, UINT message) {
+        endWindow_ = window;
+        endMessage_ = message;
+    }
     CheckWorker(const CheckWorker&) = delete;
     CheckWorker& operator=(const CheckWorker&) = delete;
 
     // False when a run is still going or the thread could not be made.
     bool Start(const CheckRequest& request);
-    // Asks the run to end; it puts the board back as the console check does, then ends.
+    // Asks the run to end; it puts the board back as the console check does, then ends, within
+    // one more library time-out where the board stopped answering. Does not wait.
     void Cancel() { cancel_ = true; }
-    // Cancels and waits for the thread. The run's own bus waits bound this: a board or bus that
-    // does not answer ends each of its transfers within the library's time-out.
+    // Cancels and waits for the thread: only where the program goes away and cannot wait for the
+    // end notice. Bounded by the cancelled run's own bound.
     void Stop();
     bool Running() const;
     // A copy of what the worker found; without the final result (which holds every poll of the
@@ -74,6 +81,8 @@ class CheckWorker {
 
     std::atomic<HWND> notify_;
     UINT message_;
+    HWND endWindow_ = nullptr;  // set before a run starts, read by the worker
+    UINT endMessage_ = 0;
     HANDLE thread_ = nullptr;
     std::atomic<bool> cancel_{false};
     CheckRequest request_;

@@ -125,8 +125,11 @@ std::string Application::FailConnect(const char* text) {
     return ShowConnectError(text);
 }
 
-void Application::DisconnectBoard() {
-    checkWindow_.EndRun("Disconnect");
+bool Application::DisconnectBoard() {
+    if (checkWindow_.EndRun("Disconnect")) {
+        WaitForRunEnd(kAfterRunDisconnect, "Disconnect");
+        return false;
+    }
     if (BoardConnected) {
         // The lamp is about to say "FOUT Disabled": the clock output stops with it.
         BusAction action(kUserActionBusWaitMs);
@@ -136,6 +139,7 @@ void Application::DisconnectBoard() {
     // While the window says "Disconnected" the board is free: the channel is closed and the
     // tables freed, so another program can open it and the next Connect searches afresh.
     DisconnectBridge();
+    return true;
 }
 
 void Application::ShowDisconnected() {
@@ -172,46 +176,60 @@ void Application::ListBoardDevices() {
 }
 
 void Application::StatusTick() {
-    bool gone = false;
-    {
+    // While a whole check changes the board, the RTC's reads would fall inside its settle windows
+    // and its current average: the tick only looks whether the board is still there.
+    if (!CheckHoldsTheBoard()) {
         BusAction tick(kPeriodicTickBusWaitMs);
-        gone = !StatusTickReads(tick);
+        RefreshStatus(tick);
     }
-    // Once the tick's bus share has ended: a check's worker that waits for the bus can then end.
-    if (gone) {
-        BoardGone();
+    CheckBoardPresent();
+    if (FoutIndicatorStale) {
+        RefreshFoutIndicator();
+        FoutIndicatorStale = false;
     }
 }
 
-bool Application::StatusTickReads(const BusAction& tick) {
+void Application::RefreshStatus(const BusAction& tick) {
     const std::string time = TimeText();
     const std::string date = DateText();
     const std::string temperature = TemperatureText();
-    bool present = true;
     if (BoardConnected) {
-        DevicePort powerMonitor(PowerMonitorHandle);
-        present = PowerMonitorIdentifies(powerMonitor);
         // The battery lamp follows the board, not only the Power page's cycles.
+        DevicePort powerMonitor(PowerMonitorHandle);
         bool onBattery = false;
-        if (present && ReadBatteryInUse(powerMonitor, &onBattery)) {
+        if (ReadBatteryInUse(powerMonitor, &onBattery)) {
             BatteryInUse = onBattery;
         }
     }
     if (tick.BusBusy()) {
-        // Another program has the bus: nothing was read, so everything shown stays as it was,
-        // and a busy bus is no unplugged board.
+        // Another thread or program has the bus: nothing was read, so everything shown stays as
+        // it was.
         ShowInformation(mainWindow_, "WARNING: Bus busy, status not refreshed");
-        return true;
+        return;
     }
     SetDlgItemTextA(mainWindow_, IDC_MAIN_RTC_TIME, time.c_str());
     SetDlgItemTextA(mainWindow_, IDC_MAIN_RTC_DATE, date.c_str());
     SetDlgItemTextA(mainWindow_, IDC_MAIN_RTC_TEMP, temperature.c_str());
     RefreshBatteryIndicator();
-    if (FoutIndicatorStale) {
-        RefreshFoutIndicator();
-        FoutIndicatorStale = false;
+}
+
+void Application::CheckBoardPresent() {
+    if (!BoardConnected) {
+        return;
     }
-    return present;
+    bool present = true;
+    bool silent = false;
+    {
+        BusAction presence(kPeriodicTickBusWaitMs);
+        DevicePort powerMonitor(PowerMonitorHandle);
+        // A busy bus is no unplugged board.
+        present = PowerMonitorIdentifies(powerMonitor) || presence.BusBusy();
+        silent = ThisThreadFoundBoardSilent();
+    }
+    // Once the presence read's bus share has ended: nothing below may wait behind it.
+    if (!present) {
+        BoardGone(silent ? "ERROR: Board not answering in time, disconnected" : nullptr);
+    }
 }
 
 void Application::RefreshTime() {
@@ -263,13 +281,24 @@ void Application::RefreshFoutIndicator() {
                     FoutEnabled ? "FOUT Enabled" : "FOUT Disabled");
 }
 
-void Application::BoardGone() {
-    checkWindow_.EndRun("the board being lost");
+void Application::BoardGone(const char* why) {
+    if (checkWindow_.EndRun("the board being lost")) {
+        if (why) goneBecause_ = why;
+        WaitForRunEnd(kAfterRunBoardGone, "the board being lost");
+        return;
+    }
+    // The board is taken as gone: its power monitor is no longer attached.
+    if (DeviceEntry* entry = EntryOf(PowerMonitorHandle)) {
+        entry->attached = 0;
+    }
     // The lamp is about to say "FOUT Disabled": where the bridge is still there (a bus fault,
     // not an unplugged board) the clock output stops with it.
     SetFoutGate(false);
     ShowDisconnected();
     DisconnectBridge();
+    if (why) {
+        ShowInformation(mainWindow_, why);
+    }
 }
 
 void Application::ReleaseBoardAtExit() {

@@ -47,7 +47,7 @@ void SetItem(HWND list, int row, int column, const std::string& text) {
 }  // namespace
 
 DataSheetCheckWindow::~DataSheetCheckWindow() {
-    worker_.Stop();
+    EndRunAndWait("closing the program");
     if (dialog_) DestroyWindow(dialog_);
     if (largeFont_) DeleteObject(largeFont_);
 }
@@ -115,7 +115,6 @@ INT_PTR DataSheetCheckWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         case WM_DESTROY:
             worker_.SetNotifyWindow(nullptr);
             dialog_ = nullptr;
-            if (!worker_.Running()) Settle();  // a finished run's last notice may not have come
             return FALSE;
         default:
             return FALSE;
@@ -173,9 +172,16 @@ void DataSheetCheckWindow::UseSendImmediate(bool on) {
 }
 
 void DataSheetCheckWindow::OnStart() {
-    if (worker_.Running()) return;
+    if (worker_.Running() || !settled_) return;
     if (!BoardConnected) {
         SetState("WARNING: Data Sheet Check not started, RTC not connected");
+        return;
+    }
+    // The window and its worker are kept apart by the process's own lock, but another program
+    // on the board could step into the run's brackets and sweep.
+    if (!Bridge().mutexHandle) {
+        SetState("ERROR: Data Sheet Check not started, no bus mutex to keep other programs off "
+                 "the board");
         return;
     }
     char text[32] = {};
@@ -204,14 +210,17 @@ void DataSheetCheckWindow::OnStart() {
     model_ = Tq5200Selected == 1 ? "TQ5200" : "TQ5100";
     running_ = request;
     endedBecause_.clear();
+    // Before the worker's first transfer: the pages' timers and the tick see the hold from now.
+    if (hold_) hold_(request.accuracyOnly ? CheckHold::MeasuringRtc : CheckHold::WholeBoard);
     UseSendImmediate(true);
     if (!worker_.Start(request)) {
         UseSendImmediate(false);
+        if (hold_) hold_(CheckHold::None);
         SetState("ERROR: Data Sheet Check not started");
         return;
     }
     finishedShown_ = false;
-    if (!request.accuracyOnly && pausePages_) pausePages_(true);
+    settled_ = false;
     EnableWindow(GetDlgItem(dialog_, IDC_CHECK_START), FALSE);
     EnableWindow(GetDlgItem(dialog_, IDC_CHECK_CANCEL), TRUE);
     EnableWindow(GetDlgItem(dialog_, IDC_CHECK_SAVE), FALSE);
@@ -276,21 +285,23 @@ void DataSheetCheckWindow::ShowProgress() {
 }
 
 void DataSheetCheckWindow::Settle() {
-    if (finishedShown_) return;
-    finishedShown_ = true;
+    if (settled_) return;
+    settled_ = true;
     UseSendImmediate(false);
-    if (!running_.accuracyOnly && pausePages_) pausePages_(false);
+    if (hold_) hold_(CheckHold::None);
 }
 
 void DataSheetCheckWindow::Finished(const CheckSnapshot& s) {
-    Settle();
+    finishedShown_ = true;
     EnableWindow(GetDlgItem(dialog_, IDC_CHECK_START), TRUE);
     EnableWindow(GetDlgItem(dialog_, IDC_CHECK_CANCEL), FALSE);
     EnableWindow(GetDlgItem(dialog_, IDC_CHECK_SAVE), TRUE);
     const check::CheckResult& r = s.result;
     std::string state;
     if (!r.error.empty()) {
-        state = "ERROR: " + r.error + "; " + r.boardState;
+        // The measurement's errors are the window's messages already, most with their prefix.
+        const bool prefixed = r.error.compare(0, 6, "ERROR:") == 0;
+        state = (prefixed ? "" : "ERROR: ") + r.error + "; " + r.boardState;
     } else if (!endedBecause_.empty()) {
         state = "Ended by " + endedBecause_ + "; " + r.boardState;
     } else if (r.interrupted) {
@@ -310,16 +321,26 @@ void DataSheetCheckWindow::Finished(const CheckSnapshot& s) {
     SetState(state);
 }
 
-void DataSheetCheckWindow::EndRun(const char* why) {
-    if (worker_.Running()) {
-        endedBecause_ = why;
-        worker_.Stop();
-    }
-    if (dialog_) {
-        ShowProgress();  // the closing state, once
-    } else {
-        Settle();
-    }
+bool DataSheetCheckWindow::EndRun(const char* why) {
+    if (!worker_.Running()) return !settled_;  // ended, its notice still on its way
+    if (endedBecause_.empty()) endedBecause_ = why;
+    worker_.Cancel();
+    SetState("Ending (" + endedBecause_ + "): " +
+             (running_.accuracyOnly ? std::string("the last poll ends the run")
+                                    : std::string("the supply is being put back")));
+    return true;
+}
+
+void DataSheetCheckWindow::EndRunAndWait(const char* why) {
+    if (worker_.Running() && endedBecause_.empty()) endedBecause_ = why;
+    worker_.Stop();
+    RunEnded();
+}
+
+void DataSheetCheckWindow::RunEnded() {
+    if (worker_.Running()) return;  // a notice of an earlier run; this one has not ended
+    Settle();
+    if (dialog_) ShowProgress();  // the closing state, once
 }
 
 bool DataSheetCheckWindow::SaveReport(const std::string& path) {

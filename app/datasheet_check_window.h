@@ -9,29 +9,43 @@
 #include <functional>
 #include <string>
 
+#include "app/check_hold.h"
 #include "app/check_worker.h"
 
 namespace kalendo {
 
 constexpr UINT kCheckNotifyMessage = WM_APP + 40;
+// Posted to the main window when a run has ended: what waited for it (Disconnect, a lost board,
+// a model change, closing) goes on then.
+constexpr UINT kCheckRunEndedMessage = WM_APP + 41;
 
 class DataSheetCheckWindow {
   public:
-    // `pausePages(true)` is called when a run that changes the board starts, (false) when it ends.
-    explicit DataSheetCheckWindow(std::function<void(bool)> pausePages)
-        : pausePages_(std::move(pausePages)) {}
+    // `hold` is told what a run asks of the rest of the window when it starts, and None once it
+    // has ended and its changes to the program are undone.
+    explicit DataSheetCheckWindow(std::function<void(CheckHold)> hold) : hold_(std::move(hold)) {}
     ~DataSheetCheckWindow();
     DataSheetCheckWindow(const DataSheetCheckWindow&) = delete;
     DataSheetCheckWindow& operator=(const DataSheetCheckWindow&) = delete;
+
+    // The main window, told with kCheckRunEndedMessage when a run has ended.
+    void SetEndNotice(HWND mainWindow) { worker_.SetEndNotice(mainWindow, kCheckRunEndedMessage); }
 
     // Opens the window, or brings it to the front when it is open.
     void Open(HINSTANCE instance, HWND owner);
     HWND Dialog() const { return dialog_; }
     bool Running() const { return worker_.Running(); }
 
-    // Ends a run because the board goes (Disconnect, board lost, model change, exit): the run puts
-    // the board back where it still answers, and the window says why it ended. Waits for it.
-    void EndRun(const char* why);
+    // Ends a run because the board goes (Disconnect, board lost, model change, exit). True when a
+    // run was going: it is asked to end, puts the board back where it still answers, and the
+    // window says "Ending"; what the caller was doing must wait for kCheckRunEndedMessage. The
+    // window never waits for the worker here.
+    bool EndRun(const char* why);
+    // The same, waiting for the worker to end: only where the program goes away. Bounded by the
+    // cancelled run's own bound (one more library time-out).
+    void EndRunAndWait(const char* why);
+    // The end notice has come: the run's changes to the program are undone and its end shown.
+    void RunEnded();
 
     // Writes the last finished run's report; false, with the reason on the window's state line,
     // when there is none or the file could not be written.
@@ -51,16 +65,17 @@ class DataSheetCheckWindow {
     void Finished(const CheckSnapshot& s);
     void SetState(const std::string& text);
     void UseSendImmediate(bool on);
-    // What a run changed in the program (the send-immediate, the pages' pause) undone, once, even
-    // where the window is gone before its last notice arrived.
+    // What a run changed in the program (the send-immediate, the hold on the pages) undone, once,
+    // even where the window is gone before its last notice arrived.
     void Settle();
 
-    std::function<void(bool)> pausePages_;
+    std::function<void(CheckHold)> hold_;
     HWND dialog_ = nullptr;
     HFONT largeFont_ = nullptr;
     CheckWorker worker_{nullptr, kCheckNotifyMessage};
     CheckRequest running_;
     bool finishedShown_ = true;
+    bool settled_ = true;
     std::string endedBecause_;  // set by EndRun for the closing state text
     std::string model_;
 };

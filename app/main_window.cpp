@@ -9,6 +9,7 @@
 
 #include "app/about_box.h"
 #include "app/application.h"
+#include "app/check_hold.h"
 #include "app/connection_state.h"
 #include "app/status_text.h"
 #include "bridge/bus_action.h"
@@ -59,6 +60,9 @@ INT_PTR Application::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
                 StatusTick();
             }
             return FALSE;
+        case kCheckRunEndedMessage:
+            OnCheckRunEnded();
+            return TRUE;
         case WM_MOVE:
         case WM_SIZE:
             TrackNormalRectangle();
@@ -67,8 +71,10 @@ INT_PTR Application::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             OnClose();
             return TRUE;
         case WM_DESTROY:
-            // As the window goes, not when the object does: nothing keeps running unseen.
-            checkWindow_.EndRun("closing the program");
+            // As the window goes, not when the object does: nothing keeps running unseen. A run
+            // still going here (the window destroyed without closing) is waited for: the board
+            // tables go with the program.
+            checkWindow_.EndRunAndWait("closing the program");
             ReleaseBoardAtExit();
             PostQuitMessage(0);
             return TRUE;
@@ -104,6 +110,7 @@ void Application::OnInitDialog() {
     RefreshDate();
     RefreshTemperature();
     SetTimer(mainWindow_, StatusTimer, kStatusTimerPeriodMs, nullptr);
+    checkWindow_.SetEndNotice(mainWindow_);
 }
 
 void Application::AddTabTipsWhereMissing() {
@@ -163,7 +170,9 @@ INT_PTR Application::OnCommand(WPARAM wParam) {
         case IDC_MAIN_CONNECT: {
             std::string connectError;
             if (BoardConnected) {
-                DisconnectBoard();
+                if (!DisconnectBoard()) {
+                    return TRUE;  // once the running check has ended
+                }
             } else {
                 connectError = ConnectBoard();
             }
@@ -198,7 +207,10 @@ INT_PTR Application::OnCommand(WPARAM wParam) {
 }
 
 void Application::ModelChosen() {
-    checkWindow_.EndRun("a model change");
+    if (checkWindow_.EndRun("a model change")) {
+        WaitForRunEnd(kAfterRunModelChange, "a model change");
+        return;
+    }
     if (BoardConnected) {
         DisconnectBoard();
     }
@@ -251,11 +263,56 @@ void Application::OnInitMenuPopup(HMENU popup, bool isWindowMenu) {
     ModifyMenuA(popup, IDM_HELP_ABOUT, MF_BYCOMMAND | MF_STRING, IDM_HELP_ABOUT, text);
 }
 
-void Application::PausePages(bool pause) {
-    pages_.EnablePages(!pause);
-    ShowInformation(mainWindow_, pause
-                                     ? "Data Sheet Check running: the pages wait until it ends"
-                                     : "Data Sheet Check ended: the pages work again");
+void Application::OnCheckHold(CheckHold hold) {
+    const CheckHold before = CurrentCheckHold();
+    SetCheckHold(hold);
+    pages_.EnablePages(hold != CheckHold::WholeBoard);
+    switch (hold) {
+        case CheckHold::WholeBoard:
+            ShowInformation(mainWindow_,
+                            "Data Sheet Check running: the pages and the clock wait until it ends");
+            break;
+        case CheckHold::MeasuringRtc:
+            ShowInformation(mainWindow_,
+                            "Data Sheet Check measuring the RTC: its time, timer and FOUT are "
+                            "not changed until it ends");
+            break;
+        case CheckHold::None:
+            if (before != CheckHold::None) {
+                ShowInformation(mainWindow_, "Data Sheet Check ended: the pages work again");
+            }
+            break;
+    }
+}
+
+void Application::WaitForRunEnd(AfterRun what, const char* why) {
+    afterRun_ |= what;
+    ShowInformation(mainWindow_, (std::string("Data Sheet Check ending: ") + why +
+                                  " follows once the supply is put back")
+                                     .c_str());
+}
+
+void Application::OnCheckRunEnded() {
+    checkWindow_.RunEnded();
+    const unsigned after = afterRun_;
+    afterRun_ = 0;
+    if (after & kAfterRunClose) {
+        OnClose();
+        return;
+    }
+    if (after & kAfterRunBoardGone) {
+        const std::string why = goneBecause_;
+        goneBecause_.clear();
+        if (BoardConnected) {
+            BoardGone(why.empty() ? nullptr : why.c_str());
+        }
+    }
+    if (after & kAfterRunModelChange) {
+        ModelChosen();  // disconnects too
+    } else if ((after & kAfterRunDisconnect) && BoardConnected) {
+        DisconnectBoard();
+        pages_.ResetAll();
+    }
 }
 
 void Application::OnMenuSelect(UINT item, UINT flags) {
@@ -275,7 +332,10 @@ void Application::OnMenuSelect(UINT item, UINT flags) {
 }
 
 void Application::OnClose() {
-    checkWindow_.EndRun("closing the program");
+    if (checkWindow_.EndRun("closing the program")) {
+        WaitForRunEnd(kAfterRunClose, "closing the program");
+        return;
+    }
     SavePlacement(windowRect_);
     KillTimer(mainWindow_, StatusTimer);
     mainTooltips_.Teardown();

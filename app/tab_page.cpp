@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "app/check_hold.h"
 #include "app/connection_state.h"
 #include "app/status_text.h"
 #include "bridge/bus_action.h"
@@ -52,6 +53,14 @@ bool TabPage::RequireConnection(const char* warning) const {
         return true;
     }
     ShowInformation(warning);
+    return false;
+}
+
+bool TabPage::RequireRtcUndisturbed() const {
+    if (!CheckMeasuresTheRtc()) {
+        return true;
+    }
+    ShowInformation(kRefusedWhileMeasuring);
     return false;
 }
 

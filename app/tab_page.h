@@ -63,6 +63,9 @@ class TabPage {
     // The first step of every page action: false, with the warning on the information line, when
     // no board is connected (the action then touches nothing).
     bool RequireConnection(const char* warning) const;
+    // The first step of an action that writes the RTC's time, write guard, timer or clock output:
+    // false, with the warning on the information line, while a data-sheet check measures the RTC.
+    bool RequireRtcUndisturbed() const;
 
   private:
     void ReleaseTooltips();

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "bridge/bridge_state.h"
+#include "bridge/bus_action.h"
 #include "bridge/i2c_engine.h"
 #include "bridge/os_seam.h"
 #include "bridge/register_access.h"
@@ -155,7 +156,8 @@ void DisconnectBridge() {
     s.BusTarget = nullptr;
     s.devicesOpenElsewhere = 0;
     s.boardChanged = false;
-    s.boardSilent = false;
+    s.engineNeedsResync = false;
+    ForgetEveryThreadsBoardSilence();  // the next Connect starts afresh
 }
 
 }  // namespace kalendo

@@ -1,5 +1,9 @@
 // The process-wide state of the bridge layer: board and device tables, the selection, the
-// sticky bus status, the open channel and the bus mutex. Used from the user-interface thread.
+// sticky bus status, the open channel and the bus mutex. Kept process-wide on purpose, as the
+// design has it; with the data-sheet check's worker beside the window's thread, everything a
+// transfer touches here (selection, target, channel, status, timing records, the upper port) is
+// changed only by the thread holding the bus (bus_lock.h). The tables themselves are built and
+// freed by Connect and Disconnect, which end any run first.
 #pragma once
 
 #include <cstdint>
@@ -90,9 +94,9 @@ struct BridgeState {
     // The board found at discovery is no longer in the device list (unplugged, or another device
     // now holds its place): nothing was opened.
     bool boardChanged = false;
-    // A read came back short: the board did not answer within the library's time-out. Until the
-    // bridge is closed, transfers fail at once instead of waiting again (one freeze per loss).
-    bool boardSilent = false;
+    // A transfer came back short or late: what is left of its answer may still arrive, so the
+    // engine is drained and resynchronised before the next burst (changed under the bus only).
+    bool engineNeedsResync = false;
     DeviceHandle ActiveDevice = 0;
     int32_t BusStatus = 0;
     DeviceEntry* BusTarget = nullptr;

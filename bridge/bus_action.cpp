@@ -1,6 +1,8 @@
 #include "bridge/bus_action.h"
 
-#include "bridge/os_seam.h"
+#include <atomic>
+
+#include "bridge/bus_lock.h"
 
 namespace kalendo {
 
@@ -12,12 +14,15 @@ namespace {
 
 using Share = BusShareAccess::Share;
 
-// Per thread: a worker thread's measurement has its own actions; the bus mutex, held for a
-// whole action, keeps the threads' transactions apart.
+// Per thread: a worker thread's measurement has its own actions; the bus locks, held for a
+// whole action, keep the threads' transactions apart.
 thread_local Share current;
 thread_local BusAction* innermost = nullptr;
-// The bus mutex this thread holds for an action, whichever share took it.
-thread_local void* threadHeldMutex = nullptr;
+// Counts the closings of the bridge: a thread's "board silent" holds for the generation it was
+// set in, so closing the bridge forgets every thread's at once.
+std::atomic<uint32_t> bridgeGeneration{1};
+// The generation in which this thread found the board silent; 0: it has not.
+thread_local uint32_t silentInGeneration = 0;
 
 }  // namespace
 
@@ -28,15 +33,16 @@ BusAction::BusAction(uint32_t budgetMs) : outer_(innermost) {
     current = Share{};
     current.active = true;
     current.budgetMs = budgetMs;
+    // A share of its own inside an outer action that holds the bus finds it held: the thread
+    // owns the locks until the outer one ends.
+    current.holdsBus = saved_.active && saved_.holdsBus;
     ownShare_ = true;
 }
 
 BusAction::~BusAction() {
     if (ownShare_) {
-        if (current.heldMutex) {
-            Os().ReleaseMutex(current.heldMutex);
-            threadHeldMutex = nullptr;
-        }
+        // Let go only by the share that took the bus; one that found it held leaves it held.
+        if (current.holdsBus && !(saved_.active && saved_.holdsBus)) ReleaseBus();
         current = saved_;
     }
     innermost = outer_;
@@ -67,6 +73,23 @@ void NoteBoardSilent() {
     if (current.active) current.boardSilent = true;
 }
 
+void LatchBoardSilence() {
+    NoteBoardSilent();
+    silentInGeneration = bridgeGeneration.load();
+}
+
+bool ThisThreadFoundBoardSilent() {
+    return silentInGeneration != 0 && silentInGeneration == bridgeGeneration.load();
+}
+
+void ForgetBoardSilence() {
+    silentInGeneration = 0;
+}
+
+void ForgetEveryThreadsBoardSilence() {
+    ++bridgeGeneration;
+}
+
 void NoteBusFailure(int32_t code) {
     if (code == 0) return;
     // Up to the action whose share it is: a tick in a modal loop fails on its own account.
@@ -88,15 +111,12 @@ bool BusBusyInAction() {
     return current.active && current.busBusy;
 }
 
-void* ActionHeldMutex() {
-    // A share of its own inside an outer action finds the bus held by the outer one.
-    return current.active ? threadHeldMutex : nullptr;
+bool ActionHoldsBus() {
+    return current.active && current.holdsBus;
 }
 
-void KeepMutexForAction(void* mutex) {
-    if (!current.active) return;
-    current.heldMutex = mutex;
-    threadHeldMutex = mutex;
+void KeepBusForAction() {
+    if (current.active) current.holdsBus = true;
 }
 
 }  // namespace kalendo

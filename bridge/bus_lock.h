@@ -1,5 +1,7 @@
-// Holds the cross-process bus mutex for one transaction. Inside a BusAction the first
-// transaction takes the mutex for the whole action and later ones find it held.
+// Holds the bus for one transaction: the process's own lock (the window's thread and the data-sheet
+// check's worker) and the cross-process bus mutex (other programs), always in that order. Inside
+// a BusAction the first transaction takes both for the whole action and later ones find them
+// held.
 #pragma once
 
 #include "bridge/os_seam.h"
@@ -22,15 +24,27 @@ class BusLock {
     BusLock(const BusLock&) = delete;
     BusLock& operator=(const BusLock&) = delete;
 
-    // False when another process held the bus for the whole wait, or the action has stopped
-    // using the bus. Without a mutex (its creation failed) the bus is used unlocked, and this
-    // is true.
+    // False when another thread or program held the bus for the whole wait, a wait failed, or the
+    // action has stopped using the bus. The process's own lock is always taken, so the threads
+    // never interleave even where no bus mutex could be made.
     bool Usable() const { return usable_; }
 
   private:
-    void* held_ = nullptr;  // released at the end of this transaction (no action)
+    bool held_ = false;  // let go at the end of this transaction (no action)
     bool usable_ = true;
 };
+
+// This thread holds the bus (for a transaction or an action): what it writes to the bridge's
+// shared state cannot change under another thread.
+bool ThisThreadHoldsBus();
+
+// For a status that must be set where this thread may not hold the bus: set only when it does,
+// or when the process's lock is free this instant (taken and let go at once). Never while
+// another thread is inside a transfer.
+void SetBusStatusIfFree(int32_t code);
+
+// For the action's end: lets go of both locks its first transaction took.
+void ReleaseBus();
 
 // One wait for the bus mutex, counted against the active action's budget.
 MutexWait WaitForBusMutex(void* mutex);

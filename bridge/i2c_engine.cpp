@@ -97,24 +97,45 @@ FtLibrary& Ft() {
     return Bridge().ft;
 }
 
-// A write the library took only in part fails: the engine got half a command.
+// The board did not answer as a healthy one does. What is left of the answer may still come,
+// and would be read as the next transaction's acknowledge or data: the engine is drained and
+// resynchronised before the next burst. This thread waits for the board no more until the bridge
+// is closed.
+void BoardStoppedAnswering() {
+    Bridge().engineNeedsResync = true;
+    LatchBoardSilence();
+}
+
+// A write the library took only in part fails: the engine got half a command, and would take
+// the next burst's first bytes as the rest of it, so it is resynchronised before that burst (an
+// engine that then does not echo is a board that stopped answering).
 uint32_t WriteAll(FtHandle channel, const uint8_t* bytes, uint32_t count) {
     uint32_t written = 0;
     const uint32_t status = Ft().Write(channel, bytes, count, &written);
     if (status != kFtOk) return status;
-    return written == count ? kEngineOk : kEngineShortTransfer;
+    if (written == count) return kEngineOk;
+    Bridge().engineNeedsResync = true;
+    return kEngineShortTransfer;
 }
 
 // Reads exactly count bytes. Fewer means the library's read time-out passed without the board's
-// answer, so the rest of the action does not wait for it again.
+// answer; all of them, but far later than a healthy board answers (a few milliseconds), means a
+// board that is failing: either is taken as a board that no longer answers, so a slow board
+// costs one such wait, not one per read.
 uint32_t ReadAll(FtHandle channel, uint8_t* bytes, uint32_t count, uint32_t* got) {
     *got = 0;
+    const uint64_t began = Os().NowMs();
     const uint32_t status = Ft().Read(channel, bytes, count, got);
     if (status != kFtOk) return status;
-    if (*got >= count) return kEngineOk;
-    NoteBoardSilent();
-    Bridge().boardSilent = true;
-    return kEngineShortTransfer;
+    if (*got < count) {
+        BoardStoppedAnswering();
+        return kEngineShortTransfer;
+    }
+    if (Os().NowMs() - began > kLateAnswerMs) {
+        BoardStoppedAnswering();
+        return kEngineLateAnswer;
+    }
+    return kEngineOk;
 }
 
 uint32_t WriteToEngine(const uint8_t* bytes, uint32_t count) {
@@ -347,6 +368,7 @@ uint32_t ConfigureChannel(uint32_t clockRate, uint8_t latencyTimer, uint32_t opt
         return status;
     }
     StoreTimingRecord(h, clockRate);
+    Bridge().engineNeedsResync = false;  // synchronised just now, the receive queue drained
     return kEngineOk;
 }
 
@@ -374,6 +396,20 @@ uint32_t SynchroniseEngine() {
     // queue, a failed library call) unchanged.
     if ((status = EchoWait(kBogusOpcode1, EchoMode::SendEveryPoll)) != kEngineOk) return status;
     return EchoWait(kBogusOpcode2, EchoMode::SendOnce);
+}
+
+uint32_t RecoverEngine() {
+    if (!Bridge().ChannelHandle) return kEngineNoChannel;
+    // The echo comes after everything the engine owed before it, so once it is found no late
+    // byte is left to be taken for an answer.
+    uint32_t status = SynchroniseEngine();
+    if (status != kEngineOk) return status;
+    // A burst cut short may have left the bus between START and STOP.
+    uint32_t sent = 0;
+    status = I2C_DeviceWrite(0, 0, nullptr, &sent, XFER_STOP | XFER_BURST | XFER_NO_ADDRESS);
+    if (status != kEngineOk) return status;
+    Bridge().engineNeedsResync = false;
+    return kEngineOk;
 }
 
 uint32_t DrainReceiveQueue() {

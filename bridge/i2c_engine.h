@@ -17,6 +17,11 @@ constexpr uint32_t kEngineNoMemory = 5;
 constexpr uint32_t kEngineBadParameter = 6;
 constexpr uint32_t kEngineDataNack = 10;
 constexpr uint32_t kEngineNoChannel = 18;
+// The whole answer came, but far later than a healthy board answers: beyond every library status.
+constexpr uint32_t kEngineLateAnswer = 0x100;
+// An answer slower than this (a healthy one takes the latency timer, a few milliseconds; a busy PC
+// adds some hundreds at most) is a failing board.
+constexpr uint64_t kLateAnswerMs = 2000;
 
 // Transfer options of I2C_DeviceWrite.
 constexpr uint32_t XFER_START = 0x01;
@@ -38,6 +43,10 @@ uint32_t ConfigureChannel(uint32_t clockRate, uint8_t latencyTimer, uint32_t opt
 uint32_t SetChannelClock(uint32_t deviceType, uint32_t rate);
 uint32_t SynchroniseEngine();
 uint32_t DrainReceiveQueue();
+// After a short or late answer: the rest drained, the engine resynchronised, the bus released
+// with a STOP. Not 0 when the engine did not echo (the board still does not answer); it is
+// tried again before the next burst.
+uint32_t RecoverEngine();
 
 uint32_t I2C_DeviceWrite(uint8_t address, uint32_t count, const uint8_t* bytes, uint32_t* sent,
                          uint32_t options);

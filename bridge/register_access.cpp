@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <new>
-#include <optional>
 
 #include "bridge/bus_action.h"
 #include "bridge/bus_lock.h"
@@ -33,9 +32,11 @@ constexpr uint32_t kDeviceOptions = kOptionDriveLowOnly;
 constexpr uint8_t kUpperPortFoutGate = 0x08;
 
 // The sticky status for callers of the selection-based functions, and the failure for every
-// action that is collecting.
+// action of this thread that is collecting. The sticky status is written only where no other
+// thread is inside a transfer: a transfer that did not get the bus leaves the other thread's
+// result alone.
 void SetBusStatus(int32_t code) {
-    Bridge().BusStatus = code;
+    SetBusStatusIfFree(code);
     NoteBusFailure(code);
 }
 
@@ -62,28 +63,32 @@ void SendStop(uint8_t address) {
     I2C_DeviceWrite(address, 0, nullptr, &sent, XFER_STOP | XFER_BURST | XFER_NO_ADDRESS);
 }
 
-uint32_t ReadPowerMonitorRegister(uint8_t address, uint8_t reg, uint32_t n) {
+// Each register transaction gives its own outcome (the status it set, 0 for none), so a caller
+// never judges its transfer by a status another transfer may have set.
+int32_t ReadPowerMonitorRegister(uint8_t address, uint8_t reg, uint32_t n, uint32_t* value) {
+    *value = 0xFFFF;
     uint32_t sent = 0;
     if (I2C_DeviceWrite(address, 1, &reg, &sent, XFER_START | XFER_BURST) != kEngineOk ||
         sent != 1) {
         // Reading on would return whichever register the pointer held before.
         SendStop(address);
         SetBusStatus(kBusTransactionFailed);
-        return 0xFFFF;
+        return kBusTransactionFailed;
     }
     uint8_t bytes[4] = {};
     uint32_t received = 0;
     uint32_t status = I2C_DeviceRead(Bridge().ChannelHandle, address, n, bytes, &received);
     if (status != kEngineOk || received != n) {
         SetBusStatus(kBusTransactionFailed);
-        return 0xFFFF;
+        return kBusTransactionFailed;
     }
-    uint32_t value = 0;
-    for (uint32_t i = 0; i < n; ++i) value = (value << 8) | bytes[i];  // most significant first
-    return value;
+    uint32_t v = 0;
+    for (uint32_t i = 0; i < n; ++i) v = (v << 8) | bytes[i];  // most significant first
+    *value = v;
+    return kBusOk;
 }
 
-uint32_t ReadRtcRegister(uint8_t address, uint8_t reg, uint32_t n) {
+int32_t ReadRtcRegister(uint8_t address, uint8_t reg, uint32_t n, uint32_t* value) {
     uint8_t bytes[4] = {};
     uint32_t sent = 0;
     uint32_t status = I2C_DeviceWrite(address, 1, &reg, &sent, XFER_START | XFER_BURST);
@@ -97,7 +102,18 @@ uint32_t ReadRtcRegister(uint8_t address, uint8_t reg, uint32_t n) {
     }
     if (!ok) SetBusStatus(kBusTransactionFailed);
     // Least significant first; bytes not read stay 0.
-    return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (uint32_t{bytes[3]} << 24);
+    *value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (uint32_t{bytes[3]} << 24);
+    return ok ? kBusOk : kBusTransactionFailed;
+}
+
+// Before a burst: an engine left with part of an answer still to come is drained and
+// resynchronised first. False when it does not echo: the board still does not answer, and this
+// thread stops waiting for it.
+bool EngineReady() {
+    if (!Bridge().engineNeedsResync) return true;
+    if (RecoverEngine() == kEngineOk) return true;
+    LatchBoardSilence();
+    return false;
 }
 
 void CopyText(char* out, size_t capacity, const char* text) {
@@ -259,33 +275,39 @@ void WriteRegisterChecked(uint8_t reg, uint32_t value, uint32_t width) {
     WriteDeviceRegister(reg, value, width);
 }
 
-uint32_t ReadDeviceRegister(uint8_t reg, uint32_t width) {
+namespace {
+
+// One register read of the selected device, under the bus: its outcome, the value (the
+// fallback after a failure) in *value.
+int32_t ReadSelected(uint8_t reg, uint32_t width, uint32_t* value) {
     BridgeState& s = Bridge();
     // Callers test the selection first; an invalid one gets the checked form's answer rather
     // than a transaction to nowhere.
-    if (!IsValidHandle(s.ActiveDevice) || !s.BusTarget) return InvalidSelectionRead(width);
+    if (!IsValidHandle(s.ActiveDevice) || !s.BusTarget) {
+        *value = InvalidSelectionRead(width);
+        return kBusInvalidSelection;
+    }
     const bool powerMonitor = DeviceOf(s.ActiveDevice) == kPowerMonitorDevice;
     BusLock lock;
-    if (!lock.Usable()) {
+    if (!lock.Usable() || !EngineReady()) {
         SetBusStatus(kBusTransactionFailed);
-        return (powerMonitor ? 0xFFFF : 0) & MaskFor(width);
+        *value = (powerMonitor ? 0xFFFF : 0) & MaskFor(width);
+        return kBusTransactionFailed;
     }
     const uint32_t n = ByteCount(width);
     const uint8_t address = s.BusTarget->address;
-    uint32_t value =
-        powerMonitor ? ReadPowerMonitorRegister(address, reg, n) : ReadRtcRegister(address, reg, n);
-    return value & MaskFor(width);
+    uint32_t v = 0;
+    const int32_t outcome = powerMonitor ? ReadPowerMonitorRegister(address, reg, n, &v)
+                                         : ReadRtcRegister(address, reg, n, &v);
+    *value = v & MaskFor(width);
+    return outcome;
 }
 
-void WriteDeviceRegister(uint8_t reg, uint32_t value, uint32_t width) {
-    WriteDeviceRegister(reg, value, width, WhenStopped::Skip);
-}
-
-void WriteDeviceRegister(uint8_t reg, uint32_t value, uint32_t width, WhenStopped stopped) {
+int32_t WriteSelected(uint8_t reg, uint32_t value, uint32_t width, WhenStopped stopped) {
     BridgeState& s = Bridge();
     if (!IsValidHandle(s.ActiveDevice) || !s.BusTarget) {
         SetBusStatus(kBusInvalidSelection);
-        return;
+        return kBusInvalidSelection;
     }
     const uint32_t n = ByteCount(width);
     uint8_t message[5] = {reg};
@@ -295,49 +317,60 @@ void WriteDeviceRegister(uint8_t reg, uint32_t value, uint32_t width, WhenStoppe
         message[1 + i] = static_cast<uint8_t>(value >> shift);
     }
     BusLock lock(stopped);
-    if (!lock.Usable()) {
+    if (!lock.Usable() || !EngineReady()) {
         SetBusStatus(kBusTransactionFailed);
-        return;
+        return kBusTransactionFailed;
     }
     uint32_t sent = 0;
     uint32_t status = I2C_DeviceWrite(s.BusTarget->address, n + 1, message, &sent,
                                       XFER_START | XFER_STOP | XFER_BURST);
-    if (status != kEngineOk || sent != n + 1) SetBusStatus(kBusTransactionFailed);
+    if (status != kEngineOk || sent != n + 1) {
+        SetBusStatus(kBusTransactionFailed);
+        return kBusTransactionFailed;
+    }
+    return kBusOk;
 }
 
-namespace {
-
-// Runs one transaction on `device` alone: the sticky status is cleared for it, and an earlier
-// failure that a selection-based caller has not taken yet is put back afterwards. The bus is
-// this thread's before the device is selected, so another thread's transfer (the window's
-// check runs beside its status tick) cannot select its own device in between.
+// Runs one transaction on `device` alone. The bus is this thread's before the device is
+// selected, so another thread's transfer (the window's check runs beside its status tick)
+// cannot select its own device in between; the transaction's own outcome says whether it
+// succeeded.
 template <typename Transaction>
 bool OnDevice(DeviceHandle device, WhenStopped stopped, Transaction transaction) {
-    BridgeState& s = Bridge();
-    std::optional<BusLock> lock;
-    if (IsValidHandle(device)) lock.emplace(stopped);
-    const int32_t earlier = s.BusStatus;
-    s.BusStatus = kBusOk;
     if (!IsValidHandle(device)) {
         // Selecting it would keep the previous device, and the transaction would go there.
         SetBusStatus(kBusInvalidSelection);
-    } else if (!lock->Usable()) {
-        SetBusStatus(kBusTransactionFailed);
-    } else {
-        SelectDevice(device);
-        OpenSelectedDevice();
-        transaction();
+        return false;
     }
-    const bool ok = s.BusStatus == kBusOk;
-    if (earlier != kBusOk) s.BusStatus = earlier;
-    return ok;
+    BusLock lock(stopped);
+    if (!lock.Usable()) {
+        SetBusStatus(kBusTransactionFailed);
+        return false;
+    }
+    SelectDevice(device);
+    OpenSelectedDevice();
+    return transaction() == kBusOk;
 }
 
 }  // namespace
 
+uint32_t ReadDeviceRegister(uint8_t reg, uint32_t width) {
+    uint32_t value = 0;
+    ReadSelected(reg, width, &value);
+    return value;
+}
+
+void WriteDeviceRegister(uint8_t reg, uint32_t value, uint32_t width) {
+    WriteSelected(reg, value, width, WhenStopped::Skip);
+}
+
+void WriteDeviceRegister(uint8_t reg, uint32_t value, uint32_t width, WhenStopped stopped) {
+    WriteSelected(reg, value, width, stopped);
+}
+
 bool ReadRegisterOf(DeviceHandle device, uint8_t reg, uint32_t width, uint32_t* value) {
     uint32_t v = 0;
-    const bool ok = OnDevice(device, WhenStopped::Skip, [&] { v = ReadDeviceRegister(reg, width); });
+    const bool ok = OnDevice(device, WhenStopped::Skip, [&] { return ReadSelected(reg, width, &v); });
     if (!IsValidHandle(device)) v = MaskFor(width) & 0xFFFFFF;  // the checked read's fallback
     *value = v;
     return ok;
@@ -345,13 +378,22 @@ bool ReadRegisterOf(DeviceHandle device, uint8_t reg, uint32_t width, uint32_t* 
 
 bool WriteRegisterOf(DeviceHandle device, uint8_t reg, uint32_t value, uint32_t width,
                      WhenStopped stopped) {
-    return OnDevice(device, stopped, [&] { WriteDeviceRegister(reg, value, width, stopped); });
+    return OnDevice(device, stopped,
+                    [&] { return WriteSelected(reg, value, width, stopped); });
 }
 
 int SetBridgeOutputPin(uint32_t level) {
     BridgeState& s = Bridge();
+    // Under the bus like any transfer: another thread's burst must not have the pin command in
+    // its middle, nor its purge the command before the engine took it. A clean-up (the gate
+    // going low) goes out after a silent read too, once the engine answers again.
+    BusLock lock(WhenStopped::SendAnyway);
     if (!s.ChannelHandle) {
         SetBusStatus(kBusNoChannel);
+        return 0;
+    }
+    if (!lock.Usable() || !EngineReady()) {
+        SetBusStatus(kBusTransactionFailed);
         return 0;
     }
     s.UpperPortValue = static_cast<uint8_t>((s.UpperPortValue & ~kUpperPortFoutGate) |

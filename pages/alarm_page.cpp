@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/check_hold.h"
 #include "app/connection_state.h"
 #include "app/picture.h"
 #include "bridge/bus_action.h"
@@ -305,6 +306,9 @@ INT_PTR AlarmPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return FALSE;
         case WM_TIMER:
             if (wParam == AlarmPollTimer) {
+                if (CheckHoldsTheBoard()) {
+                    return FALSE;  // looked at again once the check has ended
+                }
                 BusAction tick(kPeriodicTickBusWaitMs);
                 PollAlarm();
             } else if (wParam == AlarmAnimationTimer) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/check_hold.h"
 #include "app/connection_state.h"
 #include "app/page_action.h"
 #include "bridge/bus_action.h"
@@ -194,9 +195,16 @@ INT_PTR PowerFoutPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         case WM_TIMER:
             if (wParam == kMeasureTimer) {
+                if (CheckHoldsTheBoard()) {
+                    return FALSE;  // the check measures the supply itself; no reads in its windows
+                }
                 BusAction hold(kPeriodicTickBusWaitMs);
                 MeasureTick();
             } else if (wParam == kSettleTimer) {
+                if (CheckHoldsTheBoard()) {
+                    DropPendingSupplyChange();
+                    return FALSE;
+                }
                 BusAction hold(kUserActionBusWaitMs);  // the end of the user's supply change
                 SettleTick();
             }
@@ -308,6 +316,20 @@ void PowerFoutPage::SettleTick() {
     lastSeenTenths_ = -1;
 }
 
+// A supply change still settling when a whole check began would switch the output off in the
+// middle of its sweep, and after it would undo the supply the check put back: it is dropped, and
+// the controls show the supply as it was.
+void PowerFoutPage::DropPendingSupplyChange() {
+    KillTimer(Dialog(), kSettleTimer);
+    if (!settlePending_) {
+        return;
+    }
+    settlePending_ = false;
+    lastSeenTenths_ = -1;
+    ShowSupplySetting(appliedTenths_);
+    ShowInformation("WARNING: Voltage not changed, the Data Sheet Check sets the supply");
+}
+
 void PowerFoutPage::ApplySetting() {
     if (!BoardConnected) {
         ShowInformation("WARNING: Voltage not changed, RTC not connected");
@@ -337,6 +359,10 @@ void PowerFoutPage::SetFoutFrequency() {
         ShowInformation("WARNING: FOUT Frequency Clock not set, RTC not connected");
         return;
     }
+    if (!RequireRtcUndisturbed()) {
+        SendDlgItemMessageA(Dialog(), IDC_POWER_FOUT_FREQ, CB_SETCURSEL, foutIndex_, 0);
+        return;
+    }
     const auto index = static_cast<uint32_t>(
         SendDlgItemMessageA(Dialog(), IDC_POWER_FOUT_FREQ, CB_GETCURSEL, 0, 0));
     PageAction action(Owner());
@@ -359,6 +385,9 @@ void PowerFoutPage::SetFoutFrequency() {
 void PowerFoutPage::ToggleFout() {
     if (!BoardConnected) {
         ShowInformation("WARNING: RTC not connected");
+        return;
+    }
+    if (!RequireRtcUndisturbed()) {
         return;
     }
     const bool enable = !FoutEnabled;

@@ -37,6 +37,7 @@ class PowerFoutPage : public TabPage {
     void StartSettling();
     void SettleTick();
     void ApplySetting();
+    void DropPendingSupplyChange();
     void SetFoutFrequency();
     void ToggleFout();
     void ToggleLogging();

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "app/check_hold.h"
 #include "app/connection_state.h"
 #include "app/page_action.h"
 #include "app/status_text.h"
@@ -287,6 +288,9 @@ void RegistersPage::SendSingleCommand(int row) {
         ShowInformation("WARNING: Command not sent, RTC not connected");
         return;
     }
+    if (WritingMovesTheRtcSeconds(address) && !RequireRtcUndisturbed()) {
+        return;
+    }
     PageAction action(Owner());
     DevicePort rtc(RtcHandle);
     // Only the write decides the message; the reads of the refresh have their fallback values.
@@ -330,6 +334,12 @@ void RegistersPage::SendCommandSequence() {
             return;
         }
         commands.push_back(command);
+    }
+    for (const Command& command : commands) {
+        // All or nothing, as for a row that does not parse.
+        if (WritingMovesTheRtcSeconds(command.address) && !RequireRtcUndisturbed()) {
+            return;
+        }
     }
     // A failed write does not stop the rest; the message counts and names the failures.
     int failed = 0;

@@ -145,7 +145,7 @@ void TimeDatePage::ShowPcDate() {
 }
 
 void TimeDatePage::SetRtcTime() {
-    if (!RequireConnection("WARNING: Time not set, RTC not connected")) {
+    if (!RequireConnection("WARNING: Time not set, RTC not connected") || !RequireRtcUndisturbed()) {
         return;
     }
     SYSTEMTIME time = {};
@@ -163,7 +163,7 @@ void TimeDatePage::SetRtcTime() {
 }
 
 void TimeDatePage::SetRtcDate() {
-    if (!RequireConnection("WARNING: Date not set, RTC not connected")) {
+    if (!RequireConnection("WARNING: Date not set, RTC not connected") || !RequireRtcUndisturbed()) {
         return;
     }
     SYSTEMTIME date = {};
@@ -187,7 +187,7 @@ void TimeDatePage::SetRtcDate() {
 }
 
 void TimeDatePage::SyncRtcToPc() {
-    if (!RequireConnection("WARNING: Time not set, RTC not connected")) {
+    if (!RequireConnection("WARNING: Time not set, RTC not connected") || !RequireRtcUndisturbed()) {
         return;
     }
     SYSTEMTIME now = {};

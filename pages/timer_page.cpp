@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include "app/check_hold.h"
 #include "app/connection_state.h"
 #include "app/page_action.h"
 #include "app/picture.h"
@@ -119,9 +120,17 @@ INT_PTR TimerPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_TIMER:
             if (wParam == CounterSettleTimer) {
+                if (CheckMeasuresTheRtc()) {
+                    // A counter change still settling when a run began is not written.
+                    KillTimer(Dialog(), CounterSettleTimer);
+                    Scrolling = false;
+                    ScrollSnapshot = -1;
+                    ShowInformation(kRefusedWhileMeasuring);
+                    return FALSE;
+                }
                 BusAction hold(kUserActionBusWaitMs);  // the end of the user's counter change
                 SettleCounter();
-            } else if (wParam == TimerAnimationTimer) {
+            } else if (wParam == TimerAnimationTimer && !CheckHoldsTheBoard()) {
                 PollTimer();
             }
             return FALSE;
@@ -141,16 +150,27 @@ void TimerPage::OnCommand(int id, int code) {
         if (settingCounter_ || upDownStep_) {
             return;  // the page's own text, or an up-down step: UpDownScrolled takes it
         }
+        if (!RequireRtcUndisturbed()) {
+            return;
+        }
         RunAction([](TimerPage* page) { page->CounterEdited(); },
                   "Timer Counter not set, bus error");
         return;
     }
     if (id == IDC_TIMER_SOURCE && code == CBN_SELCHANGE) {
+        if (!RequireRtcUndisturbed()) {
+            return;
+        }
         RunAction([](TimerPage* page) { page->SourceClockChanged(); },
                   "Timer Source Clock not set, bus error");
         return;
     }
     if (code != 0) {
+        return;
+    }
+    const bool writes =
+        id == IDC_TIMER_SINGLE || id == IDC_TIMER_PERIODIC || id == IDC_TIMER_INT_TOGGLE;
+    if (writes && !RequireRtcUndisturbed()) {
         return;
     }
     switch (id) {
@@ -189,11 +209,18 @@ void TimerPage::RunAction(void (*action)(TimerPage*), const char* failureText) {
 }
 
 void TimerPage::PollTimer() {
-    PageAction frame(Owner(), kPeriodicTickBusWaitMs);
-    AnimateTimer();
-    // A poll that could not get the bus is skipped; the next one looks again.
-    if (!frame.Ok() && !frame.BusBusy()) {
-        frame.ReportFailure("RTC Timer flag not read, bus error");
+    bool periodicTrigger = false;
+    {
+        PageAction frame(Owner(), kPeriodicTickBusWaitMs);
+        periodicTrigger = AnimateTimer();
+        // A poll that could not get the bus is skipped; the next one looks again.
+        if (!frame.Ok() && !frame.BusBusy()) {
+            frame.ReportFailure("RTC Timer flag not read, bus error");
+            return;
+        }
+    }
+    if (periodicTrigger) {
+        AcknowledgeShownTrigger();
     }
 }
 

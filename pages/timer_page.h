@@ -56,7 +56,11 @@ class TimerPage : public TabPage {
     void StopIfRunning();
     void StopTimerBits();
     void DisableTimerInterrupt();
-    void AnimateTimer();
+    // True when a periodic trigger was shown: PollTimer acknowledges it after a pause.
+    bool AnimateTimer();
+    // A periodic trigger shown by AnimateTimer: acknowledged after a pause, in a bus action of
+    // its own.
+    void AcknowledgeShownTrigger();
     void StartAnimation();
     void ShowIdlePicture();
     void ShowIntWaiting();

@@ -197,6 +197,9 @@ void TimerPage::TrackbarScrolled() {
 }
 
 void TimerPage::ScrolledTo(int32_t position, bool upDown, bool trackbar) {
+    if (!RequireRtcUndisturbed()) {
+        return;
+    }
     CounterValue[0] = position;
     ShowCounter(static_cast<uint32_t>(position), upDown, trackbar, true);
     // Every step is a counter change on the chip at once (written, a run stopped, the interrupt

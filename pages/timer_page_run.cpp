@@ -3,6 +3,7 @@
 #include "pages/timer_page.h"
 
 #include "app/connection_state.h"
+#include "app/page_action.h"
 #include "app/picture.h"
 #include "resources/resource_ids.h"
 #include "rtc/bcd_codec.h"
@@ -127,31 +128,41 @@ void TimerPage::StopIfRunning() {
     }
 }
 
-void TimerPage::AnimateTimer() {
+void TimerPage::AcknowledgeShownTrigger() {
+    // The trigger stays in sight a moment before it is acknowledged; the bus is not held
+    // meanwhile (the data-sheet check's worker may be timing a transition).
+    Sleep(kPeriodicTriggerPauseMs);
+    PageAction frame(Owner(), kPeriodicTickBusWaitMs);
+    DevicePort rtc = Rtc();
+    AcknowledgeTimer(rtc);
+    ShowIntWaiting();
+    if (!frame.Ok() && !frame.BusBusy()) {
+        frame.ReportFailure("RTC Timer flag not cleared, bus error");
+    }
+}
+
+bool TimerPage::AnimateTimer() {
     if (!BoardConnected) {
         ShowIdlePicture();
-        return;
+        return false;
     }
     ShowPicture(&picture_, IDC_TIMER_PICTURE, IDB_TIMER_FRAME_0 + FrameIndex);
     FrameIndex = FrameIndex < kAnimationFrames - 1 ? FrameIndex + 1 : 0;
     DevicePort rtc = Rtc();
     bool flag = false;
     if (!TimerFlagRaised(rtc, &flag) || flag == IntBlink) {
-        return;  // an unread flag is no trigger
+        return false;  // an unread flag is no trigger
     }
     if (PeriodicMode) {
         ToggleIntText();
         ShowPicture(&lamp_, IDC_TIMER_INT_LAMP, IDB_LAMP_GREEN);
         UpdateWindow(GetDlgItem(Dialog(), IDC_TIMER_INT_TEXT));
         UpdateWindow(GetDlgItem(Dialog(), IDC_TIMER_INT_LAMP));
-        Sleep(kPeriodicTriggerPauseMs);  // long enough to see the trigger
-        AcknowledgeTimer(rtc);
-        ShowIntWaiting();
-        return;
+        return true;  // shown; the poll acknowledges it after a pause
     }
     uint8_t seconds = 0;
     if (SecondsGate != 0 && (!rtc.Read8(kRegSeconds, &seconds) || FromBcd(seconds) < SecondsGate)) {
-        return;  // looked at again on the next tick
+        return false;  // looked at again on the next tick
     }
     KillTimer(Dialog(), TimerAnimationTimer);
     ToggleIntText();
@@ -160,6 +171,7 @@ void TimerPage::AnimateTimer() {
     ShowPicture(&lamp_, IDC_TIMER_INT_LAMP, IDB_LAMP_GREEN);
     IntBlink = false;
     SecondsGate = 0;
+    return false;
 }
 
 void TimerPage::DisableTimerInterrupt() {

@@ -122,14 +122,6 @@ struct Anchor {
     double rtcDay = 0;
 };
 
-// One operation of the check on the bus. A read that came back short makes the bridge send
-// nothing more until the board is connected afresh; the check decides for itself whether the
-// board is gone (the power monitor no longer identifies itself), so it forgets that first.
-BusAction Act() {
-    ForgetBoardSilence();
-    return BusAction(kUserActionBusWaitMs);
-}
-
 class CheckRun {
   public:
     CheckRun(RegisterPort& rtc, RegisterPort& monitor, const PcClocks& clocks,
@@ -146,11 +138,36 @@ class CheckRun {
     bool Cancelled() {
         if (!result_.interrupted && s_.cancelRequested && s_.cancelRequested()) {
             result_.interrupted = true;
+            cancelledAt_ = clocks_.monotonicSeconds();
         }
         return result_.interrupted;
     }
+    // One operation of the check on the bus. A read that found the board silent makes this
+    // thread send nothing more until the board is connected afresh; the check decides for itself
+    // whether the board is gone (the power monitor no longer identifies itself), so it forgets
+    // that first. Once cancelled it does not: a cancelled run puts the supply back where the
+    // board answers, and spends at most one more time-out in all on the bus.
+    BusAction Act() {
+        if (!Cancelled()) {
+            ForgetBoardSilence();
+            return BusAction(kUserActionBusWaitMs);
+        }
+        const double left = kUserActionBusWaitMs / 1000.0 - (clocks_.monotonicSeconds() - cancelledAt_);
+        return BusAction(left > 0 ? static_cast<uint32_t>(left * 1000) : 0);
+    }
+    // In short slices, so that a cancel is seen within one of them; the end is kept on the
+    // monotonic clock, so the slices' own oversleeping does not add up.
     void Wait(double seconds) {
-        if (s_.wait && seconds > 0) s_.wait(seconds);
+        if (!s_.wait) return;
+        constexpr double kSlice = 0.05;
+        const double end = clocks_.monotonicSeconds() + seconds;
+        // Bounded too where a clock does not follow the waits (a test's).
+        for (int slices = static_cast<int>(seconds / kSlice) + 2; slices > 0 && !Cancelled();
+             --slices) {
+            const double left = end - clocks_.monotonicSeconds();
+            if (left < 1e-3) break;  // below what a wait can take
+            s_.wait(std::min(left, kSlice));
+        }
     }
     void Progress(const char* phase, double remaining, const AccuracyResult* accuracy = nullptr) {
         if (!s_.progress) return;
@@ -162,6 +179,8 @@ class CheckRun {
         p.rows = result_.rows;
         s_.progress(p);
     }
+    // Made after the failed read's own action has ended: inside it, the action that found the
+    // board silent, it could never answer.
     bool MonitorPresent() {
         BusAction action = Act();
         return PowerMonitorIdentifies(monitor_) || action.BusBusy();
@@ -193,6 +212,7 @@ class CheckRun {
     SupplyRegisters saved_{};
     bool changed_ = false;
     double start_ = 0;
+    double cancelledAt_ = 0;
     int floorTenths_ = kCheckTenths;
 };
 
@@ -268,11 +288,15 @@ bool CheckRun::MeasureCurrent() {
     for (int i = 0; i < s_.currentReadings && !Cancelled(); ++i) {
         Progress("supply current",
                  s_.accuracySeconds + SweepSecondsLeft(2 * (kCheckTenths - floorTenths_)));
-        BusAction action = Act();
         double v = 0, a = 0, b = 0;
-        if (ReadMeasurement(monitor_, kVddVoltage, &v) &&
-            ReadMeasurement(monitor_, kVddCurrent, &a) &&
-            ReadMeasurement(monitor_, kBatteryCurrent, &b)) {
+        bool read = false;
+        {
+            BusAction action = Act();
+            read = ReadMeasurement(monitor_, kVddVoltage, &v) &&
+                   ReadMeasurement(monitor_, kVddCurrent, &a) &&
+                   ReadMeasurement(monitor_, kBatteryCurrent, &b);
+        }
+        if (read) {
             vdd.Add(v);
             current.Add(a);
             battery.Add(b);
@@ -302,7 +326,7 @@ bool CheckRun::MeasureAccuracyRows() {
     DriftSettings drift;
     drift.seconds = s_.accuracySeconds;
     drift.accuracy = s_.accuracy;
-    drift.wait = s_.wait;
+    if (s_.wait) drift.wait = [this](double seconds) { Wait(seconds); };
     drift.transitionSeen = s_.transitionSeen;
     drift.stopRequested = [this] { return Cancelled(); };
     const double sweepSeconds =
@@ -396,11 +420,13 @@ bool CheckRun::MeasureStep(bool falling, int tenths) {
         }
         // Written but not all confirmed: measured as it stands.
     }
+    // A cancel is looked at within the step too, so a cancelled run ends after one read at most.
     Wait(s_.settleSeconds);
+    if (Cancelled()) return false;
     step.falling = falling;
     step.tenths = tenths;
     Average v, a, bv, ba;
-    for (int i = 0; i < s_.stepReadings; ++i) {
+    for (int i = 0; i < s_.stepReadings && !Cancelled(); ++i) {
         BusAction action = Act();
         double x = 0;
         if (ReadMeasurement(monitor_, kVddVoltage, &x)) v.Add(x);
@@ -408,6 +434,7 @@ bool CheckRun::MeasureStep(bool falling, int tenths) {
         if (ReadMeasurement(monitor_, kBatteryVoltage, &x)) bv.Add(x);
         if (ReadMeasurement(monitor_, kBatteryCurrent, &x)) ba.Add(x);
     }
+    if (Cancelled()) return false;
     if (ba.count == 0 && !MonitorPresent()) {
         result_.error = kBoardGone;
         return false;
@@ -418,11 +445,12 @@ bool CheckRun::MeasureStep(bool falling, int tenths) {
     step.batteryMicroamps = ba.Mean();
     step.onBattery = step.batteryMicroamps >= kBatteryInUseCurrent;
     int answered = 0;
-    for (int i = 0; i < s_.probeReads; ++i) {
+    for (int i = 0; i < s_.probeReads && !Cancelled(); ++i) {
         BusAction action = Act();
         uint8_t bcd = 0;
         if (rtc_.Read8(kRegSeconds, &bcd) && ValidSecondsBcd(bcd)) ++answered;
     }
+    if (Cancelled()) return false;
     step.rtcAnswers = answered == s_.probeReads;
     result_.sweep.push_back(step);
     if (s_.stepSeen) s_.stepSeen(step);
@@ -629,7 +657,7 @@ void CheckRun::PutBack() {
         BusAction action = Act();
         written = RestoreSupplyRegisters(monitor_, saved_);
     }
-    Wait(s_.settleSeconds);
+    if (s_.wait) s_.wait(s_.settleSeconds);  // settled before it is read back, cancelled or not
     double vdd = NAN;
     {
         BusAction action = Act();

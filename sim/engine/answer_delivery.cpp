@@ -93,9 +93,15 @@ int64_t AnswerDelivery::TimeWhenArrived(size_t count, int64_t nowPs) const {
     return std::max(nowPs, future.host_[count - 1].ps);
 }
 
-void AnswerDelivery::Purge() {
+void AnswerDelivery::Clear() {
     chip_.clear();
     host_.clear();
+}
+
+void AnswerDelivery::Purge(int64_t nowPs) {
+    Settle(nowPs);
+    host_.clear();
+    while (!chip_.empty() && chip_.front().ps <= nowPs) chip_.pop_front();
 }
 
 }  // namespace kalendo::sim

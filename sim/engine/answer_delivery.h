@@ -58,8 +58,13 @@ class AnswerDelivery : public AnswerSink {
     // The earliest time at which the host holds count bytes, from what has been produced so
     // far; kNever when that is not enough.
     int64_t TimeWhenArrived(size_t count, int64_t nowPs) const;
-    // The host's receive buffer and the chip's transmit buffer both emptied.
-    void Purge();
+    // The host's receive buffer and the chip's transmit buffer both emptied of what they hold at
+    // nowPs. Answers the engine has not put in its transmit buffer yet (a slow device's, still
+    // in the making) are in neither, so they still come: the rest of an answer that came too
+    // late for its read arrives after the purge of the next transaction.
+    void Purge(int64_t nowPs);
+    // A reset of the chip: nothing it was making survives.
+    void Clear();
 
   private:
     struct Byte {

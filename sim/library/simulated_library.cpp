@@ -386,7 +386,7 @@ FtStatus SimulatedLibrary::ResetDevice(FtHandle handle) {
     if (FtStatus s = Lookup(handle, &d)) return s;
     d->engine->PurgeAnswers();
     d->engine->PurgeCommands();
-    d->delivery.Purge();
+    d->delivery.Clear();
     return kFtOk;
 }
 
@@ -396,7 +396,7 @@ FtStatus SimulatedLibrary::Purge(FtHandle handle, uint32_t mask) {
     if (FtStatus s = Lookup(handle, &d)) return s;
     if (mask & kFtPurgeRx) {
         d->engine->PurgeAnswers();
-        d->delivery.Purge();
+        d->delivery.Purge(clock_.NowPs());
     }
     if (mask & kFtPurgeTx) d->engine->PurgeCommands();
     return kFtOk;

@@ -1,5 +1,7 @@
 #include "tests/bridge/bridge_fixture.h"
 
+#include "bridge/bus_action.h"
+
 namespace kalendo::testing {
 
 void ResetBridgeState() {
@@ -9,6 +11,7 @@ void ResetBridgeState() {
     delete[] s.namePieceSecond;
     s = BridgeState{};
     FillWidthMask();
+    ForgetEveryThreadsBoardSilence();
 }
 
 // On the virtual clock, so waits for the latency timer and the host's sleeps cost no real time.

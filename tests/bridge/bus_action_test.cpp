@@ -87,6 +87,40 @@ TEST_F(BusActionTest, AnActionWaitsOnceAndHoldsTheBusToItsEnd) {
     EXPECT_EQ(rtcChip.At(0x0F), 0x05);
 }
 
+// An action made inside another with the same budget joins it: once the outer one has found the
+// bus busy or the board silent, the inner one sends nothing either (the data-sheet check's
+// presence check after a failed read relies on making its own action outside the read's).
+TEST_F(BusActionTest, AnActionInsideOneWithTheSameBudgetSharesItsStop) {
+    struct Case {
+        const char* what;
+        std::vector<MutexWait> waits;
+        int shortRead;
+    };
+    const Case cases[] = {{"busy", {MutexWait::TimedOut, MutexWait::Acquired}, 0},
+                          {"a wait that failed", {MutexWait::Failed, MutexWait::Acquired}, 0},
+                          {"silent", {}, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ConnectAndSelect(kRtc);
+        os.waitAnswers = c.waits;
+        Sim().SetShortRead(c.shortRead);
+        {
+            BusAction outer(kUserActionBusWaitMs);
+            ReadRegisterChecked(0x00, 8);
+            EXPECT_FALSE(outer.Ok());
+            Sim().ClearRecording();
+            BusAction inner(kUserActionBusWaitMs);
+            WriteRegisterChecked(0x0F, 0x05, 8);
+            EXPECT_FALSE(inner.Ok());
+            EXPECT_EQ(CountCalls("FT_Write"), 0) << "the inner action sent nothing";
+        }
+        EXPECT_EQ(rtcChip.At(0x0F), 0x00);
+        Sim().SetShortRead(0);
+        DisconnectBridge();
+        Bridge().BusStatus = 0;
+    }
+}
+
 TEST_F(BusActionTest, WithoutAHoldEveryTransactionWaitsTheFullTimeOut) {
     ConnectAndSelect(kRtc);
     os.waitTimeouts.clear();

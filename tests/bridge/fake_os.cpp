@@ -34,12 +34,23 @@ void FakeOs::SleepMs(uint32_t ms) {
     }
 }
 
+uint64_t FakeOs::NowMs() {
+    sim::BoardClock& clock = sim::Simulator().Clock();
+    int64_t virtualPs = -1;
+    sim::Simulator().WithLock([&] {
+        if (clock.IsVirtual()) virtualPs = clock.NowPs();
+    });
+    if (virtualPs < 0) return sleptMs + waitedMs;
+    return static_cast<uint64_t>(virtualPs / 1'000'000'000) + waitedMs;
+}
+
 void FakeOs::CloseLibrary(void* library) {
     if (library == &libraryToken) --librariesOpen;
 }
 
 void* FakeOs::CreateNamedMutex(const char* name) {
     mutexNames.push_back(name);
+    if (mutexCreationFails) return nullptr;
     ++mutexesOpen;
     return reinterpret_cast<void*>(static_cast<uintptr_t>(++mutexToken_));
 }

@@ -2,6 +2,7 @@
 // bus mutex in memory and records what the bridge layer asked for.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <set>
 #include <string>
@@ -17,6 +18,8 @@ class FakeOs final : public OsSeam {
     bool libraryPresent = true;
     std::set<std::string> missingEntryPoints;
     int librariesOpen = 0;
+    // Mutex: none can be made (another session's elevated copy made one of that name).
+    bool mutexCreationFails = false;
     // Mutex: what each wait answers, in order (Acquired once the list runs out).
     std::vector<MutexWait> waitAnswers;
     // When set and the list is empty: the holder lets go this long after each wait begins, so
@@ -26,9 +29,10 @@ class FakeOs final : public OsSeam {
     std::vector<uint32_t> waitTimeouts;
     int mutexesOpen = 0;
     int releases = 0;
-    // Environment and time.
+    // Environment and time. The clock is read by a thread before it takes the bus, while the
+    // thread holding the bus may be sleeping: atomic.
     std::map<std::string, std::string> environment;
-    uint64_t sleptMs = 0;
+    std::atomic<uint64_t> sleptMs{0};
 
     void* OpenLibrary(const char* name) override;
     void* FindSymbol(void* library, const char* name) override;
@@ -40,9 +44,11 @@ class FakeOs final : public OsSeam {
     // The host's sleep passes on the simulated board's clock too: the virtual clock moves on,
     // on the real clock the test really sleeps.
     void SleepMs(uint32_t ms) override;
-    // The time the bridge layer has slept or waited, so bounds on waits are exact.
-    uint64_t NowMs() override { return sleptMs + waitedMs; }
-    uint64_t waitedMs = 0;
+    // The time the bridge layer has slept or waited, so bounds on waits are exact; on the
+    // simulated board's virtual clock, that clock (which the host's sleeps and the library's
+    // waits for answers move on) plus the mutex waits.
+    uint64_t NowMs() override;
+    std::atomic<uint64_t> waitedMs{0};
     bool GetEnv(const char* name, char* value, uint32_t capacity) override;
 
   private:

@@ -60,15 +60,29 @@ TEST(SupplyChange, KeepsTheOutputOnAndOrdersRangeChanges) {
     }
 }
 
+// Both the check's change and the Power page's: out of range nothing, and nothing written when
+// the configuration could not be read (the Power page's would otherwise switch the output on in
+// the new range at the old level, about 4.5 V for a 3.5 V to 3.0 V change).
 TEST(SupplyChange, RefusesWhatItCannotDoSafely) {
-    RecordingPort monitor;
-    EXPECT_FALSE(ChangeSupplyLevel(monitor, 0));
-    EXPECT_FALSE(ChangeSupplyLevel(monitor, 41));
-    EXPECT_TRUE(monitor.ops.empty());
-    monitor.failingReads = {kSupplyConfigCommand};
-    EXPECT_FALSE(ChangeSupplyLevel(monitor, 30));
-    EXPECT_EQ(monitor.ops, (std::vector<Op>{{'R', kSupplyConfigCommand, 0}}))
-        << "nothing written without the configuration";
+    struct Case {
+        const char* what;
+        bool (*change)(RegisterPort&, int);
+    };
+    const Case cases[] = {{"ChangeSupplyLevel", &ChangeSupplyLevel},
+                          {"ApplySupplyVoltage", &ApplySupplyVoltage}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingPort monitor;
+        monitor.regs[kSupplyConfigCommand] = 0x3F;
+        monitor.regs[kSupplyLevelCommand] = SupplyLevelTable[35].level;
+        EXPECT_FALSE(c.change(monitor, 0));
+        EXPECT_FALSE(c.change(monitor, 41));
+        EXPECT_TRUE(monitor.ops.empty());
+        monitor.failingReads = {kSupplyConfigCommand};
+        EXPECT_FALSE(c.change(monitor, 30));
+        EXPECT_EQ(monitor.ops, (std::vector<Op>{{'R', kSupplyConfigCommand, 0}}))
+            << "nothing written without the configuration";
+    }
 }
 
 // Saved registers go back with writes that are sent even after the board fell silent, and also

@@ -12,7 +12,11 @@
 #include <iterator>
 #include <string>
 
+#include "app/check_hold.h"
 #include "app/connection_state.h"
+#include "bridge/bus_timeouts.h"
+#include "pages/alarm_page.h"
+#include "pages/timer_page.h"
 #include "resources/resource_ids.h"
 #include "tests/ui_time_alarm/page_test_support.h"
 
@@ -22,6 +26,11 @@ namespace {
 // Long enough for a few transitions, short enough for a test: about five seconds.
 constexpr const char* kShortMinutes = "0.08";
 constexpr DWORD kRunLimitMs = 180000;
+constexpr int kTimerTab = 3;
+constexpr int kPowerTab = 5;
+constexpr UINT_PTR kPowerMeasureTimer = 1028;
+constexpr UINT_PTR kPowerSettleTimer = 1031;
+constexpr uint8_t kSupplyLevelRegister = 0xE3;
 
 // How long the main window takes to answer, measured from another thread while a check runs.
 class ResponseProbe {
@@ -140,7 +149,8 @@ TEST_F(DataSheetCheckWindowTest, CheckRunsFromTheWindowAndPutsTheSupplyBack) {
     StartCheck(kShortMinutes, false);
     EXPECT_FALSE(IsWindowEnabled(app_->Pages().Page(kTimeDateTab)->Dialog()))
         << "the pages wait while the check changes the supply";
-    EXPECT_EQ(Text(IDC_MAIN_INFO), "Data Sheet Check running: the pages wait until it ends");
+    EXPECT_EQ(Text(IDC_MAIN_INFO),
+              "Data Sheet Check running: the pages and the clock wait until it ends");
 
     bool sawAccuracyBeforeTheEnd = false;
     ASSERT_TRUE(PumpUntil([&] {
@@ -236,13 +246,29 @@ TEST_F(DataSheetCheckWindowTest, CancelCloseAndUnplugEndTheRunCleanly) {
     }
 }
 
-// The accuracy alone, until stopped: nothing on the board changes and the pages stay in use.
+// The accuracy alone, until stopped: nothing on the board changes and the pages stay in use,
+// but what would move the RTC's seconds under the run (the time, the write guard, the timer, the
+// clock output) is refused. A second run in the same window runs as the first; one that loses the
+// RTC says so with one "ERROR:".
 TEST_F(DataSheetCheckWindowTest, AccuracyOnlyRunsUntilStoppedAndChangesNothing) {
     StartConnected();
     sim_.ClearRegisterWrites();
     StartCheck("1", true);
     EXPECT_TRUE(IsWindowEnabled(app_->Pages().Page(kTimeDateTab)->Dialog()));
     EXPECT_EQ(CheckText(IDC_CHECK_CANCEL), "Stop");
+    ASSERT_TRUE(PumpUntil([&] { return app_->CheckWindow().Snapshot().points.size() >= 2; }));
+    SetWindowTextA(PageItem(kRegistersTab, IDC_REG_ADDRESS_FIRST), "00");
+    SetWindowTextA(PageItem(kRegistersTab, IDC_REG_DATA_FIRST), "30");
+    const std::pair<int, int> refused[] = {
+        {kTimeDateTab, IDC_TD_SET_TIME},     {kTimeDateTab, IDC_TD_SET_DATE},
+        {kTimeDateTab, IDC_TD_SYNC},         {kTimerTab, IDC_TIMER_SINGLE},
+        {kPowerTab, IDC_POWER_FOUT_TOGGLE},  {kRegistersTab, IDC_REG_SEND_FIRST},
+    };
+    for (const auto& action : refused) {
+        SetWindowTextA(Item(IDC_MAIN_INFO), "");
+        ClickPage(action.first, action.second);
+        EXPECT_EQ(Text(IDC_MAIN_INFO), kRefusedWhileMeasuring) << action.second;
+    }
     ASSERT_TRUE(PumpUntil([&] { return app_->CheckWindow().Snapshot().points.size() >= 4; }));
     ClickCheck(IDC_CHECK_CANCEL);
     ASSERT_TRUE(PumpUntil([&] { return Finished(); }));
@@ -255,6 +281,87 @@ TEST_F(DataSheetCheckWindowTest, AccuracyOnlyRunsUntilStoppedAndChangesNothing) 
     EXPECT_TRUE(sim_.ValueWrites(kRtcAddress).empty());
     EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind("Stopped; nothing was changed on the board", 0), 0u)
         << CheckText(IDC_CHECK_STATE);
+    unsigned char gate = 0, direction = 0;
+    SimFunction<KalendoSim_GetUpperPortFn>("KalendoSim_GetUpperPort")(&gate, &direction);
+    EXPECT_EQ(gate & 0x08, 0) << "FOUT stayed off";
+
+    StartCheck("1", true);
+    ASSERT_TRUE(PumpUntil([&] { return app_->CheckWindow().Snapshot().points.size() >= 2; }))
+        << CheckText(IDC_CHECK_STATE);
+    EXPECT_TRUE(app_->CheckWindow().Running()) << "the second run measures as the first did";
+    sim_.SetAddressAck(kRtcAddress, false);
+    ASSERT_TRUE(PumpUntil([&] { return Finished(); }));
+    sim_.SetAddressAck(kRtcAddress, true);
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind("ERROR: RTC Time not read, bus error; ", 0), 0u)
+        << CheckText(IDC_CHECK_STATE);
+}
+
+// Ending a run never waits for it on the window's thread. Disconnect while the board has just
+// begun answering 6 s late (the library waits 5 s): the click returns at once, the window says
+// the run is ending and keeps answering, and the Disconnect happens once the run has put back
+// what it could, within one more library time-out; no sweep level reaches the board after it.
+TEST_F(DataSheetCheckWindowTest, EndingARunNeverFreezesTheWindow) {
+    StartConnected();
+    ResponseProbe probe(main_);
+    StartCheck(kShortMinutes, false);
+    ASSERT_TRUE(PumpUntil([&] { return app_->CheckWindow().Snapshot().steps.size() >= 2; }))
+        << CheckText(IDC_CHECK_STATE);
+    sim_.ClearRegisterWrites();
+    SimFunction<KalendoSim_UnsignedFn>("KalendoSim_SetAnswerDelayMs")(6000);
+    const ULONGLONG began = GetTickCount64();
+    Click(IDC_MAIN_CONNECT);
+    EXPECT_LT(GetTickCount64() - began, 1000u) << "Disconnect returns at once";
+    EXPECT_TRUE(BoardConnected) << "until the run has ended";
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE), "Ending (Disconnect): the supply is being put back");
+    EXPECT_EQ(Text(IDC_MAIN_INFO),
+              "Data Sheet Check ending: Disconnect follows once the supply is put back");
+    ASSERT_TRUE(PumpUntil([&] { return !BoardConnected; }));
+    const ULONGLONG ending = GetTickCount64() - began;
+    probe.Finish();
+    SimFunction<KalendoSim_UnsignedFn>("KalendoSim_SetAnswerDelayMs")(0);
+    std::printf("ending: %llu ms from Disconnect to disconnected; the window's slowest answer "
+                "%lu ms over %d probes\n",
+                ending, static_cast<unsigned long>(probe.LongestMs()), probe.Probes());
+    EXPECT_LT(probe.LongestMs(), 1000u) << "the window never waited for the run";
+    EXPECT_LT(ending, kBusMutexTimeoutMs + 3000u) << "one more library time-out at most";
+    EXPECT_EQ(Text(IDC_MAIN_BOARD_TEXT), "Board Disconnected");
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind("Ended by Disconnect; supply NOT confirmed", 0), 0u)
+        << CheckText(IDC_CHECK_STATE);
+    int levels = 0;
+    for (const BusWrite& w : sim_.ValueWrites(kPowerMonitorAddress)) {
+        levels += w.reg == kSupplyLevelRegister;
+    }
+    EXPECT_LE(levels, 1) << "the write in flight at most";
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(check_, IDC_CHECK_CANCEL)));
+    EXPECT_TRUE(IsWindowEnabled(app_->Pages().Page(kTimeDateTab)->Dialog()));
+}
+
+// While a whole check changes the board, the status tick only looks for the board, the pages'
+// timers read nothing, and a supply change still settling is dropped rather than switching the
+// output off in the middle of the sweep (or undoing the supply the check put back).
+TEST_F(DataSheetCheckWindowTest, AWholeCheckHoldsTheTickAndThePagesTimers) {
+    StartConnected();
+    ShowTab(kPowerTab);
+    HWND trackbar = PageItem(kPowerTab, IDC_POWER_SUPPLY_TRACKBAR);
+    SendMessageA(trackbar, TBM_SETPOS, TRUE, 25);
+    SendMessageA(PageDialog(kPowerTab), WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, 25),
+                 reinterpret_cast<LPARAM>(trackbar));  // 2.5 V, settling
+    SetCheckHold(CheckHold::WholeBoard);  // as the window's Start sets it before the worker runs
+    sim_.ClearRegisterWrites();
+    Tick();
+    TickPage(kPowerTab, kPowerMeasureTimer);
+    TickPage(kAlarmTab, AlarmPollTimer);
+    TickPage(kTimerTab, TimerAnimationTimer);
+    TickPage(kPowerTab, kPowerSettleTimer);
+    EXPECT_EQ(Text(IDC_MAIN_INFO),
+              "WARNING: Voltage not changed, the Data Sheet Check sets the supply");
+    SetCheckHold(CheckHold::None);
+    TickPage(kPowerTab, kPowerSettleTimer);
+    EXPECT_TRUE(sim_.RegistersRead(kRtcAddress).empty()) << "no RTC read in the check's windows";
+    EXPECT_EQ(sim_.RegistersRead(kPowerMonitorAddress), std::vector<uint8_t>{0xAD})
+        << "the tick's presence read alone";
+    EXPECT_TRUE(sim_.ValueWrites(kPowerMonitorAddress).empty()) << "the change was dropped";
+    EXPECT_EQ(PageText(kPowerTab, IDC_POWER_SUPPLY_EDIT), "3.5");
 }
 
 // Start refuses what it cannot run, and touches nothing.
