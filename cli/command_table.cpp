@@ -103,7 +103,7 @@ std::string UsageText() {
             "--json prints the facts as one JSON object; --model chooses the RTC (default TQ5100).\n"
             "Exit status: 0 done, 1 the board or the bus failed, 2 usage error (check: 3 a row did not\n"
             "pass).\n"
-            "kalendo-cli COMMAND --help describes one command.\n";
+            "kalendo-cli COMMAND --help describes one command; --version prints the version.\n";
     return text;
 }
 
@@ -121,6 +121,10 @@ CliRun RunCli(const std::vector<std::string>& arguments, CommandContext context)
         return run;
     }
     const CommandSpec* command = line.words.empty() ? nullptr : FindCommand(line.words[0]);
+    if (line.version) {
+        run.out = std::string(kProgram) + " " + KALENDO_VERSION + "\n";
+        return run;
+    }
     if (line.help) {
         run.out = command ? CommandHelp(*command) : UsageText();
         return run;

@@ -65,6 +65,9 @@ help_and_usage_errors)
     run --help
     expect_status 0 "--help"
     expect_in "$out" "drift --minutes N [--reference-error-ms E] [--csv FILE]" "--help"
+    run --version
+    expect_status 0 "--version"
+    [[ "$out" =~ ^kalendo-cli\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version: \"$out\""
     run supply --help
     expect_status 0 "supply --help"
     expect_in "$out" "0.1 to 4.0 V" "supply --help"
