@@ -14,7 +14,7 @@ namespace kalendo::cli {
 
 struct ReferenceError {
     double ms = 0;     // what the result is measured with
-    const char* from;  // "option", "kernel" or "assumed"
+    const char* from = "assumed";  // "option", "kernel" or "assumed"
     std::string why;   // a sentence for the engineer
     SystemClockError start, end;  // the kernel's word at each end (from the kernel only)
 };

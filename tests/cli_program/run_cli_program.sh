@@ -182,14 +182,14 @@ drift_recovers_5000_ppm_in_15_seconds)
     expect_in "$out" "transitions: $rows" "drift csv rows"
     ;;
 check_short_run_puts_the_supply_back)
-    # A quarter of a minute of accuracy on the real clock: too short against the reference's 10 ms, so
+    # Six seconds of accuracy on the real clock: far too short against the reference's error, so
     # the accuracy rows stay undecided (exit 3); the sweep rows pass on the default sample.
     mkdir records
     start=$(date +%s.%N)
-    run check --minutes 0.25 --report report.html --csv records
+    run check --minutes 0.1 --report report.html --csv records
     elapsed=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }')
     echo "$out"
-    echo "check of 0.25 min ($library_name): $elapsed s"
+    echo "check of 0.1 min ($library_name): $elapsed s"
     expect_status 3 "check"
     expect_in "$out" "Frequency Tolerance: " "check"
     expect_in "$out" "(data sheet: +/-3.8 ppm): undecided" "check"
@@ -226,21 +226,27 @@ bus_held_by_another_program)
     holder=$!
     for _ in $(seq 200); do [ -e "$work/held" ] && break; sleep 0.05; done
     [ -e "$work/held" ] || fail "the bus holder never took the mutex"
-    # The three wait out the same 5 s side by side: each must give up within it, and say why.
-    start=$(date +%s.%N)
+    # The three wait out the same 5 s side by side: each must give up within it (and the time its
+    # start takes on a loaded machine; waiting twice would be 10 s), and say why.
     for args in "time" "power" "fout on"; do
         # shellcheck disable=SC2086
-        ( run $args; echo "$status" >"$work/status-$args"; printf '%s' "$err" >"$work/err-$args"
-          echo "$args under a held bus: exit $status after $(seconds_since "$start") s" ) &
+        ( start=$(date +%s.%N)
+          run $args
+          elapsed=$(seconds_since "$start")
+          echo "$status" >"$work/status-$args"
+          printf '%s' "$err" >"$work/err-$args"
+          echo "$elapsed" >"$work/elapsed-$args"
+          echo "$args under a held bus: exit $status in $elapsed s" ) &
     done
+    # shellcheck disable=SC2046  # one job id a word
     wait $(jobs -p | grep -vx "$holder")
-    elapsed=$(seconds_since "$start")
     for args in "time" "power" "fout on"; do
         status=$(cat "$work/status-$args") err=$(cat "$work/err-$args")
         expect_status 1 "$args under a held bus"
         expect_err "ERROR: Bus busy, board not connected" "$args under a held bus"
+        elapsed=$(cat "$work/elapsed-$args")
+        awk -v e="$elapsed" 'BEGIN { exit !(e <= 8) }' || fail "$args under a held bus took $elapsed s"
     done
-    awk -v e="$elapsed" 'BEGIN { exit !(e <= 6.5) }' || fail "the three under a held bus took $elapsed s"
     rm -f "$work/held"
     wait "$holder"
     run time
@@ -252,7 +258,7 @@ two_programs_never_interleave)
     # the shared trace gives every transaction its process and wall-clock START and STOP, and
     # no process's span (its first START to its last STOP) may overlap another's.
     export KALENDO_SIM_TRACE="$work/trace.txt" KALENDO_SIM_TRACE_SHARED=1
-    export KALENDO_SIM_ANSWER_DELAY=10  # a slower board: each program holds the bus longer
+    export KALENDO_SIM_ANSWER_DELAY=5  # a slower board: each program holds the bus longer
     for side in a b; do
         ( for _ in 1 2 3 4; do
               LD_LIBRARY_PATH="$sim_dir" "$program" regs >/dev/null 2>"$work/err-$side" ||
@@ -293,7 +299,8 @@ killed_holder_does_not_block)
     elapsed=$(seconds_since "$start")
     echo "time after its holder was killed: exit $status in $elapsed s"
     expect_status 0 "time after the holder was killed"
-    awk -v e="$elapsed" 'BEGIN { exit !(e < 2) }' || fail "time waited $elapsed s for a dead holder"
+    # A lock left behind would cost the whole 5 s wait and end in "Bus busy".
+    awk -v e="$elapsed" 'BEGIN { exit !(e < 4) }' || fail "time waited $elapsed s for a dead holder"
     ;;
 model_file_of_an_installed_program)
     # Installed as <prefix>/bin/kalendo-cli, it reads <prefix>/share/kalendo/rtc_model_info.txt

@@ -82,22 +82,31 @@ board 0: UM232H channel 0, answering: ISL28023@0x40 RTC@0x32" ]; then
         # From a folder without a model file, the installed one is found: check reads it
         # before it looks for the board.
         out=$(KALENDO_SIM_DEVICES=none LD_LIBRARY_PATH=$sim kalendo-cli check 2>&1)
-        [ "$out" = "ERROR: Unable to locate ISL28023 device" ] &&
-            pass "the installed model file is found" || fail "check without a board: $out"
+        if [ "$out" = "ERROR: Unable to locate ISL28023 device" ]; then
+            pass "the installed model file is found"
+        else
+            fail "check without a board: $out"
+        fi
         if ldconfig -p | grep -q 'libftd2xx\.so '; then
             skip "the vendor's libftd2xx.so is installed here: no missing-library message to see"
         else
             out=$(kalendo-cli time 2>&1)
             status=$?
-            [ "$status" -eq 1 ] && [ "$out" = "ERROR: libftd2xx.so not found or incomplete" ] &&
-                pass "without the vendor's library: a clear message, exit 1" ||
+            if [ "$status" -eq 1 ] && [ "$out" = "ERROR: libftd2xx.so not found or incomplete" ]; then
+                pass "without the vendor's library: a clear message, exit 1"
+            else
                 fail "without the library: exit $status, $out"
+            fi
         fi
         cd / || exit 1
         if [ "$before" -eq 0 ]; then
-            dpkg -r kalendo-simulated-board kalendo-cli >"$work/dpkg.txt" 2>&1 &&
-                [ ! -e /usr/bin/kalendo-cli ] && pass "removed with dpkg -r" ||
-                { cat "$work/dpkg.txt"; fail "dpkg -r"; }
+            if dpkg -r kalendo-simulated-board kalendo-cli >"$work/dpkg.txt" 2>&1 &&
+                [ ! -e /usr/bin/kalendo-cli ]; then
+                pass "removed with dpkg -r"
+            else
+                cat "$work/dpkg.txt"
+                fail "dpkg -r"
+            fi
         fi
     fi
 fi
