@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the tests: the native unit tests (with
-# AddressSanitizer and UBSan) and console-program cases, the Debian packages (built in the
-# background at low priority while the other phases run, then lintian, installed with dpkg and
+# AddressSanitizer and UBSan) and console-program cases, the Debian packages (built and checked
+# in the background at low priority while the other phases run: lintian, installed with dpkg,
 # run on the simulated board), every Windows test built for x86_64 under Wine, then, built for
 # i686, the Windows tests where the width matters (the mingw32 presets choose them by the ctest
 # label width; docs/building.md). On a machine that cannot run 32-bit programs the i686 programs
@@ -62,13 +62,17 @@ tools/install-deps.sh || exit 1
 step "Native build (clang, AddressSanitizer, UBSan)" "native build"
 cmake --preset native >"$logdir/native-configure.log" 2>&1 || { cat "$logdir/native-configure.log"; exit 1; }
 cmake --build --preset native || exit 1
-# The Debian packages build from the next phase on, at the lowest priority: mostly in the time
-# the native and Wine tests spend waiting on the real clock.
+# The Debian packages are built and checked from the next phase on, at the lowest priority:
+# mostly in the time the native and Wine tests spend waiting on the real clock.
 debs="$root/build/test-packages"
-rm -rf "$debs"
+rm -rf "$debs" "$logdir"/deb-*
 (nice -n 19 tools/package-deb.sh "$debs" >"$logdir/deb-build.log" 2>&1
- echo $? >"$logdir/deb-build.status") &
-deb_build=$!
+ echo $? >"$logdir/deb-build.status"
+ if [ "$(cat "$logdir/deb-build.status")" = 0 ]; then
+     nice -n 19 bash tests/packaging/check_debian_packages.sh "$debs"/kalendo-cli_*.deb \
+         "$debs"/kalendo-simulated-board_*.deb >"$logdir/deb-check.log" 2>&1
+ fi) &
+deb_job=$!
 
 step "Native tests" "native tests"
 # The console program's cases that mostly wait on the real clock (label realclock) run beside the
@@ -122,15 +126,14 @@ if [ "$KALENDO_RUNS_32BIT" != 1 ]; then
 fi
 
 step "Debian packages: lintian, dpkg install, the simulated board" "deb packages"
-wait "$deb_build"
+wait "$deb_job"
 if [ "$(cat "$logdir/deb-build.status" 2>/dev/null)" != 0 ]; then
     cat "$logdir/deb-build.log"
     echo "The Debian packages were not built"
     failed=$((failed + 1))
     parts="${parts}${parts:+, }deb 0/1"
 else
-    bash tests/packaging/check_debian_packages.sh "$debs"/kalendo-cli_*.deb \
-        "$debs"/kalendo-simulated-board_*.deb 2>&1 | tee "$logdir/deb-check.log"
+    cat "$logdir/deb-check.log"
     line=$(grep -E '^[0-9]+ passed, [0-9]+ failed, [0-9]+ skipped$' "$logdir/deb-check.log")
     read -r p _ f _ k _ <<<"${line:-0 passed, 1 failed, 0 skipped}"
     passed=$((passed + p))
