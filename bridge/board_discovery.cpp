@@ -14,7 +14,6 @@ namespace kalendo {
 
 namespace {
 
-constexpr char kLibraryName[] = "ftd2xx.dll";
 constexpr char kBoardDescription[] = "UM232H";
 constexpr char kBoardDigitVariable[] = "Q7KBOARD";
 
@@ -69,7 +68,7 @@ void* CreateBusMutex() {
 int BindBridgeLibrary() {
     BridgeState& s = Bridge();
     if (s.libraryHandle) return 0;
-    void* library = Os().OpenLibrary(kLibraryName);
+    void* library = Os().OpenLibrary(kBridgeLibraryName);
     if (!library) return 1;
     void* found[kFtEntryPointCount];
     for (int i = 0; i < kFtEntryPointCount; ++i) {

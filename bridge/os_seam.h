@@ -14,6 +14,16 @@ enum class MutexWait {
     Failed,     // the wait itself failed
 };
 
+// What the kernel says of the system clock's error against true time, as an NTP daemon keeps
+// it. Known only where the system offers it (Linux: adjtimex); unsynchronised where it has no
+// synchronised time source, and then maxErrorSeconds says nothing.
+struct SystemClockError {
+    bool known = false;
+    bool synchronised = false;
+    double maxErrorSeconds = 0;        // a bound the daemon vouches for
+    double estimatedErrorSeconds = 0;  // its estimate, for information
+};
+
 class OsSeam {
   public:
     virtual ~OsSeam() = default;
@@ -29,10 +39,12 @@ class OsSeam {
     virtual uint64_t NowMs();
     // Value of an environment variable; false when it is not set.
     virtual bool GetEnv(const char* name, char* value, uint32_t capacity) = 0;
+    // The system clock's error as the kernel keeps it; the default knows nothing.
+    virtual SystemClockError QuerySystemClockError() { return {}; }
 };
 
-// The seam in use. Until one is installed, a default applies: Win32 in the Windows build, and
-// in a native build one that loads nothing and has no mutexes.
+// The seam in use. Until one is installed, a default applies: Win32 in the Windows build, POSIX
+// (dlopen, a lock file for the bus mutex) in a native one.
 OsSeam& Os();
 void InstallOsSeam(OsSeam* seam);  // null restores the default
 

@@ -65,6 +65,10 @@ constexpr const char* kNoRtcMessage = "ERROR: Unable to locate RTC device";
 constexpr const char* kDisconnectedMessage = "ERROR: Board Disconnected";
 constexpr const char* kInUseMessage = "ERROR: Board in use by another program";
 constexpr const char* kBusBusyMessage = "ERROR: Bus busy, board not connected";
+#if defined(_WIN32)
 constexpr const char* kNoLibraryMessage = "ERROR: ftd2xx.dll not found or incomplete";
+#else
+constexpr const char* kNoLibraryMessage = "ERROR: libftd2xx.so not found or incomplete";
+#endif
 
 }  // namespace kalendo::cli

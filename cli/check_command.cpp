@@ -10,6 +10,7 @@
 #include "cli/command_context.h"
 #include "cli/csv_file.h"
 #include "cli/interrupt_request.h"
+#include "cli/reference_error.h"
 #include "rtc/check/check_report.h"
 #include "rtc/check/datasheet_check.h"
 #include "rtc/model_file.h"
@@ -22,7 +23,7 @@ constexpr double kDefaultMinutes = 10;
 
 struct CheckOptions {
     double minutes = kDefaultMinutes;
-    double referenceErrorMs = kDefaultReferenceErrorMs;
+    double referenceErrorMs = -1;  // not given
     double lowestSupplyVolts = NAN;
     std::string reportFile;
     std::string csvFolder;
@@ -140,9 +141,10 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
     }
     board.EndBusAction();  // each read and change takes the bus on its own
 
+    const ReferenceErrorMarks marks(o.referenceErrorMs);
     check::CheckSettings settings;
     settings.accuracySeconds = o.minutes * 60;
-    settings.accuracy.referenceErrorSeconds = o.referenceErrorMs / 1000;
+    settings.accuracy.referenceErrorSeconds = marks.DuringRunMs() / 1000;
     settings.figures = check::FiguresOf(models[record]);
     settings.lowestSupplyVolts = o.lowestSupplyVolts;
     settings.wait = [](double seconds) { Os().SleepMs(static_cast<uint32_t>(seconds * 1000)); };
@@ -164,15 +166,19 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
     }
     const InterruptRequest interrupt;
     settings.cancelRequested = [&] { return interrupt.Requested(); };
-    const check::CheckResult result =
+    check::CheckResult result =
         check::RunDataSheetCheck(board.Rtc(), board.PowerMonitor(), c.clocks, settings);
+    const ReferenceError reference = marks.AtEnd();
+    check::AccuracySettings accuracy = settings.accuracy;
+    accuracy.referenceErrorSeconds = reference.ms / 1000;
+    ApplyReferenceError(result, settings.figures, accuracy, settings.accuracy.referenceErrorSeconds);
 
     const std::string model = c.model == RtcModelChoice::Tq5200 ? "TQ5200" : "TQ5100";
     FactOutput& out = *c.out;
     const check::AccuracyResult& a = result.drift.accuracy;
     out.Text("model", model);
     out.Text("reference", a.reference);
-    out.Number("reference_error_ms", o.referenceErrorMs, 1);
+    PrintReferenceError(out, reference);
     if (a.valid) {
         out.Number("counter_ppm", a.counterPpm, 2);
         out.Integer("system_clock_steps", static_cast<long long>(a.steps.size()));
@@ -193,7 +199,7 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
         info.board =
             std::string("UM232H board 1") + (LoadedLibraryIsSimulatedBoard() ? ", simulated" : "");
         info.date = c.localNow ? check::CheckDateText(c.localNow()) : "";
-        info.referenceErrorMs = o.referenceErrorMs;
+        info.referenceErrorMs = reference.ms;
         info.accuracyMinutes = o.minutes;
         const std::string html = check::CheckReportHtml(result, info);
         reportWritten = std::fwrite(html.data(), 1, html.size(), report) == html.size() &&

@@ -49,6 +49,8 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* li
             line->json = true;
         } else if (a == "--help" || a == "-h") {
             line->help = true;
+        } else if (a == "--version") {
+            line->version = true;
         } else if (a == "--model" || a.rfind("--model=", 0) == 0) {
             std::string value;
             if (a == "--model") {

@@ -18,11 +18,12 @@ enum class RtcModelChoice { Tq5100, Tq5200 };
 struct CommandLine {
     bool json = false;
     bool help = false;
+    bool version = false;
     RtcModelChoice model = RtcModelChoice::Tq5100;
     std::vector<std::string> words;  // the command and its own arguments and options
 };
 
-// Takes --json, --model TQ5100|TQ5200 and --help / -h wherever they stand; the rest are the
+// Takes --json, --model TQ5100|TQ5200, --help / -h and --version wherever they stand; the rest are the
 // command's words, in order. False with the reason for a bad or incomplete --model.
 bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* line,
                       std::string* error);

@@ -36,32 +36,34 @@ const std::vector<CommandSpec> kCommands = {
      "window writes it: datalog_MMDDYYYY_hhmmss.txt in the current folder, or FILE, which must\n"
      "not exist yet. Each record averages N readings (1-25, default 5).", RunLog},
     {"drift", "drift --minutes N [--reference-error-ms E] [--csv FILE]",
-     "Measures the RTC's frequency offset against the PC's system clock over N minutes (a\n"
-     "decimal, at most a week): the offset in ppm and the range the true offset lies in, with its\n"
-     "two parts (the run's own, and the reference's: the system clock assumed within E ms of true\n"
-     "time, default 10, over the run's span), the performance counter's rate against the system\n"
-     "clock, any step of the system clock (only the polls after it are used), the RTC's offset\n"
-     "from the PC's time of day, the gain or loss per month, the board temperature and whether\n"
-     "the result lies within the model's frequency tolerance and monthly deviation (yes, no, or\n"
-     "undecided while the range straddles the limit). Only reads the chip. --csv writes one row\n"
-     "per seconds transition as it is seen. A failed read is skipped and counted; the run fails\n"
-     "when the board is gone or the RTC is silent for 5 s. Ctrl-C ends it with the result so far.",
+     "Measures the RTC's frequency offset against the PC's system clock over N minutes (a decimal, at\n"
+     "most a week): the offset in ppm and the range the true offset lies in, with its two parts (the\n"
+     "run's own, and the reference's: the system clock within E ms of true time over the run's span;\n"
+     "without --reference-error-ms, the kernel's maximum error where it keeps the clock synchronised\n"
+     "(Linux), else 10 ms assumed), the performance counter's rate against the system clock, any step\n"
+     "of the system clock (only the polls after it are used), the RTC's offset from the PC's time of\n"
+     "day, the gain or loss per month, the board temperature and whether the result lies within the\n"
+     "model's frequency tolerance and monthly deviation (yes, no, or undecided while the range\n"
+     "straddles the limit). Only reads the chip. --csv writes one row per seconds transition as it is\n"
+     "seen. A failed read is skipped and counted; the run fails when the board is gone or the RTC is\n"
+     "silent for 5 s. Ctrl-C ends it with the result so far.",
      RunDrift},
     {"check",
      "check [--minutes N] [--reference-error-ms E] [--lowest-supply V] [--report FILE.html] "
      "[--csv FOLDER]",
-     "Checks the RTC against the model file's figures, one row each with the data sheet's figure,\n"
-     "the measured value with its uncertainty and a verdict (pass, fail, or undecided while the\n"
-     "uncertainty straddles the limit): frequency tolerance and monthly deviation (N minutes,\n"
-     "default 10, of seconds polled against the system clock, assumed within E ms of true time,\n"
-     "default 10), the VDD current at 3.0 V, the lowest supply the RTC answers at, the battery\n"
-     "switch-over falling and rising, the battery current, and timekeeping through the low supply\n"
-     "and the battery. The supply is stepped in 0.1 V steps from 3.0 V down to the lowest voltage\n"
-     "the model file names (VCLK or supply minimum), lower only to V from --lowest-supply, and back.\n"
-     "The supply is put back as found at the end, on failure and on Ctrl-C, and board_state says\n"
-     "so. --report writes an HTML report with plots, --csv the transitions and sweep steps as\n"
-     "they come. Exit status 0 every row passed, 3 a row failed or stayed undecided, 1 the board\n"
-     "or the bus failed (the rows measured before are still printed).",
+     "Checks the RTC against the model file's figures, one row each with the data sheet's figure, the\n"
+     "measured value with its uncertainty and a verdict (pass, fail, or undecided while the\n"
+     "uncertainty straddles the limit): frequency tolerance and monthly deviation (N minutes, default\n"
+     "10, of seconds polled against the system clock, within E ms of true time: the kernel's maximum\n"
+     "error where it keeps the clock synchronised (Linux), else 10 ms assumed), the VDD current at\n"
+     "3.0 V, the lowest supply the RTC answers at, the battery switch-over falling and rising, the\n"
+     "battery current, and timekeeping through the low supply and the battery. The supply is stepped\n"
+     "in 0.1 V steps from 3.0 V down to the lowest voltage the model file names (VCLK or supply\n"
+     "minimum), lower only to V from --lowest-supply, and back. The supply is put back as found at\n"
+     "the end, on failure and on Ctrl-C, and board_state says so. --report writes an HTML report with\n"
+     "plots, --csv the transitions and sweep steps as they come. Exit status 0 every row passed, 3 a\n"
+     "row failed or stayed undecided, 1 the board or the bus failed (the rows measured before are\n"
+     "still printed).",
      RunCheck},
 };
 // clang-format on
@@ -101,7 +103,7 @@ std::string UsageText() {
             "--json prints the facts as one JSON object; --model chooses the RTC (default TQ5100).\n"
             "Exit status: 0 done, 1 the board or the bus failed, 2 usage error (check: 3 a row did not\n"
             "pass).\n"
-            "kalendo-cli COMMAND --help describes one command.\n";
+            "kalendo-cli COMMAND --help describes one command; --version prints the version.\n";
     return text;
 }
 
@@ -119,6 +121,10 @@ CliRun RunCli(const std::vector<std::string>& arguments, CommandContext context)
         return run;
     }
     const CommandSpec* command = line.words.empty() ? nullptr : FindCommand(line.words[0]);
+    if (line.version) {
+        run.out = std::string(kProgram) + " " + KALENDO_VERSION + "\n";
+        return run;
+    }
     if (line.help) {
         run.out = command ? CommandHelp(*command) : UsageText();
         return run;

@@ -10,6 +10,7 @@
 #include "cli/command_context.h"
 #include "cli/csv_file.h"
 #include "cli/interrupt_request.h"
+#include "cli/reference_error.h"
 #include "rtc/bcd_codec.h"
 #include "rtc/check/model_figures.h"
 #include "rtc/check/port_drift_board.h"
@@ -57,7 +58,7 @@ std::string CsvRow(size_t index, const SecondsTransition& t, const SecondsTransi
 
 int RunDrift(CommandContext& c, const CommandArguments& args) {
     double minutes = 0;
-    double referenceErrorMs = kDefaultReferenceErrorMs;
+    double referenceErrorMs = -1;  // not given
     std::string csvFile;
     for (size_t i = 0; i < args.size(); i += 2) {
         if (i + 1 >= args.size()) return c.UsageError("\"" + args[i] + "\" needs a value");
@@ -89,9 +90,10 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
         if (!csv->Create()) return c.Failed("ERROR: CSV file \"" + csvFile + "\" not written");
     }
     check::PortDriftBoard probe(board.Rtc(), board.PowerMonitor());
+    const ReferenceErrorMarks marks(referenceErrorMs);
     DriftSettings settings;
     settings.seconds = minutes * 60;
-    settings.accuracy.referenceErrorSeconds = referenceErrorMs / 1000;
+    settings.accuracy.referenceErrorSeconds = marks.DuringRunMs() / 1000;
     settings.wait = [](double seconds) { Os().SleepMs(static_cast<uint32_t>(seconds * 1000)); };
     if (c.progress) {
         settings.progress = [&](const DriftProgress& p) {
@@ -116,7 +118,16 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
     }
     const InterruptRequest interrupt;
     settings.stopRequested = [&] { return interrupt.Requested(); };
-    const DriftResult result = MeasureDrift(probe, c.clocks, settings);
+    DriftResult result = MeasureDrift(probe, c.clocks, settings);
+    const ReferenceError reference = marks.AtEnd();
+    if (reference.ms != marks.DuringRunMs()) {
+        // The end's mark changed the reference's error: the same polls, measured again.
+        check::AccuracySettings accuracy = settings.accuracy;
+        accuracy.referenceErrorSeconds = reference.ms / 1000;
+        const char* name = result.accuracy.reference;
+        result.accuracy = check::MeasureAccuracy(result.polls, accuracy);
+        result.accuracy.reference = name;
+    }
     const bool csvWritten = !csv || csv->Close();
     // What the file kept of a run that failed, so the engineer knows what is left of it.
     const std::string kept =
@@ -138,7 +149,7 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
     out.Number("fit_uncertainty_ppm", a.fitUncertaintyPpm, 3);
     out.Number("reference_uncertainty_ppm", a.referenceUncertaintyPpm, 3);
     out.Text("reference", a.reference);
-    out.Number("reference_error_ms", referenceErrorMs, 1);
+    PrintReferenceError(out, reference);
     out.Number("counter_ppm", a.counterPpm, 2);
     out.Integer("system_clock_steps", static_cast<long long>(a.steps.size()));
     if (!a.steps.empty()) {

@@ -14,6 +14,9 @@ namespace {
 // Set from the console's control thread (Windows) or a signal handler: a lock-free atomic.
 std::atomic<bool> requested{false};
 void (*previousHandler)(int) = SIG_DFL;
+#if !defined(_WIN32)
+void (*previousTermHandler)(int) = SIG_DFL;
+#endif
 
 extern "C" void OnInterruptSignal(int) {
     requested = true;
@@ -39,12 +42,18 @@ InterruptRequest::InterruptRequest() {
     previousHandler = std::signal(SIGINT, OnInterruptSignal);
 #ifdef _WIN32
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+#else
+    // A script's time-out (timeout(1)) or a service stop sends SIGTERM: the run reports and puts
+    // the board back as for Ctrl-C.
+    previousTermHandler = std::signal(SIGTERM, OnInterruptSignal);
 #endif
 }
 
 InterruptRequest::~InterruptRequest() {
 #ifdef _WIN32
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+#else
+    std::signal(SIGTERM, previousTermHandler == SIG_ERR ? SIG_DFL : previousTermHandler);
 #endif
     std::signal(SIGINT, previousHandler == SIG_ERR ? SIG_DFL : previousHandler);
 }

@@ -7,6 +7,7 @@ packages=(
     cmake ninja-build clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     wine wine64 wine32:i386 fonts-wine nsis xvfb xauth x11-utils imagemagick gnuplot-nox
+    g++ dpkg-dev lintian
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

@@ -3,6 +3,8 @@
 #   Kalendo-<version>-win64-setup.exe, Kalendo-<version>-win32-setup.exe   installers (NSIS)
 #   Kalendo-<version>-win64-portable.zip, Kalendo-<version>-win32-portable.zip
 #   Kalendo-<version>-win64-demo.zip   with the simulated board's ftd2xx.dll and a read-me
+# and the Debian packages for Linux (tools/package-deb.sh, in build/deb):
+#   kalendo-cli_<version>_<arch>.deb, kalendo-simulated-board_<version>_<arch>.deb
 # into build/packages/ (KALENDO_PACKAGE_DIR elsewhere). Each width builds in build/package-<width>.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,6 +40,10 @@ for width in win64 win32; do
         made+=("$out/$(basename "$file")")
     done
 done
+echo "=== Linux: Debian packages"
+tools/package-deb.sh "$out" | tee "$root/build/package-deb.log"
+while read -r f; do made+=("$f"); done < <(grep '\.deb$' "$root/build/package-deb.log" | tail -n 2)
+
 echo
 echo "Packages in $out:"
 for f in "${made[@]}"; do

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the tests: the native unit tests (with
-# AddressSanitizer and UBSan), every Windows test built for x86_64 under Wine, then, built for
+# AddressSanitizer and UBSan) and console-program cases, the Debian packages (built and checked
+# in the background at low priority while the other phases run: lintian, installed with dpkg,
+# run on the simulated board), every Windows test built for x86_64 under Wine, then, built for
 # i686, the Windows tests where the width matters (the mingw32 presets choose them by the ctest
 # label width; docs/building.md). On a machine that cannot run 32-bit programs the i686 programs
 # are built but their tests, and the installer's (NSIS makes a 32-bit installer), are counted as
@@ -60,10 +62,29 @@ tools/install-deps.sh || exit 1
 step "Native build (clang, AddressSanitizer, UBSan)" "native build"
 cmake --preset native >"$logdir/native-configure.log" 2>&1 || { cat "$logdir/native-configure.log"; exit 1; }
 cmake --build --preset native || exit 1
+# The Debian packages are built and checked from the next phase on, at the lowest priority:
+# mostly in the time the native and Wine tests spend waiting on the real clock.
+debs="$root/build/test-packages"
+rm -rf "$debs" "$logdir"/deb-*
+(nice -n 19 tools/package-deb.sh "$debs" >"$logdir/deb-build.log" 2>&1
+ echo $? >"$logdir/deb-build.status"
+ if [ "$(cat "$logdir/deb-build.status")" = 0 ]; then
+     nice -n 19 bash tests/packaging/check_debian_packages.sh "$debs"/kalendo-cli_*.deb \
+         "$debs"/kalendo-simulated-board_*.deb >"$logdir/deb-check.log" 2>&1
+ fi) &
+deb_job=$!
+
 step "Native tests" "native tests"
-ctest --preset native -j2 2>&1 | tee "$logdir/native-ctest.log"
+# The console program's cases that mostly wait on the real clock (label realclock) run beside the
+# CPU-bound tests rather than in their two slots.
+ctest --preset native -j2 -L '^realclock$' >"$logdir/native-realclock-ctest.log" 2>&1 &
+realclock=$!
+ctest --preset native -j2 -LE '^realclock$' 2>&1 | tee "$logdir/native-ctest.log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+wait "$realclock" || status=1
+cat "$logdir/native-realclock-ctest.log"
 tally "$logdir/native-ctest.log" native
+tally "$logdir/native-realclock-ctest.log" "native real-clock"
 
 step "Windows x86_64 build (MinGW-w64)" "mingw64 build"
 cmake --preset mingw64 >"$logdir/mingw64-configure.log" 2>&1 || { cat "$logdir/mingw64-configure.log"; exit 1; }
@@ -102,6 +123,24 @@ if [ "$KALENDO_RUNS_32BIT" != 1 ]; then
     echo
     echo "Skipped: the $n i686 tests and the installer test, because this machine cannot run" \
          "32-bit programs ($KALENDO_WINE32 does not start)."
+fi
+
+step "Debian packages: lintian, dpkg install, the simulated board" "deb packages"
+wait "$deb_job"
+if [ "$(cat "$logdir/deb-build.status" 2>/dev/null)" != 0 ]; then
+    cat "$logdir/deb-build.log"
+    echo "The Debian packages were not built"
+    failed=$((failed + 1))
+    parts="${parts}${parts:+, }deb 0/1"
+else
+    cat "$logdir/deb-check.log"
+    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed, [0-9]+ skipped$' "$logdir/deb-check.log")
+    read -r p _ f _ k _ <<<"${line:-0 passed, 1 failed, 0 skipped}"
+    passed=$((passed + p))
+    failed=$((failed + f))
+    skipped=$((skipped + k))
+    parts="${parts}${parts:+, }deb $p/$((p + f + k))"
+    [ "$k" -eq 0 ] || parts="$parts ($k skipped)"
 fi
 
 end_phase

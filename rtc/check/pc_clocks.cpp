@@ -6,6 +6,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <time.h>
 #endif
 
 namespace kalendo::check {
@@ -45,7 +47,23 @@ double SystemClockSeconds() {
     constexpr uint64_t kUnixEpochUnits = 116444736000000000ULL;  // 1601 to 1970
     return static_cast<double>(static_cast<int64_t>(units - kUnixEpochUnits)) / 1e7;
 #else
-    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+    // CLOCK_REALTIME in nanoseconds: the clock an NTP daemon keeps on time.
+    timespec t{};
+    clock_gettime(CLOCK_REALTIME, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+#endif
+}
+
+// The counter the polls are time-stamped with: precise and never stepped. On Linux the raw
+// monotonic clock, which NTP does not slew either, so its rate against the system clock is the
+// oscillator's alone; on Windows steady_clock is the performance counter.
+double CounterSeconds() {
+#if !defined(_WIN32) && defined(CLOCK_MONOTONIC_RAW)
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC_RAW, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+#else
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 #endif
 }
@@ -54,11 +72,7 @@ double SystemClockSeconds() {
 
 PcClocks SystemPcClocks() {
     PcClocks clocks;
-    // steady_clock is the performance counter on Windows.
-    clocks.monotonicSeconds = [] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    };
+    clocks.monotonicSeconds = [] { return CounterSeconds(); };
     // From the program's start: a double then keeps a tenth of a microsecond.
     static const double origin = SystemClockSeconds();
     clocks.systemSeconds = [] { return SystemClockSeconds() - origin; };

@@ -8,6 +8,12 @@
 
 #include "sim/library/device_list_text.h"
 
+#if defined(_WIN32)
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "sim/chips/evaluation_board_chips.h"
 
 namespace kalendo::sim {
@@ -17,6 +23,14 @@ namespace {
 std::string Env(const char* name) {
     const char* v = std::getenv(name);
     return v ? std::string(v) : std::string();
+}
+
+long ProcessId() {
+#if defined(_WIN32)
+    return static_cast<long>(_getpid());
+#else
+    return static_cast<long>(getpid());
+#endif
 }
 
 int64_t RealMicros() {
@@ -32,6 +46,7 @@ BoardOptions BoardOptionsFromEnvironment() {
     o.rtc = Env("KALENDO_SIM_RTC");
     o.state = Env("KALENDO_SIM_STATE");
     o.traceFile = Env("KALENDO_SIM_TRACE");
+    o.traceShared = Env("KALENDO_SIM_TRACE_SHARED") == "1";
     o.vcdFile = Env("KALENDO_SIM_VCD");
     o.controlFile = Env("KALENDO_SIM_CONTROL");
     size_t count = 0;
@@ -117,6 +132,7 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
             report("cannot open the trace file " + options.traceFile);
         } else {
             trace_ = std::make_unique<TransactionTrace>(traceOut_);
+            if (options.traceShared) trace_->StampProcess(ProcessId());
             library_.WithLock([&] {
                 library_.BoardBus().AddObserver(trace_.get());
                 timing_.SetViolationHandler([this](const I2cTimingViolation& v) {

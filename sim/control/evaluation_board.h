@@ -39,6 +39,7 @@ struct BoardOptions {
     std::string rtc;          // empty: TQ5100
     std::string state;        // "fresh", or empty for the profile's state file
     std::string traceFile;    // empty: no trace
+    bool traceShared = false;  // the trace's lines name the process and the wall-clock times
     std::string vcdFile;      // empty: no waveform
     std::string controlFile;  // empty: DefaultControlFile()
     // The settings' values by their environment variable; those missing or empty keep their

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <thread>
 
+#include "bridge/board_discovery.h"
 #include "sim/library/ft_entry_points.h"
 #include "sim/library/simulated_library.h"
 
@@ -14,7 +15,7 @@ int libraryToken;
 }
 
 void* FakeOs::OpenLibrary(const char* name) {
-    if (!libraryPresent || std::strcmp(name, "ftd2xx.dll") != 0) return nullptr;
+    if (!libraryPresent || std::strcmp(name, kBridgeLibraryName) != 0) return nullptr;
     ++librariesOpen;
     return &libraryToken;
 }

@@ -50,6 +50,15 @@ class FakeOs final : public OsSeam {
     uint64_t NowMs() override;
     std::atomic<uint64_t> waitedMs{0};
     bool GetEnv(const char* name, char* value, uint32_t capacity) override;
+    // The kernel's word on the system clock: one answer per query in order, the last repeated;
+    // none: the system does not say.
+    std::vector<SystemClockError> clockErrors;
+    int clockQueries = 0;
+    SystemClockError QuerySystemClockError() override {
+        const size_t n = static_cast<size_t>(clockQueries++);
+        if (clockErrors.empty()) return {};
+        return clockErrors[n < clockErrors.size() ? n : clockErrors.size() - 1];
+    }
 
   private:
     int mutexToken_ = 0;

@@ -251,5 +251,48 @@ TEST_F(DriftCommandTest, ProgressShowsElapsedTimeAndTheRunningEstimate) {
     EXPECT_NE(lines.back().find(" +- "), std::string::npos) << lines.back();
 }
 
+// The reference's error: the kernel's maximum error where it says the clock is synchronised,
+// the larger of the run's two ends (the polls measured again with the end's); the assumed 10 ms
+// where it does not say so at both ends; the user's figure over both.
+TEST_F(DriftCommandTest, ReferenceErrorFromTheKernelTheAssumptionOrTheUser) {
+    chips->SetCrystalPpm(50);
+    const auto synchronised = [](double ms) { return SystemClockError{true, true, ms / 1000, 0}; };
+    const SystemClockError unsynchronised{true, false, 16.0, 16.0};
+    struct Case {
+        std::vector<SystemClockError> kernel;
+        std::vector<std::string> options;
+        double expectedMs;
+        const char* from;
+        const char* why;
+    };
+    const Case cases[] = {
+        {{synchronised(2), synchronised(4)}, {}, 4, "kernel", "2.000 ms at the start, 4.000 ms at the end"},
+        {{synchronised(4), synchronised(2)}, {}, 4, "kernel", "4.000 ms at the start, 2.000 ms at the end"},
+        {{synchronised(2), unsynchronised}, {}, 10, "assumed", "not synchronised at the end"},
+        {{}, {}, 10, "assumed", "does not report its clock's error"},
+        {{synchronised(2), synchronised(4)}, {"--reference-error-ms", "7"}, 7, "option",
+         "given by --reference-error-ms"},
+    };
+    for (const Case& c : cases) {
+        os.clockErrors = c.kernel;
+        os.clockQueries = 0;
+        std::vector<std::string> args = {"drift", "--minutes", "1"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const cli::CliRun run = Run(args);
+        ASSERT_EQ(run.status, cli::kExitOk) << c.from << ": " << run.err;
+        EXPECT_DOUBLE_EQ(Fact(run.out, "reference_error_ms"), c.expectedMs) << run.out;
+        EXPECT_NE(run.out.find(std::string("reference_error_from: ") + c.from + "\n"),
+                  std::string::npos) << run.out;
+        EXPECT_NE(run.out.find(c.why), std::string::npos) << run.out;
+        // The reference's part is its error at both ends of the span, as a rate: the result
+        // is measured with the figure it names, not the start's.
+        const double span = Fact(run.out, "span_s");
+        EXPECT_NEAR(Fact(run.out, "reference_uncertainty_ppm"), 2 * c.expectedMs / 1000 / span * 1e6,
+                    0.1 * 2 * c.expectedMs / 1000 / span * 1e6)
+            << run.out;
+        if (std::string(c.from) == "option") EXPECT_EQ(os.clockQueries, 0);
+    }
+}
+
 }  // namespace
 }  // namespace kalendo::testing
