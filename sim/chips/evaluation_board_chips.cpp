@@ -58,8 +58,24 @@ EvaluationBoardChips::EvaluationBoardChips(const ChipsConfig& config)
     impl_->stateMessage = loaded.message;
     if (loaded.outcome != StateLoadOutcome::Loaded) return;
     impl_->rtc->Restore(loaded.state.snapshot);
-    // The battery kept the chip counting while the program was not running.
-    impl_->rtc->AdvanceBy(HostWallClockMicros() - loaded.state.savedAtHostMicros);
+    // The battery kept the chip counting while the program was not running, at its crystal's
+    // rate then (the settings of this run are applied after the board is built), or the
+    // oscillator stood still when the battery was below its timekeeping minimum.
+    const int64_t gap = HostWallClockMicros() - loaded.state.savedAtHostMicros;
+    ShelfConditions shelf;
+    if (loaded.state.shelfKnown) {
+        shelf = loaded.state.shelf;
+    } else {
+        shelf.crystalErrorPpm = CrystalErrorPpm(impl_->board);
+        shelf.crystalAgingPpmPerYear = impl_->board.crystalAgingPpmPerYear;
+        shelf.batteryVolts = impl_->board.batteryVolts;
+        shelf.timekeepingMinVolts = impl_->board.rtcTimekeepingMinVolts;
+    }
+    if (shelf.batteryVolts < shelf.timekeepingMinVolts) {
+        impl_->rtc->AgeBy(gap, shelf.crystalAgingPpmPerYear);
+    } else {
+        impl_->rtc->AdvanceBy(gap, shelf.crystalErrorPpm, shelf.crystalAgingPpmPerYear);
+    }
 }
 
 EvaluationBoardChips::~EvaluationBoardChips() {
@@ -93,6 +109,16 @@ void EvaluationBoardChips::SetCrystalPpm(double ppm) {
 void EvaluationBoardChips::SetCrystalTempco(double ppmPerCelsiusSquared) {
     impl_->rtc->Sync();
     impl_->board.crystalTempcoPpmPerC2 = ppmPerCelsiusSquared;
+}
+void EvaluationBoardChips::SetCrystalAging(double ppmPerYear) {
+    impl_->rtc->Sync();
+    impl_->board.crystalAgingPpmPerYear = ppmPerYear;
+}
+
+void EvaluationBoardChips::SetUsbPowered(bool powered) {
+    impl_->rtc->Sync();
+    impl_->board.usbPowered = powered;
+    impl_->powerMonitor.TrackSupply();
 }
 
 void EvaluationBoardChips::SetSupplyOverride(double volts) {
@@ -149,6 +175,12 @@ void EvaluationBoardChips::SaveState() {
     StoredRtcState state;
     state.snapshot = impl_->rtc->Snapshot();
     state.savedAtHostMicros = HostWallClockMicros();
+    // Until the next run the RTC is on the shelf: on its battery, at its crystal's rate now.
+    state.shelfKnown = true;
+    state.shelf.crystalErrorPpm = CrystalErrorPpm(impl_->board);
+    state.shelf.crystalAgingPpmPerYear = impl_->board.crystalAgingPpmPerYear;
+    state.shelf.batteryVolts = impl_->board.batteryVolts;
+    state.shelf.timekeepingMinVolts = impl_->board.rtcTimekeepingMinVolts;
     std::string message;
     if (!SaveRtcState(impl_->stateFile, impl_->rtc->Model(), state, &message)) {
         impl_->stateMessage = message;

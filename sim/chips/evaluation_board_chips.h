@@ -39,6 +39,13 @@ class EvaluationBoardChips {
     // tempco ppm per degree squared slower away from 25 degrees (default 0).
     void SetCrystalPpm(double ppm);
     void SetCrystalTempco(double ppmPerCelsiusSquared);
+    // The crystal's aging: its error grows by this much a year from now on (default 0); what
+    // it has grown by is kept with the RTC, across runs too.
+    void SetCrystalAging(double ppmPerYear);
+    // USB power: unplugged, the supply rail is off and the RTC runs from its battery (stopping
+    // when that is below its timekeeping minimum). The power monitor keeps its settings: the
+    // simulator does not model its power-on reset at replugging.
+    void SetUsbPowered(bool powered);
     void SetSupplyOverride(double volts);      // forces the RTC supply rail (a failing supply)
     void ClearSupplyOverride();                // back to what the power monitor generates
     // The mounted sample's figures (defaults in BoardConditions): the VDD below which its I2C
