@@ -19,11 +19,21 @@ std::string Hex2(int v) {
 std::string BoardText(const BoardIdentity& b) {
     return b.description + " " + b.serial;
 }
+// What RAM register 0x07 is known to hold after a mark, and whether a seal put it there: a seal
+// written, or found again where one was left. A byte that no seal put there (the user's own use
+// of the register) sets no expectation, so it can break nothing.
+struct RamKnowledge {
+    int value = -1;
+    bool sealed = false;
+    const Mark* setter = nullptr;
+};
 
-// The RAM register's content right after a mark, as far as the mark knows it: what it wrote,
-// else what it found; -1 when it did neither.
-int SealAfter(const Mark& m) {
-    return m.sealWritten >= 0 ? m.sealWritten : m.sealFound;
+void Observe(const Mark& m, RamKnowledge* k) {
+    if (m.sealWritten >= 0) {
+        *k = {m.sealWritten, true, &m};
+    } else if (m.sealFound >= 0 && !(k->sealed && m.sealFound == k->value)) {
+        *k = {m.sealFound, false, &m};
+    }
 }
 
 }  // namespace
@@ -36,32 +46,32 @@ void TrueInstant(const Mark& mark, int64_t originUtcNanos, double* low, double* 
 }
 
 std::string SealBreak(const Mark& earlier, const Mark& later, const MarkStore& store) {
-    // The board's marks from `earlier` to `later`, in time order: the seal is followed along
-    // them, since a mark in between may have written a new one.
+    // The board's marks in time order, `later` last: the register is followed along them, since
+    // a mark may have written a new seal.
     std::vector<const Mark*> chain;
     for (const Mark& m : store.marks) {
-        if (m.board == earlier.board && m.MiddleUtcNanos() > earlier.MiddleUtcNanos() &&
-            m.MiddleUtcNanos() < later.MiddleUtcNanos()) {
+        if (m.board == earlier.board && m.MiddleUtcNanos() < later.MiddleUtcNanos() &&
+            m.MiddleUtcNanos() != earlier.MiddleUtcNanos()) {
             chain.push_back(&m);
         }
     }
+    chain.push_back(&earlier);
     std::sort(chain.begin(), chain.end(), [](const Mark* a, const Mark* b) {
         return a->MiddleUtcNanos() < b->MiddleUtcNanos();
     });
     chain.push_back(&later);
-    int expected = SealAfter(earlier);
-    const Mark* setter = &earlier;
+    RamKnowledge known;
+    bool after = false;  // past `earlier`: a break from here on lies between the two marks
     for (const Mark* m : chain) {
-        if (expected >= 0 && m->sealFound >= 0 && m->sealFound != expected) {
+        if (after && known.sealed && m->sealFound >= 0 && m->sealFound != known.value) {
             return "RAM register 0x07 held " + Hex2(m->sealFound) + " at the mark of " +
                    UtcText(m->MiddleUtcNanos()).substr(0, 19) + "Z, not the seal " +
-                   Hex2(expected) + " left at " + UtcText(setter->MiddleUtcNanos()).substr(0, 19) +
+                   Hex2(known.value) + " left at " +
+                   UtcText(known.setter->MiddleUtcNanos()).substr(0, 19) +
                    "Z: the RTC lost power or the register was written in between";
         }
-        if (SealAfter(*m) >= 0) {
-            expected = SealAfter(*m);
-            setter = m;
-        }
+        Observe(*m, &known);
+        after = after || m == &earlier;
     }
     return "";
 }

@@ -144,6 +144,25 @@ TEST(MarkPairRateTest, TheSealFollowsTheMarks) {
     Mark unsealed = b;
     unsealed.sealFound = -1;
     EXPECT_TRUE(RateBetween(a, unsealed, MarkStore{{a, unsealed}, {}}).valid);
+
+    // Without a seal the register is the user's: what the marks found there may change freely.
+    Mark userA = a, userB = b;
+    userA.sealWritten = -1;
+    userA.sealFound = 0x12;
+    userB.sealFound = 0x34;
+    EXPECT_TRUE(RateBetween(userA, userB, MarkStore{{userA, userB}, {}}).valid);
+
+    // A seal left before the first mark of the pair and found broken at the second: whether the
+    // break came before the first mark shows in what the first mark found.
+    Mark sealer = TakeVirtualMark(rtc, -1000, {}, &t);
+    sealer.sealWritten = 0x77;
+    Mark first = a, second = b;
+    first.sealWritten = -1;
+    second.sealFound = 0x01;
+    first.sealFound = 0x77;  // intact at the first mark: the break came after it
+    EXPECT_FALSE(RateBetween(first, second, MarkStore{{sealer, first, second}, {}}).valid);
+    first.sealFound = 0x01;  // already broken at the first mark: the pair is sound
+    EXPECT_TRUE(RateBetween(first, second, MarkStore{{sealer, first, second}, {}}).valid);
 }
 
 }  // namespace
