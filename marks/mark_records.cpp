@@ -41,6 +41,19 @@ int64_t RtcSecondsSince2000(const RtcDateTime& t) {
     return days * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
 }
 
+RtcDateTime RtcDateTimeOfSeconds(int64_t secondsSince2000) {
+    // UtcText counts from 1970; 2000-01-01 is 946684800 s after it.
+    const std::string text = UtcText((secondsSince2000 + 946684800) * 1000000000);
+    RtcDateTime t;
+    t.year = std::stoi(text.substr(0, 4));
+    t.month = std::stoi(text.substr(5, 2));
+    t.day = std::stoi(text.substr(8, 2));
+    t.hour = std::stoi(text.substr(11, 2));
+    t.minute = std::stoi(text.substr(14, 2));
+    t.second = std::stoi(text.substr(17, 2));
+    return t;
+}
+
 bool RtcDateTimeValid(const RtcDateTime& t) {
     return t.year >= 2000 && t.year <= 2099 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
            t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 &&

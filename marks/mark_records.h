@@ -86,6 +86,8 @@ const char* ReferenceSourceName(ReferenceSource source);  // "assumed", "ntp", "
 
 // Seconds from 2000-01-01 00:00:00 of the RTC's count; the fields are taken as they stand.
 int64_t RtcSecondsSince2000(const RtcDateTime& t);
+// The date and time `seconds` after 2000-01-01 00:00:00.
+RtcDateTime RtcDateTimeOfSeconds(int64_t secondsSince2000);
 // A date and time the RTC can hold (2000-2099, a real day).
 bool RtcDateTimeValid(const RtcDateTime& t);
 // "2026-12-11 06:53:24"

@@ -3,16 +3,7 @@
 namespace kalendo::marks::testing {
 
 RtcDateTime DateTimeOfCount(int64_t secondsSince2000) {
-    // UtcText counts from 1970; 2000-01-01 is 946684800 s after it.
-    const std::string text = UtcText((secondsSince2000 + 946684800) * 1000000000);
-    RtcDateTime t;
-    t.year = std::stoi(text.substr(0, 4));
-    t.month = std::stoi(text.substr(5, 2));
-    t.day = std::stoi(text.substr(8, 2));
-    t.hour = std::stoi(text.substr(11, 2));
-    t.minute = std::stoi(text.substr(14, 2));
-    t.second = std::stoi(text.substr(17, 2));
-    return t;
+    return RtcDateTimeOfSeconds(secondsSince2000);
 }
 
 Mark TakeVirtualMark(const VirtualRtc& rtc, double t, const MarkShot& shot, double* trueInstant,
