@@ -11,6 +11,7 @@
 #include "marks/board_identity.h"
 #include "marks/mark_store_file.h"
 #include "marks/since_report.h"
+#include "marks/since_text.h"
 #include "marks/take_mark.h"
 #include "resources/resource_ids.h"
 #include "rtc/check/model_figures.h"
@@ -93,13 +94,6 @@ std::string Hex2(int v) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%02X", v & 0xFF);
     return text;
-}
-
-// "ntp pool.ntp.org, 0.912 ms", "assumed, 10.0 ms": the reference a mark used, in short.
-std::string ReferenceShort(const marks::Mark& m) {
-    std::string text = marks::ReferenceSourceName(m.reference.source);
-    if (m.reference.source == marks::ReferenceSource::Ntp) text += " " + m.reference.server;
-    return text + ", " + Fixed(m.reference.errorSeconds * 1000, 3) + " ms";
 }
 
 // The store as it is before the board is touched: a store that cannot be read stops here.
@@ -246,7 +240,7 @@ int RunMarks(CommandContext& c, const CommandArguments& args) {
                     "mark " + marks::UtcText(m.MiddleUtcNanos()).substr(0, 23) + "Z: RTC " +
                         marks::RtcDateTimeText(m.rtc) + ", bracket " +
                         Fixed((m.lateUtcNanos - m.earlyUtcNanos) / 1e6, 3) + " ms, reference " +
-                        ReferenceShort(m) +
+                        marks::ReferenceShortText(m) +
                         (m.sealWritten >= 0 ? ", seal " + Hex2(m.sealWritten) : ""));
     }
     for (const marks::TimeWriteEvent& e : store.events) {
@@ -289,19 +283,16 @@ int RunSince(CommandContext& c, const CommandArguments& args) {
         FactOutput::Row row;
         row.Text("earlier_utc", marks::UtcText(r.earlier.MiddleUtcNanos()))
             .Text("earlier_rtc_time", marks::RtcDateTimeText(r.earlier.rtc))
-            .Text("earlier_reference", ReferenceShort(r.earlier))
+            .Text("earlier_reference", marks::ReferenceShortText(r.earlier))
             .Flag("valid", p.valid);
-        std::string line = "since " + marks::UtcText(r.earlier.MiddleUtcNanos()).substr(0, 19) + "Z (" +
-                           ReferenceShort(r.earlier) + "): ";
+        const std::string line = marks::SinceRowText(r, tolerance);
         if (!p.valid) {
             row.Text("reason", p.reason);
-            out.ListRow("since", row, line + "no rate: " + p.reason);
+            out.ListRow("since", row, line);
             continue;
         }
         ++valid;
-        const check::Verdict v = std::isnan(tolerance)
-                                     ? check::Verdict::Undecided
-                                     : check::WithinPlusMinus(p.ppm, p.boundPpm, tolerance);
+        const check::Verdict v = marks::SinceVerdict(p, tolerance);
         passed += v == check::Verdict::Pass;
         failed += v == check::Verdict::Fail;
         row.Number("days", p.spanSeconds / 86400, 4)
@@ -312,14 +303,7 @@ int RunSince(CommandContext& c, const CommandArguments& args) {
             .Number("monthly_bound_s", p.monthlyBoundSeconds, 3)
             .Text("bound_kind", "strict")
             .Text("verdict", check::VerdictWord(v));
-        out.ListRow("since", row,
-                    line + Fixed(p.spanSeconds / 86400, 3) + " days, " + Fixed(p.ppm, 3, true) +
-                        " +- " + Fixed(p.boundPpm, 3) + " ppm (strict bound), " +
-                        Fixed(p.monthlySeconds, 2, true) + " +- " + Fixed(p.monthlyBoundSeconds, 2) +
-                        " s/month (x 30 days)" +
-                        (std::isnan(tolerance) ? std::string(": no figure to judge by")
-                                               : " (data sheet: +/-" + Fixed(tolerance, 1) +
-                                                     " ppm): " + check::VerdictWord(v)));
+        out.ListRow("since", row, line);
     }
     if (report.aging.valid) {
         out.Number("aging_ppm_per_year", report.aging.ppmPerYear, 3);
@@ -328,17 +312,8 @@ int RunSince(CommandContext& c, const CommandArguments& args) {
         out.Number("aging_days", report.aging.spanDays, 2);
         out.Number("rate_now_ppm", report.aging.ratePpmAtLast, 4);
         out.Number("rate_now_bound_ppm", report.aging.rateBoundPpmAtLast, 4);
-        out.Text("aging",
-                 Fixed(report.aging.ppmPerYear, 3, true) + " +- " +
-                     Fixed(report.aging.boundPpmPerYear, 3) + " ppm/year over " +
-                     std::to_string(report.aging.marksUsed) + " marks and " +
-                     Fixed(report.aging.spanDays, 1) +
-                     " days (strict bound, for a rate that changes steadily); rate now " +
-                     Fixed(report.aging.ratePpmAtLast, 3, true) + " +- " +
-                     Fixed(report.aging.rateBoundPpmAtLast, 3) + " ppm");
-    } else {
-        out.Text("aging", "none: " + report.aging.reason);
     }
+    out.Text("aging", marks::AgingText(report.aging));
     if (report.rows.empty()) {
         out.Text("note", "no earlier mark of this board" +
                              (report.otherBoardMarks > 0

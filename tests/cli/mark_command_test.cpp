@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/board_session.h"
+#include "marks/mark_now.h"
 #include "marks/mark_store_file.h"
 #include "ntp/ntp_packet.h"
 #include "tests/cli/cli_board_fixture.h"
@@ -350,6 +352,50 @@ TEST_F(MarkCommandTest, ADamagedStoreAndAnotherBoard) {
     EXPECT_NE(list.out.find("board: UM232H KS000001\nmodel: TQ5100\n"), std::string::npos) << list.out;
     EXPECT_EQ(Fact(list.out, "marks_of_board"), 1) << list.out;
     EXPECT_EQ(Fact(list.out, "marks_of_other_boards"), 2) << list.out;
+}
+
+// The window's call: Mark now on the connected board's ports, stored and compared; the table
+// and the plot from the store alone; a damaged store refused before the RTC is read.
+TEST_F(MarkCommandTest, TheWindowsMarkNowStoresAndCompares) {
+    chips->SetCrystalPpm(-3.0);
+    cli::BoardSession board;
+    std::string error;
+    ASSERT_TRUE(board.Open(&error, cli::BoardSession::kLatencyTimerMs, true)) << error;
+    board.EndBusAction();
+    cli::CommandContext context;
+    configure(context);
+    marks::TakeMarkSettings settings;
+    settings.board = {"KS000001", "UM232H", "TQ5100"};
+    settings.program = "Kalendo test";
+    settings.seconds = 10;
+    settings.wait = [](double s) { Os().SleepMs(static_cast<uint32_t>(s * 1000)); };
+    const marks::MarkNowResult first =
+        marks::MarkNow(board.Rtc(), board.PowerMonitor(), context.markClocks, settings, store_);
+    ASSERT_TRUE(first.taken.ok) << first.taken.error;
+    ASSERT_TRUE(first.stored.ok()) << first.stored.message;
+    EXPECT_TRUE(first.report.rows.empty());
+    PassDays(2);
+    const marks::MarkNowResult second =
+        marks::MarkNow(board.Rtc(), board.PowerMonitor(), context.markClocks, settings, store_);
+    ASSERT_TRUE(second.taken.ok) << second.taken.error;
+    ASSERT_EQ(second.report.rows.size(), 1u);
+    EXPECT_NEAR(second.report.rows[0].rate.ppm, -3.0, second.report.rows[0].rate.boundPpm);
+    marks::SinceReport latest;
+    ASSERT_TRUE(marks::LatestReport(store_, settings.board, &latest, &error)) << error;
+    ASSERT_EQ(latest.series.size(), 2u);
+    EXPECT_NEAR(latest.series[1].days, 2, 0.01);
+    // 2 days at -3 ppm: 518 ms behind the first mark.
+    EXPECT_NEAR(latest.series[1].offsetMs, -518.4, latest.series[1].boundMs + latest.series[0].boundMs);
+
+    std::ofstream(store_, std::ios::binary | std::ios::trunc) << "not a store\n";
+    const size_t selects = writes.Selects(0x32).size();
+    const marks::MarkNowResult refused =
+        marks::MarkNow(board.Rtc(), board.PowerMonitor(), context.markClocks, settings, store_);
+    EXPECT_FALSE(refused.taken.ok);
+    EXPECT_EQ(refused.stored.status, marks::StoreStatus::Damaged);
+    EXPECT_EQ(writes.Selects(0x32).size(), selects) << "the RTC was not read";
+    EXPECT_FALSE(marks::LatestReport(store_, settings.board, &latest, &error));
+    EXPECT_NE(error.find("is damaged"), std::string::npos) << error;
 }
 
 TEST_F(MarkCommandTest, UsageErrorsTouchNothing) {
