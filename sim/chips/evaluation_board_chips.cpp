@@ -35,6 +35,8 @@ std::unique_ptr<RtcChip> MakeRtc(RtcModel model, const SimClock& clock,
 struct EvaluationBoardChips::Impl {
     explicit Impl(const ChipsConfig& config)
         : stateFile(config.stateFile),
+          wallClock(config.wallClockMicros ? config.wallClockMicros
+                                           : std::function<int64_t()>(HostWallClockMicros)),
           clock(config.clock != nullptr ? *config.clock : fallbackClock),
           powerMonitor(board, config.noiseSeed),
           rtc(MakeRtc(config.model, clock, board)) {
@@ -43,6 +45,7 @@ struct EvaluationBoardChips::Impl {
     }
 
     std::string stateFile;
+    std::function<int64_t()> wallClock;
     HostSteadyClock fallbackClock;
     const SimClock& clock;
     BoardConditions board;
@@ -61,7 +64,10 @@ EvaluationBoardChips::EvaluationBoardChips(const ChipsConfig& config)
     // The battery kept the chip counting while the program was not running, at its crystal's
     // rate then (the settings of this run are applied after the board is built), or the
     // oscillator stood still when the battery was below its timekeeping minimum.
-    const int64_t gap = HostWallClockMicros() - loaded.state.savedAtHostMicros;
+    // The gap ends now on the wall clock, and the chip's own count starts at the same moment:
+    // the time spent loading is counted once.
+    const int64_t gap = impl_->wallClock() - loaded.state.savedAtHostMicros;
+    impl_->rtc->CountFromNow();
     ShelfConditions shelf;
     if (loaded.state.shelfKnown) {
         shelf = loaded.state.shelf;
@@ -171,10 +177,11 @@ bool EvaluationBoardChips::RunningFromBattery() const {
 
 void EvaluationBoardChips::SaveState() {
     if (impl_->stateFile.empty()) return;
-    impl_->rtc->Sync();
+    // The stamp and the chip's count at one moment, as at loading.
     StoredRtcState state;
+    state.savedAtHostMicros = impl_->wallClock();
+    impl_->rtc->Sync();
     state.snapshot = impl_->rtc->Snapshot();
-    state.savedAtHostMicros = HostWallClockMicros();
     // Until the next run the RTC is on the shelf: on its battery, at its crystal's rate now.
     state.shelfKnown = true;
     state.shelf.crystalErrorPpm = CrystalErrorPpm(impl_->board);

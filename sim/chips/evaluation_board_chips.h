@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,9 @@ struct ChipsConfig {
     // File that keeps the RTC's registers and time across runs, as the battery-backed chip
     // does; empty: start fresh and keep nothing.
     std::string stateFile;
+    // The host's wall clock the state file's times are on (microseconds since 1970); empty:
+    // the system clock. Tests give their own.
+    std::function<int64_t()> wallClockMicros = nullptr;
 };
 
 class EvaluationBoardChips {

@@ -89,6 +89,9 @@ class RtcChip : public I2cSlave {
 
     // Catches up with the SimClock.
     void Sync();
+    // Counts from now on: the time before was counted some other way (the gap since the state
+    // was saved, on the host's wall clock read at this moment).
+    void CountFromNow() { lastSyncMicros_ = clock_.NowMicros(); }
     // Lets time pass that the SimClock did not see (the program was not running). The crystal
     // turns it into its own running time, fast or slow by the board's crystal error.
     void AdvanceBy(int64_t hostMicros);

@@ -140,6 +140,57 @@ TEST_F(RtcStateFileTest, TheGapIsCountedAtTheCrystalsRateAndItsAgingIsKept) {
     }
 }
 
+// The time spent loading is counted once: the gap ends on the wall clock at the moment the
+// chip starts counting on its own clock. A clock that moves 5 ms at every reading makes any
+// double count plain.
+TEST_F(RtcStateFileTest, TheTimeSpentLoadingIsCountedOnce) {
+    constexpr int64_t kSavedAt = 1781000000LL * 1000000;
+    {
+        ChipsConfig config = Config(RtcModel::Tq5100);
+        config.wallClockMicros = [] { return kSavedAt; };
+        EvaluationBoardChips chips(config);
+        SetRtcTime(chips.Rtc(), {2024, 5, 6, 10, 20, 30, 0x02});  // .000000 on the virtual clock
+    }
+    class SteppingClock : public SimClock {
+      public:
+        int64_t NowMicros() const override {
+            const int64_t t = now_;
+            now_ += 5000;
+            return t;
+        }
+        int64_t Peek() const { return now_; }
+
+      private:
+        mutable int64_t now_ = 0;
+    } stepping;
+    ChipsConfig config{RtcModel::Tq5100, &stepping, 1, path_};
+    // Two hours later by the wall clock, which moves with the stepping clock from then on.
+    config.wallClockMicros = [&] { return kSavedAt + 7200000000LL + stepping.Peek(); };
+    int64_t savedAgain = 0;
+    {
+        EvaluationBoardChips chips(config);
+        chips.SaveState();
+        savedAgain = config.wallClockMicros();
+    }
+    const std::string text = Contents(path_);
+    const auto value = [&](const std::string& key) {
+        const size_t at = text.find("tq5100." + key + "=");
+        EXPECT_NE(at, std::string::npos) << key;
+        return std::stoll(text.substr(at + key.size() + 8));
+    };
+    // The chip ran exactly as long as the wall clock says: from 10:20:30.000 to the last save.
+    const int64_t elapsed = value("saved_at_host_us") - kSavedAt;
+    EXPECT_LE(value("saved_at_host_us"), savedAgain);
+    const size_t registers = text.find("tq5100.registers=");
+    ASSERT_NE(registers, std::string::npos);
+    const int seconds = std::stoi(text.substr(registers + 17, 2));
+    const int minutes = std::stoi(text.substr(registers + 19, 2));
+    const int hours = std::stoi(text.substr(registers + 21, 2));
+    const int64_t counted = ((hours - 10) * 3600 + (minutes - 20) * 60 + (seconds - 30)) * 1000000LL +
+                            value("subsecond_us");
+    EXPECT_EQ(counted, elapsed);
+}
+
 TEST_F(RtcStateFileTest, BothModelsKeepTheirOwnState) {
     for (const RtcModel model : {RtcModel::Tq5100, RtcModel::Tq5200}) {
         EvaluationBoardChips chips(Config(model));
