@@ -34,6 +34,10 @@ struct SinceReport {
     size_t otherBoardMarks = 0;       // marks of other boards in the store
 };
 
+// Aging is fitted over marks that span at least this long: over less, the change of rate is
+// lost in the marks' own bounds, and a figure of millions of ppm a year would only mislead.
+constexpr double kLeastAgingSpanDays = 1.0;
+
 // `latest` may be in the store already (it is then taken once).
 SinceReport ReportSince(const MarkStore& store, const Mark& latest,
                         const PairSettings& settings = PairSettings());

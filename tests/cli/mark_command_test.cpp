@@ -247,6 +247,40 @@ TEST_F(MarkCommandTest, AServerThatGivesNoReferenceFailsTheMarkUnlessAFallbackWa
     EXPECT_NE(fallback.out.find("no answer within 2.0 s"), std::string::npos) << fallback.out;
 }
 
+// The kernel's maximum error as the reference: grown at the kernel's own 500 ppm over the
+// carry; a kernel without one fails the mark unless the fallback was asked for.
+TEST_F(MarkCommandTest, TheKernelsMaximumErrorIsAReference) {
+    bool synchronised = true;
+    configure = [base = configure, &synchronised](cli::CommandContext& c) {
+        base(c);
+        c.kernelError = [&synchronised](double* seconds, std::string* reason) {
+            *seconds = 0.0035;
+            *reason = "the kernel says its clock is not synchronised";
+            return synchronised;
+        };
+    };
+    const cli::CliRun kernel = Run({"mark", "--seconds", "10", "--kernel-reference"});
+    ASSERT_EQ(kernel.status, cli::kExitOk) << kernel.err;
+    EXPECT_NE(kernel.out.find("reference: kernel\n"), std::string::npos) << kernel.out;
+    EXPECT_NE(kernel.out.find("reference_error_kind: the kernel's own maximum error\n"),
+              std::string::npos);
+    // 3.5 ms, and 500 ppm of at most the run's 10 s.
+    EXPECT_GE(Fact(kernel.out, "reference_error_ms"), 3.5);
+    EXPECT_LE(Fact(kernel.out, "reference_error_ms"), 3.5 + 0.5 * 11);
+    synchronised = false;
+    const cli::CliRun refused = Run({"mark", "--seconds", "10", "--kernel-reference"});
+    EXPECT_EQ(refused.status, cli::kExitBoardFailed);
+    EXPECT_EQ(refused.err, "ERROR: no kernel reference: the kernel says its clock is not "
+                           "synchronised; no mark taken\n");
+    const cli::CliRun fallback =
+        Run({"mark", "--seconds", "10", "--kernel-reference", "--ntp-fallback"});
+    ASSERT_EQ(fallback.status, cli::kExitOk) << fallback.err;
+    EXPECT_NE(fallback.out.find("reference: assumed\n"), std::string::npos) << fallback.out;
+    EXPECT_NE(fallback.out.find("(the kernel: the kernel says its clock is not synchronised)"),
+              std::string::npos)
+        << fallback.out;
+}
+
 // The program's own writes of the time are recorded, and a pair across one says nothing; a set
 // the program did not make shows as a count the clocks cannot explain.
 TEST_F(MarkCommandTest, TimeWrittenBetweenTheMarksInvalidatesThePair) {
