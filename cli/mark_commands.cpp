@@ -62,7 +62,8 @@ int ParseMarkOptions(CommandContext& c, const CommandArguments& args, MarkOption
             }
         } else if (a == "--seconds") {
             if (!ParseDecimal(value, 10, 600, &o->seconds)) {
-                return c.UsageError("--seconds \"" + value + "\" is no number of seconds from 10 to 600");
+                return c.UsageError("--seconds \"" + value +
+                                    "\" is no number of seconds from 10 to 600");
             }
         } else {
             return c.UsageError("unknown option \"" + a + "\"");
@@ -99,8 +100,9 @@ std::string Hex2(int v) {
 // The store as it is before the board is touched: a store that cannot be read stops here.
 bool LoadStore(CommandContext& c, marks::MarkStore* store) {
     if (c.markStorePath.empty()) {
-        c.Failed("ERROR: no mark store: no folder for it (APPDATA or HOME unset, or "
-                 "KALENDO_MARK_STORE empty)");
+        c.Failed(
+            "ERROR: no mark store: no folder for it (APPDATA or HOME unset, or "
+            "KALENDO_MARK_STORE empty)");
         return false;
     }
     const marks::StoreResult loaded = marks::MarkStoreFile(c.markStorePath).Load(store);
@@ -160,12 +162,11 @@ void PrintMark(FactOutput& out, const marks::TakenMark& t) {
         out.Number("reference_offset_ms", m.reference.offsetSeconds * 1000, 3);
     }
     out.Number("reference_error_ms", m.reference.errorSeconds * 1000, 3);
-    out.Text("reference_error_kind",
-             m.reference.source == marks::ReferenceSource::Ntp
-                 ? "strict bound under NTP's assumptions"
-                 : m.reference.source == marks::ReferenceSource::Kernel
-                       ? "the kernel's own maximum error"
-                       : "assumed, not measured");
+    out.Text("reference_error_kind", m.reference.source == marks::ReferenceSource::Ntp
+                                         ? "strict bound under NTP's assumptions"
+                                     : m.reference.source == marks::ReferenceSource::Kernel
+                                         ? "the kernel's own maximum error"
+                                         : "assumed, not measured");
     if (t.fellBack) out.Flag("reference_fallback", true);
     out.Text("reference_text", t.referenceText);
     if (!std::isnan(m.batteryVolts)) out.Number("battery_v", m.batteryVolts, 4);
@@ -263,8 +264,9 @@ int RunSince(CommandContext& c, const CommandArguments& args) {
     ModelTableArray models;
     const bool haveModels = ReadModelInfo(models, c.modelFile.c_str());
     const double tolerance =
-        haveModels ? check::FiguresOf(models[c.model == RtcModelChoice::Tq5200 ? 1 : 0]).tolerancePpm
-                   : NAN;
+        haveModels
+            ? check::FiguresOf(models[c.model == RtcModelChoice::Tq5200 ? 1 : 0]).tolerancePpm
+            : NAN;
     BoardSession board;
     std::string error;
     if (!board.Open(&error, BoardSession::kLatencyTimerMs, true)) return c.Failed(error);

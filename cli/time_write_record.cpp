@@ -10,8 +10,9 @@ void RecordTimeWrite(CommandContext& c, const std::string& what) {
         c.model == RtcModelChoice::Tq5200 ? "TQ5200" : "TQ5100", "kalendo-cli " + what,
         c.markStorePath, c.markClocks.systemUtcNanos ? c.markClocks.systemUtcNanos() : 0);
     if (!added.ok()) {
-        c.errors += "kalendo-cli: the time write is not recorded in the mark store: " +
-                    added.message + "\n";
+        c.errors +=
+            "kalendo-cli: the time write is not recorded in the mark store: " + added.message +
+            "\n";
     }
 }
 

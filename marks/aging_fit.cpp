@@ -86,8 +86,7 @@ AgingFit FitAging(std::vector<AgingPoint> points) {
         const double uLow = (p.lowSeconds - centre) / half;
         const double uHigh = (p.highSeconds - centre) / half;
         // RTC(low) <= second:  offset(low) <= counted - (low - first middle)
-        conditions.push_back(
-            {{1, uLow, uLow * uLow}, counted - (p.lowSeconds - firstMiddle)});
+        conditions.push_back({{1, uLow, uLow * uLow}, counted - (p.lowSeconds - firstMiddle)});
         // RTC(high) >= second:  -offset(high) <= -(counted - (high - first middle))
         conditions.push_back(
             {{-1, -uHigh, -uHigh * uHigh}, -(counted - (p.highSeconds - firstMiddle))});

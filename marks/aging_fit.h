@@ -24,7 +24,7 @@ struct AgingPoint {
 
 struct AgingFit {
     bool valid = false;
-    std::string reason;  // why there is no aging figure
+    std::string reason;          // why there is no aging figure
     double ppmPerYear = 0;       // the rate grows by this much a year (ppm/year)
     double boundPpmPerYear = 0;  // every quadratic through the marks has its aging within +- this
     // The rate at the last mark, by the same quadratics.

@@ -14,7 +14,8 @@ BoardIdentity OpenBoardIdentity(const std::string& model, uint32_t board) {
     if (board < bridge.boardCount && board < static_cast<uint32_t>(kMaxBoards) &&
         bridge.boards[board] != nullptr) {
         const BoardEntry& entry = *bridge.boards[board];
-        id.serial = std::string(entry.serialNumber, strnlen(entry.serialNumber, sizeof entry.serialNumber));
+        id.serial =
+            std::string(entry.serialNumber, strnlen(entry.serialNumber, sizeof entry.serialNumber));
         id.description =
             std::string(entry.description, strnlen(entry.description, sizeof entry.description));
     }

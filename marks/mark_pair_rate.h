@@ -29,14 +29,14 @@ constexpr double kDataSheetMonthSeconds = 30 * 86400.0;
 
 struct PairRate {
     bool valid = false;
-    std::string reason;  // why not: "the time was written between the marks: ..."
-    int64_t rtcSeconds = 0;      // what the RTC counted from one mark to the other
-    double spanSeconds = 0;      // true time between them, the middle of its range
-    double spanMinSeconds = 0;   // and the range
+    std::string reason;         // why not: "the time was written between the marks: ..."
+    int64_t rtcSeconds = 0;     // what the RTC counted from one mark to the other
+    double spanSeconds = 0;     // true time between them, the middle of its range
+    double spanMinSeconds = 0;  // and the range
     double spanMaxSeconds = 0;
-    double ppm = 0;              // the RTC's mean rate, fast positive
-    double boundPpm = 0;         // the true mean rate lies within ppm +- boundPpm
-    double monthlySeconds = 0;   // ppm x 30 days
+    double ppm = 0;             // the RTC's mean rate, fast positive
+    double boundPpm = 0;        // the true mean rate lies within ppm +- boundPpm
+    double monthlySeconds = 0;  // ppm x 30 days
     double monthlyBoundSeconds = 0;
 };
 

@@ -56,8 +56,8 @@ RtcDateTime RtcDateTimeOfSeconds(int64_t secondsSince2000) {
 
 bool RtcDateTimeValid(const RtcDateTime& t) {
     return t.year >= 2000 && t.year <= 2099 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
-           t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 &&
-           t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 59;
+           t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
+           t.minute <= 59 && t.second >= 0 && t.second <= 59;
 }
 
 std::string RtcDateTimeText(const RtcDateTime& t) {

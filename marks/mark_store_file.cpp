@@ -109,9 +109,8 @@ StoreResult MarkStoreFile::Load(MarkStore* store) const {
         case ReadOutcome::Missing:
             return Result(StoreStatus::Missing, "");
         case ReadOutcome::Failed:
-            return Result(StoreStatus::Failed,
-                          "the mark store \"" + path_ + "\" cannot be read (" +
-                              std::strerror(error) + ")");
+            return Result(StoreStatus::Failed, "the mark store \"" + path_ + "\" cannot be read (" +
+                                                   std::strerror(error) + ")");
         case ReadOutcome::TooLarge:
             return Result(StoreStatus::Damaged, "the mark store \"" + path_ +
                                                     "\" is damaged (far larger than a store); "

@@ -205,8 +205,7 @@ class BlockReader {
 
 bool ReadBoard(BlockReader& r, BoardIdentity* board) {
     return r.Take("board_serial", &board->serial) &&
-           r.Take("board_description", &board->description) &&
-           r.Take("rtc_model", &board->model);
+           r.Take("board_description", &board->description) && r.Take("rtc_model", &board->model);
 }
 
 bool ReadMark(BlockReader& r, Mark* m) {
@@ -324,7 +323,8 @@ bool ParseMarkStore(const std::string& text, MarkStore* store, std::string* erro
     }
     if (format > kMarkStoreFormat) {
         *newerFormat = true;
-        *error = "it is of format " + std::to_string(format) + ", written by a newer Kalendo; this one reads format " +
+        *error = "it is of format " + std::to_string(format) +
+                 ", written by a newer Kalendo; this one reads format " +
                  std::to_string(kMarkStoreFormat);
         return false;
     }
@@ -366,7 +366,8 @@ bool ParseMarkStore(const std::string& text, MarkStore* store, std::string* erro
             *error = "line " + std::to_string(number) + ": \"" + line + "\" is no \"name: value\"";
             return false;
         }
-        const std::string name = emptyValue ? line.substr(0, line.size() - 1) : line.substr(0, colon);
+        const std::string name =
+            emptyValue ? line.substr(0, line.size() - 1) : line.substr(0, colon);
         const std::string value = emptyValue ? "" : line.substr(colon + 2);
         if (!block.fields.emplace(name, std::make_pair(value, number)).second) {
             *error = "line " + std::to_string(number) + ": field \"" + name + "\" given twice";

@@ -63,14 +63,14 @@ SinceReport ReportSince(const MarkStore& store, const Mark& latest, const PairSe
             points.push_back({low, high, RtcSecondsSince2000(m.rtc)});
         }
     }
-    const double spanDays = points.size() < 2
-                                ? 0
-                                : (points.back().highSeconds - points.front().lowSeconds) / 86400;
+    const double spanDays =
+        points.size() < 2 ? 0 : (points.back().highSeconds - points.front().lowSeconds) / 86400;
     if (points.size() >= 3 && spanDays < kLeastAgingSpanDays) {
         char text[160];
-        std::snprintf(text, sizeof text,
-                      "the %zu marks since the last break span %.2f days; aging needs a day or more",
-                      points.size(), spanDays);
+        std::snprintf(
+            text, sizeof text,
+            "the %zu marks since the last break span %.2f days; aging needs a day or more",
+            points.size(), spanDays);
         report.aging.reason = text;
         return report;
     }

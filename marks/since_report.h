@@ -28,8 +28,8 @@ struct OffsetPoint {
 };
 
 struct SinceReport {
-    std::vector<SinceRow> rows;  // the bridge's earlier marks, oldest first
-    AgingFit aging;              // over the marks since the last break, the new one included
+    std::vector<SinceRow> rows;       // the bridge's earlier marks, oldest first
+    AgingFit aging;                   // over the marks since the last break, the new one included
     std::vector<OffsetPoint> series;  // the board's marks, oldest first, the new one last
     size_t otherBoardMarks = 0;       // marks of other boards in the store
 };

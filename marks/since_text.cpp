@@ -34,10 +34,9 @@ std::string SinceRowText(const SinceRow& row, double tolerancePpm) {
     return head + Fixed(p.spanSeconds / 86400, 3) + " days, " + Fixed(p.ppm, 3, true) + " +- " +
            Fixed(p.boundPpm, 3) + " ppm (strict bound), " + Fixed(p.monthlySeconds, 2, true) +
            " +- " + Fixed(p.monthlyBoundSeconds, 2) + " s/month (x 30 days)" +
-           (std::isnan(tolerancePpm)
-                ? std::string(": no figure to judge by")
-                : " (data sheet: +/-" + Fixed(tolerancePpm, 1) +
-                      " ppm): " + check::VerdictWord(SinceVerdict(p, tolerancePpm)));
+           (std::isnan(tolerancePpm) ? std::string(": no figure to judge by")
+                                     : " (data sheet: +/-" + Fixed(tolerancePpm, 1) + " ppm): " +
+                                           check::VerdictWord(SinceVerdict(p, tolerancePpm)));
 }
 
 std::string AgingText(const AgingFit& a) {

@@ -120,7 +120,7 @@ DateAtTransition ReadDateAtTransition(RegisterPort& rtc, const MarkClocks& clock
             d.error = text;
             return d;
         }
-        d.time = {2000 + FromBcd(r[kRegYear]), FromBcd(r[kRegMonth]), FromBcd(r[kRegDay]),
+        d.time = {2000 + FromBcd(r[kRegYear]), FromBcd(r[kRegMonth]),   FromBcd(r[kRegDay]),
                   FromBcd(r[kRegHours]),       FromBcd(r[kRegMinutes]), FromBcd(r[kRegSeconds])};
         if (!RtcDateTimeValid(d.time)) {
             d.error = "ERROR: RTC Date invalid: " + RtcDateTimeText(d.time) + " is no day";
@@ -139,8 +139,8 @@ uint8_t SealByte(const TakeMarkSettings& settings, int found) {
     std::mt19937 generator(device());
     // Neither 0x00 nor 0xFF (what a cleared or floating RAM shows) nor the byte already there.
     for (int i = 0; i < 100; ++i) {
-        const uint8_t b = settings.randomByte ? settings.randomByte()
-                                              : static_cast<uint8_t>(generator() & 0xFF);
+        const uint8_t b =
+            settings.randomByte ? settings.randomByte() : static_cast<uint8_t>(generator() & 0xFF);
         if (b != 0x00 && b != 0xFF && b != found) return b;
     }
     return static_cast<uint8_t>(found == 0x5A ? 0xA5 : 0x5A);
@@ -178,12 +178,13 @@ TakenMark TakeMark(RegisterPort& rtc, RegisterPort& monitor, const MarkClocks& c
         ref = ReferenceReading{};
         ref.source = ReferenceSource::Assumed;
         ref.error = choice.assumedErrorSeconds;
-        out.referenceText = "system clock, assumed within " + Ms(choice.assumedErrorSeconds, 1) +
-                            " of true time";
+        out.referenceText =
+            "system clock, assumed within " + Ms(choice.assumedErrorSeconds, 1) + " of true time";
     };
     assumed();
     if (choice.source == ReferenceSource::Ntp) {
-        if (settings.progress) settings.progress("mark: asking NTP server " + ntp::NtpServerText(choice.server));
+        if (settings.progress)
+            settings.progress("mark: asking NTP server " + ntp::NtpServerText(choice.server));
         ntp::NtpClocks ntpClocks{clocks.systemUtcNanos, clocks.monotonicSeconds,
                                  clocks.systemResolutionSeconds};
         out.ntp = ntp::MeasureNtpOffset(choice.network ? *choice.network : ntp::SystemUdpNetwork(),
@@ -232,7 +233,8 @@ TakenMark TakeMark(RegisterPort& rtc, RegisterPort& monitor, const MarkClocks& c
         return static_cast<double>(clocks.systemUtcNanos() - originNanos) / 1e9;
     };
     pc.localSecondsOfDay = [&] {
-        const int64_t local = clocks.systemUtcNanos() / 1000 + int64_t{clocks.utcOffsetSeconds()} * 1000000;
+        const int64_t local =
+            clocks.systemUtcNanos() / 1000 + int64_t{clocks.utcOffsetSeconds()} * 1000000;
         return static_cast<double>(((local % 86400000000LL) + 86400000000LL) % 86400000000LL) / 1e6;
     };
     check::PortDriftBoard board(rtc, monitor);
@@ -266,8 +268,9 @@ TakenMark TakeMark(RegisterPort& rtc, RegisterPort& monitor, const MarkClocks& c
     }
     std::vector<NarrowedBracket> narrowed;
     if (!NarrowTransitions(line, kSteadyLineDeviation, &narrowed)) {
-        return fail("ERROR: the seconds transitions of the mark fit no steady rate (was the RTC "
-                    "set or stopped during it?): no mark taken");
+        return fail(
+            "ERROR: the seconds transitions of the mark fit no steady rate (was the RTC "
+            "set or stopped during it?): no mark taken");
     }
     const auto narrowedOf = [&](const check::SecondsPoll& p) {
         for (size_t i = 0; i < line.size(); ++i) {
@@ -302,7 +305,8 @@ TakenMark TakeMark(RegisterPort& rtc, RegisterPort& monitor, const MarkClocks& c
     mark.earlyUtcNanos = systemAt - std::llround(earlyOf(chosen) * 1e9);
     mark.lateUtcNanos = systemAt - std::llround(lateOf(chosen) * 1e9);
     out.bracketSeconds = static_cast<double>(mark.lateUtcNanos - mark.earlyUtcNanos) / 1e9;
-    out.rawBracketSeconds = (chosen.counterAfterSystem - chosen.counterBefore) * (1 + kCounterRateSlack);
+    out.rawBracketSeconds =
+        (chosen.counterAfterSystem - chosen.counterBefore) * (1 + kCounterRateSlack);
 
     // The reference carried to the transition: refused across a step of the system clock.
     if (ref.source != ReferenceSource::Assumed) {
@@ -318,8 +322,9 @@ TakenMark TakeMark(RegisterPort& rtc, RegisterPort& monitor, const MarkClocks& c
     }
     mark.reference.source = ref.source;
     mark.reference.offsetSeconds = ref.offset;
-    mark.reference.errorSeconds = ref.error + ref.carryRate * out.carriedSeconds +
-                                  (ref.source == ReferenceSource::Assumed ? 0 : clocks.systemResolutionSeconds);
+    mark.reference.errorSeconds =
+        ref.error + ref.carryRate * out.carriedSeconds +
+        (ref.source == ReferenceSource::Assumed ? 0 : clocks.systemResolutionSeconds);
     if (ref.source == ReferenceSource::Ntp) {
         const ntp::NtpSample& s = out.ntp.best;
         char text[320];
@@ -333,8 +338,8 @@ TakenMark TakeMark(RegisterPort& rtc, RegisterPort& monitor, const MarkClocks& c
                       out.carriedSeconds);
         out.referenceText = text;
     } else if (ref.source == ReferenceSource::Kernel) {
-        out.referenceText = "the kernel's maximum error of the system clock, " +
-                            Ms(ref.error, 3) + ", carried " +
+        out.referenceText = "the kernel's maximum error of the system clock, " + Ms(ref.error, 3) +
+                            ", carried " +
                             std::to_string(static_cast<int>(out.carriedSeconds + 0.5)) +
                             " s at 500 ppm: " + Ms(mark.reference.errorSeconds, 3);
     }
@@ -354,7 +359,8 @@ TakenMark TakeMark(RegisterPort& rtc, RegisterPort& monitor, const MarkClocks& c
                     Ms(between - whole, 0) + " off a whole second): no mark taken");
     }
     const int64_t countAtDate = last.rtcSeconds + static_cast<int64_t>(whole);
-    mark.rtc = RtcDateTimeOfSeconds(RtcSecondsSince2000(date.time) - (countAtDate - chosen.rtcSeconds));
+    mark.rtc =
+        RtcDateTimeOfSeconds(RtcSecondsSince2000(date.time) - (countAtDate - chosen.rtcSeconds));
     mark.utcOffsetSeconds = clocks.utcOffsetSeconds();
 
     // Conditions, for the reader: a failed reading is left out, not fatal.
@@ -374,8 +380,9 @@ TakenMark TakeMark(RegisterPort& rtc, RegisterPort& monitor, const MarkClocks& c
         BusAction action(kUserActionBusWaitMs);
         uint8_t back = 0;
         if (!rtc.Write8(kRamRegister, seal) || !rtc.Read8(kRamRegister, &back) || back != seal) {
-            return fail("ERROR: the seal was not written to RAM register 0x07, bus error; no mark "
-                        "taken");
+            return fail(
+                "ERROR: the seal was not written to RAM register 0x07, bus error; no mark "
+                "taken");
         }
         mark.sealWritten = seal;
     }

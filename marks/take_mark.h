@@ -36,8 +36,8 @@ struct TakeMarkSettings {
     std::string program;  // "kalendo-cli 2.00 build 13"
     double seconds = 60;  // of transitions to choose from
     ReferenceChoice reference;
-    bool seal = false;  // write a random byte to RAM register 0x07
-    std::function<uint8_t()> randomByte;  // for the seal; empty: the system's randomness
+    bool seal = false;                         // write a random byte to RAM register 0x07
+    std::function<uint8_t()> randomByte;       // for the seal; empty: the system's randomness
     std::function<void(double seconds)> wait;  // sleeps; empty: polls without pause
     std::function<void(const std::string&)> progress;  // may be empty
     std::function<bool()> stopRequested;               // Ctrl-C: the mark is not taken
@@ -52,14 +52,14 @@ struct TakenMark {
     // The reference in words: "NTP server pool.ntp.org: +0.731 ms +- 4.211 ms (strict bound under
     // NTP's assumptions: ...)", "system clock assumed within 10 ms of true time".
     std::string referenceText;
-    bool fellBack = false;            // the assumed error stands in for a failed server or kernel
-    ntp::NtpMeasurement ntp;          // the burst, when a server was asked
-    double carriedSeconds = 0;        // from the reference's reading to the transition
+    bool fellBack = false;      // the assumed error stands in for a failed server or kernel
+    ntp::NtpMeasurement ntp;    // the burst, when a server was asked
+    double carriedSeconds = 0;  // from the reference's reading to the transition
     // The chosen transition's bracket on the system clock, narrowed by the minute's other
     // transitions (one steady rate within kSteadyLineDeviation), and its own poll's bracket.
     double bracketSeconds = 0;
     double rawBracketSeconds = 0;
-    size_t transitions = 0;           // seen during the run
+    size_t transitions = 0;  // seen during the run
     int failedReads = 0;
 };
 

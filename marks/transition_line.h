@@ -4,8 +4,9 @@
 // small deviation of one line t = a + P n through the transitions' counts n. Every line that
 // passes within that deviation of every bracket is allowed; a transition's instant is then
 // known to the range such lines give it, widened by the deviation and cut to its own bracket:
-// with brackets of 1.8 ms at scattered phases, a minute narrows the sharpest to 0.1 to 0.3 ms. A bound, given the deviation; the lines are found exactly, as the corners of
-// the allowed set of (a, P).
+// with brackets of 1.8 ms at scattered phases, a minute narrows the sharpest to 0.1 to 0.3 ms.
+// A bound, given the deviation; the lines are found exactly, as the corners of the allowed set
+// of (a, P).
 #pragma once
 
 #include <cstdint>

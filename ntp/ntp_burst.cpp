@@ -13,8 +13,7 @@ uint64_t RandomNonce() {
     static std::mt19937_64 generator([] {
         std::random_device device;
         return (uint64_t{device()} << 32) ^ device() ^
-               static_cast<uint64_t>(
-                   std::chrono::steady_clock::now().time_since_epoch().count());
+               static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     }());
     uint64_t nonce = 0;
     while (nonce == 0) nonce = generator();  // 0 would match an answer with no origin at all

@@ -26,12 +26,12 @@ namespace kalendo::ntp {
 constexpr double kFrequencyTolerance = 15e-6;
 
 struct NtpSample {
-    int64_t t1UtcNanos = 0;  // system clock just before the request went out
-    int64_t t4UtcNanos = 0;  // system clock as soon as the answer came
+    int64_t t1UtcNanos = 0;        // system clock just before the request went out
+    int64_t t4UtcNanos = 0;        // system clock as soon as the answer came
     double monotonicBeforeT1 = 0;  // the counter read right before T1
     double monotonicAfterT4 = 0;   // and right after T4
-    double offsetSeconds = 0;  // theta: the server's clock minus the system clock
-    double delaySeconds = 0;   // round trip less the server's own time, never below 0
+    double offsetSeconds = 0;      // theta: the server's clock minus the system clock
+    double delaySeconds = 0;       // round trip less the server's own time, never below 0
     double rootDelaySeconds = 0;
     double rootDispersionSeconds = 0;
     double serverPrecisionSeconds = 0;

@@ -47,7 +47,8 @@ enum Offset : size_t {
 
 std::array<uint8_t, kNtpPacketBytes> EncodeNtpPacket(const NtpPacket& p) {
     std::array<uint8_t, kNtpPacketBytes> b{};
-    b[kFlagsAt] = static_cast<uint8_t>((p.leap & 0x3) << 6 | (p.version & 0x7) << 3 | (p.mode & 0x7));
+    b[kFlagsAt] =
+        static_cast<uint8_t>((p.leap & 0x3) << 6 | (p.version & 0x7) << 3 | (p.mode & 0x7));
     b[kStratumAt] = p.stratum;
     b[kPollAt] = static_cast<uint8_t>(p.poll);
     b[kPrecisionAt] = static_cast<uint8_t>(p.precision);

@@ -38,13 +38,13 @@ constexpr uint8_t kStratumKissOfDeath = 0;
 constexpr uint8_t kStratumUnsynchronised = 16;
 
 struct NtpPacket {
-    uint8_t leap = kLeapNone;     // LI, 2 bits
+    uint8_t leap = kLeapNone;       // LI, 2 bits
     uint8_t version = kNtpVersion;  // VN, 3 bits
-    uint8_t mode = kModeClient;   // 3 bits
+    uint8_t mode = kModeClient;     // 3 bits
     uint8_t stratum = 0;
-    int8_t poll = 0;       // log2 of the poll interval in seconds
-    int8_t precision = 0;  // log2 of the server clock's precision in seconds (-20: about 1 us)
-    uint32_t rootDelay = 0;       // NTP short format: 16 bits of seconds, 16 of fraction
+    int8_t poll = 0;         // log2 of the poll interval in seconds
+    int8_t precision = 0;    // log2 of the server clock's precision in seconds (-20: about 1 us)
+    uint32_t rootDelay = 0;  // NTP short format: 16 bits of seconds, 16 of fraction
     uint32_t rootDispersion = 0;  // NTP short format
     // Four ASCII letters at stratum 0 and 1 (at 0 the kiss code: "RATE", "DENY"...), otherwise
     // the upstream server's address.

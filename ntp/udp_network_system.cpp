@@ -59,8 +59,8 @@ class SystemUdpSocket final : public UdpSocket {
     SystemUdpSocket& operator=(const SystemUdpSocket&) = delete;
 
     bool Send(const uint8_t* data, size_t size) override {
-        const auto sent = send(socket_, reinterpret_cast<const char*>(data),
-                               static_cast<int>(size), 0);
+        const auto sent =
+            send(socket_, reinterpret_cast<const char*>(data), static_cast<int>(size), 0);
         return sent == static_cast<decltype(sent)>(size);
     }
 
@@ -83,8 +83,8 @@ class SystemUdpSocket final : public UdpSocket {
         if (ready < 0) return ReceiveOutcome::Failed;
         // Larger than any NTP packet with extensions we would take; the rest is cut off.
         datagram->assign(2048, 0);
-        const auto got =
-            recv(socket_, reinterpret_cast<char*>(datagram->data()), static_cast<int>(datagram->size()), 0);
+        const auto got = recv(socket_, reinterpret_cast<char*>(datagram->data()),
+                              static_cast<int>(datagram->size()), 0);
         if (got < 0) {
             // A port nobody listens on answers with ICMP, which reaches a connected socket as
             // an error: to the caller it is the same as no answer.

@@ -34,7 +34,8 @@ double Fact(const std::string& out, const std::string& name) {
 // "silent.example" never answers.
 class FakeNtpNetwork : public ntp::UdpNetwork {
   public:
-    explicit FakeNtpNetwork(std::function<double()> trueSeconds) : trueSeconds_(std::move(trueSeconds)) {}
+    explicit FakeNtpNetwork(std::function<double()> trueSeconds)
+        : trueSeconds_(std::move(trueSeconds)) {}
 
     std::unique_ptr<ntp::UdpSocket> Connect(const std::string& host, uint16_t, std::string* error,
                                             bool* unresolved) override {
@@ -49,9 +50,8 @@ class FakeNtpNetwork : public ntp::UdpNetwork {
 
   private:
     static void Advance(double seconds) {
-        sim::Simulator().WithLock([&] {
-            sim::Simulator().Clock().AdvancePs(static_cast<int64_t>(seconds * 1e12));
-        });
+        sim::Simulator().WithLock(
+            [&] { sim::Simulator().Clock().AdvancePs(static_cast<int64_t>(seconds * 1e12)); });
     }
     class Socket : public ntp::UdpSocket {
       public:
@@ -67,7 +67,8 @@ class FakeNtpNetwork : public ntp::UdpNetwork {
             a.stratum = 1;
             a.precision = -20;
             a.originTimestamp = request_.transmitTimestamp;
-            a.receiveTimestamp = ntp::NtpTimestampOfUnixNanos(kEpochUtcNanos + std::llround(t * 1e9));
+            a.receiveTimestamp =
+                ntp::NtpTimestampOfUnixNanos(kEpochUtcNanos + std::llround(t * 1e9));
             a.transmitTimestamp =
                 ntp::NtpTimestampOfUnixNanos(kEpochUtcNanos + std::llround((t + 0.00005) * 1e9));
             answer_ = a;
@@ -107,7 +108,8 @@ class MarkCommandTest : public CliBoardTest {
             c.markStorePath = store_;
             c.markClocks.monotonicSeconds = [this] { return BoardSeconds(); };
             c.markClocks.systemUtcNanos = [this] {
-                return kEpochUtcNanos + std::llround((BoardSeconds() + systemError(BoardSeconds())) * 1e9);
+                return kEpochUtcNanos +
+                       std::llround((BoardSeconds() + systemError(BoardSeconds())) * 1e9);
             };
             c.markClocks.utcOffsetSeconds = [] { return 3600; };
             c.network = &network_;
@@ -178,7 +180,8 @@ TEST_F(MarkCommandTest, AMarkAndADayLaterTheRateWithinAQuarterPpm) {
         EXPECT_LE(std::fabs(ppm - k.ppm), bound) << since.out;
         EXPECT_LE(bound, k.boundAtMost) << since.out;
         EXPECT_GT(bound, 0.2315 / k.days) << since.out;  // the two 10 ms errors alone
-        EXPECT_NE(since.out.find(std::string("\"verdict\": \"") + k.verdict + "\""), std::string::npos)
+        EXPECT_NE(since.out.find(std::string("\"verdict\": \"") + k.verdict + "\""),
+                  std::string::npos)
             << since.out;
         EXPECT_NE(since.out.find("\"bound_kind\": \"strict\""), std::string::npos);
         std::printf("crystal %+.2f ppm, %.1f days between marks at e = 10 ms: %+.4f +- %.4f ppm\n",
@@ -197,7 +200,8 @@ TEST_F(MarkCommandTest, AnNtpServerMeasuresTheSystemClocksError) {
     PassDays(1);
     const cli::CliRun since = Run({"since", "--seconds", "20", "--ntp", "time.example:4123"});
     ASSERT_EQ(since.status, cli::kExitOk) << since.err << since.out;
-    EXPECT_NE(since.out.find("reference: ntp\nreference_server: time.example:4123\n"), std::string::npos)
+    EXPECT_NE(since.out.find("reference: ntp\nreference_server: time.example:4123\n"),
+              std::string::npos)
         << since.out;
     EXPECT_NEAR(Fact(since.out, "reference_offset_ms"), 60, 0.3) << since.out;
     EXPECT_LT(Fact(since.out, "reference_error_ms"), 0.5) << since.out;
@@ -270,8 +274,9 @@ TEST_F(MarkCommandTest, TheKernelsMaximumErrorIsAReference) {
     synchronised = false;
     const cli::CliRun refused = Run({"mark", "--seconds", "10", "--kernel-reference"});
     EXPECT_EQ(refused.status, cli::kExitBoardFailed);
-    EXPECT_EQ(refused.err, "ERROR: no kernel reference: the kernel says its clock is not "
-                           "synchronised; no mark taken\n");
+    EXPECT_EQ(refused.err,
+              "ERROR: no kernel reference: the kernel says its clock is not "
+              "synchronised; no mark taken\n");
     const cli::CliRun fallback =
         Run({"mark", "--seconds", "10", "--kernel-reference", "--ntp-fallback"});
     ASSERT_EQ(fallback.status, cli::kExitOk) << fallback.err;
@@ -287,7 +292,8 @@ TEST_F(MarkCommandTest, TimeWrittenBetweenTheMarksInvalidatesThePair) {
     ASSERT_EQ(Run({"mark", "--seconds", "10"}).status, cli::kExitOk);
     PassDays(0.5);
     ASSERT_EQ(Run({"reg", "write", "07", "11"}).status, cli::kExitOk);  // RAM: not the time
-    ASSERT_EQ(Run({"reg", "write", "0F", "00"}).status, cli::kExitOk);  // guard neither set nor held
+    ASSERT_EQ(Run({"reg", "write", "0F", "00"}).status,
+              cli::kExitOk);  // guard neither set nor held
     EXPECT_EQ(StoreText().find("\nevent\n"), std::string::npos) << StoreText();
     ASSERT_EQ(Run({"time", "set", "14:30:00"}).status, cli::kExitOk);
     PassDays(0.5);
@@ -316,7 +322,8 @@ TEST_F(MarkCommandTest, TimeWrittenBetweenTheMarksInvalidatesThePair) {
         << after.out;
     // The guard set by hand is recorded too, with what was written.
     ASSERT_EQ(Run({"reg", "write", "0F", "01"}).status, cli::kExitOk);
-    ASSERT_EQ(Run({"reg", "write", "0F", "00"}).status, cli::kExitOk);  // released: restarts the second
+    ASSERT_EQ(Run({"reg", "write", "0F", "00"}).status,
+              cli::kExitOk);  // released: restarts the second
     EXPECT_NE(StoreText().find("what: kalendo-cli reg write 0x0F 0x01\n"), std::string::npos);
     EXPECT_NE(StoreText().find("what: kalendo-cli reg write 0x0F 0x00\n"), std::string::npos);
 }
@@ -343,7 +350,8 @@ TEST_F(MarkCommandTest, ASealThatChangedBreaksThePairs) {
     PassDays(1);
     const cli::CliRun since = Run({"since", "--seconds", "10"});
     EXPECT_EQ(since.status, cli::kExitCheckFailed);
-    EXPECT_NE(since.out.find("no rate: RAM register 0x07 held 0x00 at the mark of"), std::string::npos)
+    EXPECT_NE(since.out.find("no rate: RAM register 0x07 held 0x00 at the mark of"),
+              std::string::npos)
         << since.out;
     EXPECT_NE(since.out.find("not the seal 0xC3"), std::string::npos) << since.out;
 }
@@ -388,7 +396,8 @@ TEST_F(MarkCommandTest, ADamagedStoreAndAnotherBoard) {
         << model.out;
     const cli::CliRun list = Run({"marks"});
     ASSERT_EQ(list.status, cli::kExitOk) << list.err;
-    EXPECT_NE(list.out.find("board: UM232H KS000001\nmodel: TQ5100\n"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("board: UM232H KS000001\nmodel: TQ5100\n"), std::string::npos)
+        << list.out;
     EXPECT_EQ(Fact(list.out, "marks_of_board"), 1) << list.out;
     EXPECT_EQ(Fact(list.out, "marks_of_other_boards"), 2) << list.out;
 }
@@ -424,7 +433,8 @@ TEST_F(MarkCommandTest, TheWindowsMarkNowStoresAndCompares) {
     ASSERT_EQ(latest.series.size(), 2u);
     EXPECT_NEAR(latest.series[1].days, 2, 0.01);
     // 2 days at -3 ppm: 518 ms behind the first mark.
-    EXPECT_NEAR(latest.series[1].offsetMs, -518.4, latest.series[1].boundMs + latest.series[0].boundMs);
+    EXPECT_NEAR(latest.series[1].offsetMs, -518.4,
+                latest.series[1].boundMs + latest.series[0].boundMs);
 
     std::ofstream(store_, std::ios::binary | std::ios::trunc) << "not a store\n";
     const size_t selects = writes.Selects(0x32).size();
@@ -440,9 +450,14 @@ TEST_F(MarkCommandTest, TheWindowsMarkNowStoresAndCompares) {
 TEST_F(MarkCommandTest, UsageErrorsTouchNothing) {
     Sim().SetRecording(true);
     const std::vector<std::vector<std::string>> cases = {
-        {"mark", "--seconds", "5"},   {"mark", "--seconds"},      {"mark", "--ntp", ""},
-        {"mark", "--ntp", "a:0"},     {"mark", "--ntp-fallback"}, {"since", "--colour", "red"},
-        {"mark", "--ntp", "x", "--kernel-reference"},             {"marks", "all"},
+        {"mark", "--seconds", "5"},
+        {"mark", "--seconds"},
+        {"mark", "--ntp", ""},
+        {"mark", "--ntp", "a:0"},
+        {"mark", "--ntp-fallback"},
+        {"since", "--colour", "red"},
+        {"mark", "--ntp", "x", "--kernel-reference"},
+        {"marks", "all"},
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(args[0] + " " + (args.size() > 1 ? args[1] : ""));

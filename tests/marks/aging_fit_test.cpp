@@ -23,9 +23,8 @@ std::vector<AgingPoint> Points(const VirtualRtc& rtc, double days, double everyD
     std::vector<AgingPoint> points;
     for (double d = 0; d <= days + 1e-9; d += everyDays) {
         double truth;
-        const Mark m =
-            TakeVirtualMark(rtc, d * kDay + 3000 * where(random), {error(random), 0.001, where(random), e},
-                            &truth);
+        const Mark m = TakeVirtualMark(rtc, d * kDay + 3000 * where(random),
+                                       {error(random), 0.001, where(random), e}, &truth);
         double low, high;
         TrueInstant(m, kEpochUtcNanos, &low, &high);
         points.push_back({low, high, RtcSecondsSince2000(m.rtc)});
@@ -38,13 +37,15 @@ TEST(AgingFitTest, SixtyDaysOfMarksRecoverASimulatedAgingWithinItsBound) {
     struct Case {
         double ppm, aging, everyDays, e;
     };
-    const Case cases[] = {{+2.0, +3.0, 5, 0.010},   {-11.0, -1.5, 5, 0.010},
-                          {+0.4, +0.8, 1, 0.010},   {+5.0, 0.0, 10, 0.010},
+    const Case cases[] = {{+2.0, +3.0, 5, 0.010},
+                          {-11.0, -1.5, 5, 0.010},
+                          {+0.4, +0.8, 1, 0.010},
+                          {+5.0, 0.0, 10, 0.010},
                           {+2.0, +3.0, 5, 0.001}};
     uint32_t seed = 1;
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.aging << " ppm/year, marks every " << c.everyDays
-                                        << " days, e = " << c.e);
+                                          << " days, e = " << c.e);
         VirtualRtc rtc;
         rtc.ppm = c.ppm;
         rtc.agingPpmPerYear = c.aging;
@@ -58,10 +59,11 @@ TEST(AgingFitTest, SixtyDaysOfMarksRecoverASimulatedAgingWithinItsBound) {
         // What 10 ms (or 1 ms) at three points two months apart can pin down.
         EXPECT_LT(fit.boundPpmPerYear, c.e == 0.010 ? 0.6 : 0.06);
         EXPECT_LT(fit.rateBoundPpmAtLast, c.e == 0.010 ? 0.05 : 0.005);
-        std::printf("aging %+.2f ppm/year: %+.3f +- %.3f ppm/year over %zu marks; rate at the last "
-                    "mark %+.4f, measured %+.4f +- %.4f ppm\n",
-                    c.aging, fit.ppmPerYear, fit.boundPpmPerYear, fit.marksUsed, rateAtLast,
-                    fit.ratePpmAtLast, fit.rateBoundPpmAtLast);
+        std::printf(
+            "aging %+.2f ppm/year: %+.3f +- %.3f ppm/year over %zu marks; rate at the last "
+            "mark %+.4f, measured %+.4f +- %.4f ppm\n",
+            c.aging, fit.ppmPerYear, fit.boundPpmPerYear, fit.marksUsed, rateAtLast,
+            fit.ratePpmAtLast, fit.rateBoundPpmAtLast);
     }
 }
 
@@ -139,9 +141,10 @@ TEST(AgingFitTest, TheReportFitsAgingSinceTheLastBreak) {
     EXPECT_EQ(report.series[3].segment, 1);
     EXPECT_TRUE(report.series.back().latest);
     // The plot's offsets: 4 ppm and the aging over 40 days, plus the 7 s set.
-    EXPECT_NEAR(report.series[8].offsetMs, 7000 + 4e-6 * 40 * kDay * 1000 +
-                                               0.5 * 2e-6 / (365.25 * kDay) * 1600 * kDay * kDay * 1000,
-                report.series[8].boundMs + report.series[0].boundMs + 1);
+    EXPECT_NEAR(
+        report.series[8].offsetMs,
+        7000 + 4e-6 * 40 * kDay * 1000 + 0.5 * 2e-6 / (365.25 * kDay) * 1600 * kDay * kDay * 1000,
+        report.series[8].boundMs + report.series[0].boundMs + 1);
 }
 
 }  // namespace

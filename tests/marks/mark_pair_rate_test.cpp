@@ -18,8 +18,10 @@ TEST(MarkPairRateTest, TwoMarksADayApartAtTenMillisecondsGiveAQuarterPpm) {
     struct Case {
         double errorA, errorB, positionA, positionB;
     };
-    const Case cases[] = {{0, 0, 0.5, 0.5},       {+0.010, -0.010, 0, 1},
-                          {-0.010, +0.010, 1, 0},  {+0.010, +0.010, 0.3, 0.9},
+    const Case cases[] = {{0, 0, 0.5, 0.5},
+                          {+0.010, -0.010, 0, 1},
+                          {-0.010, +0.010, 1, 0},
+                          {+0.010, +0.010, 0.3, 0.9},
                           {-0.004, +0.007, 0.99, 0.01}};
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.errorA << " " << c.errorB);
@@ -83,21 +85,29 @@ TEST(MarkPairRateTest, EachReasonAPairSaysNothing) {
     Mark stopped = b;
     stopped.rtc = DateTimeOfCount(RtcSecondsSince2000(b.rtc) - 3);
     MarkStore written;
-    written.events.push_back({a.lateUtcNanos + 60000000000LL, a.board,
-                              "kalendo-cli time set 14:30:00"});
+    written.events.push_back(
+        {a.lateUtcNanos + 60000000000LL, a.board, "kalendo-cli time set 14:30:00"});
     MarkStore writtenElsewhere;  // another board's time written meanwhile: no matter
-    writtenElsewhere.events.push_back({a.lateUtcNanos + 60000000000LL, otherBoard.board,
-                                       "kalendo-cli time sync"});
+    writtenElsewhere.events.push_back(
+        {a.lateUtcNanos + 60000000000LL, otherBoard.board, "kalendo-cli time sync"});
     Mark close = a;
     close.earlyUtcNanos += 5000000;
     close.lateUtcNanos += 5000000;
     const Case cases[] = {
-        {"board", a, otherBoard, {}, "a different board (UM232H FT7KQ1A2, the new mark's is UM232H FT9ZZ9Z9)"},
+        {"board",
+         a,
+         otherBoard,
+         {},
+         "a different board (UM232H FT7KQ1A2, the new mark's is UM232H FT9ZZ9Z9)"},
         {"model", a, otherModel, {}, "a different RTC model (TQ5100, the new mark's is TQ5200)"},
         {"event", a, b, written,
          "the program wrote the RTC's time between the marks: kalendo-cli time set 14:30:00"},
         {"set", a, set, {}, "the RTC was set or stopped between the marks: it counted 7200 s"},
-        {"stopped", a, stopped, {}, "the RTC was set or stopped between the marks: it counted 3597 s"},
+        {"stopped",
+         a,
+         stopped,
+         {},
+         "the RTC was set or stopped between the marks: it counted 3597 s"},
         {"close", a, close, {}, "the marks are too close together"},
         {"other board's event", a, b, writtenElsewhere, nullptr},
     };

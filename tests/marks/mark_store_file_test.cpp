@@ -29,10 +29,11 @@ Mark SomeMark(int n) {
 class MarkStoreFileTest : public ::testing::Test {
   protected:
     MarkStoreFileTest() {
-        folder_ = fs::temp_directory_path() /
-                  ("kalendo-marks-" +
-                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                   "-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        folder_ =
+            fs::temp_directory_path() /
+            ("kalendo-marks-" +
+             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+             std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         path_ = (folder_ / "Kalendo" / "marks.txt").string();
     }
     ~MarkStoreFileTest() override {
@@ -55,9 +56,9 @@ TEST_F(MarkStoreFileTest, AddingKeepsEveryRecordAndMakesTheFolder) {
     MarkStore store;
     EXPECT_EQ(file.Load(&store).status, StoreStatus::Missing);
     ASSERT_EQ(file.AddMark(SomeMark(0)).status, StoreStatus::Ok);
-    ASSERT_EQ(file.AddEvent({1796968500000000000LL, SomeMark(0).board, "kalendo-cli time sync"})
-                  .status,
-              StoreStatus::Ok);
+    ASSERT_EQ(
+        file.AddEvent({1796968500000000000LL, SomeMark(0).board, "kalendo-cli time sync"}).status,
+        StoreStatus::Ok);
     ASSERT_EQ(file.AddMark(SomeMark(1)).status, StoreStatus::Ok);
     ASSERT_TRUE(file.Load(&store).ok());
     ASSERT_EQ(store.marks.size(), 2u);
@@ -85,8 +86,9 @@ TEST_F(MarkStoreFileTest, AStoreThatCannotBeReadIsNeverWrittenOver) {
         EXPECT_EQ(added.status, StoreStatus::Damaged);
         EXPECT_NE(added.message.find("the mark store \"" + path_ + "\" "), std::string::npos)
             << added.message;
-        EXPECT_NE(added.message.find(text == cut ? "is damaged (line " : "written by a newer Kalendo"),
-                  std::string::npos)
+        EXPECT_NE(
+            added.message.find(text == cut ? "is damaged (line " : "written by a newer Kalendo"),
+            std::string::npos)
             << added.message;
         EXPECT_NE(added.message.find("nothing was added"), std::string::npos) << added.message;
         EXPECT_EQ(file.AddEvent({1, SomeMark(1).board, "x"}).status, StoreStatus::Damaged);
@@ -109,7 +111,8 @@ TEST_F(MarkStoreFileTest, AFolderThatCannotBeMadeIsAFailureWithItsPath) {
 TEST_F(MarkStoreFileTest, TwoWritersAtOnceLoseNothing) {
     const MarkStoreFile file(path_);
     const auto writer = [&](int first) {
-        for (int i = 0; i < 20; ++i) EXPECT_EQ(file.AddMark(SomeMark(first + i)).status, StoreStatus::Ok);
+        for (int i = 0; i < 20; ++i)
+            EXPECT_EQ(file.AddMark(SomeMark(first + i)).status, StoreStatus::Ok);
     };
     std::thread a(writer, 0), b(writer, 100);
     a.join();

@@ -35,8 +35,8 @@ MarkStore SampleStore() {
     plain.program = "Kalendo 2.00 build 13";
     plain.sealFound = 0;
     s.marks.push_back(plain);
-    s.events.push_back({1797000000000000000LL, {"FT4ZQ8A1", "UM232H", "TQ5100"},
-                        "kalendo-cli time set 14:30:00"});
+    s.events.push_back(
+        {1797000000000000000LL, {"FT4ZQ8A1", "UM232H", "TQ5100"}, "kalendo-cli time set 14:30:00"});
     return s;
 }
 
@@ -44,7 +44,8 @@ TEST(MarkStoreTextTest, AStoreReadsBackAsItWasWritten) {
     const std::string text = FormatMarkStore(SampleStore());
     const std::string expectedFirstMark =
         "kalendo mark store 1\n"
-        "# Marks of RTC boards (a sharply timed seconds transition each) and the times the program\n"
+        "# Marks of RTC boards (a sharply timed seconds transition each) and the times the "
+        "program\n"
         "# wrote an RTC's time, kept by Kalendo and kalendo-cli. Written by the program.\n"
         "\n"
         "mark\n"
@@ -114,17 +115,23 @@ TEST(MarkStoreTextTest, DamageIsNamedWithItsLine) {
         {replaced("transition_late_utc: 2026-12-11T05:53:24.124301000Z",
                   "transition_late_utc: 2026-12-11T05:53:23.124301000Z"),
          "line 10: \"transition_late_utc\" has no valid value"},
-        {replaced("reference: ntp", "reference: sundial"), "line 13: \"reference\" has no valid value"},
+        {replaced("reference: ntp", "reference: sundial"),
+         "line 13: \"reference\" has no valid value"},
         {replaced("reference_offset_s: +0.000731000", "reference_offset_s: 0.7"),
          "line 15: \"reference_offset_s\" has no valid value"},
-        {replaced("battery_v: 3.0001", "battery_v: three"), "line 17: \"battery_v\" has no valid value"},
-        {replaced("seal_written: 0x5A", "seal_written: 0x5G"), "line 20: \"seal_written\" has no valid"},
+        {replaced("battery_v: 3.0001", "battery_v: three"),
+         "line 17: \"battery_v\" has no valid value"},
+        {replaced("seal_written: 0x5A", "seal_written: 0x5G"),
+         "line 20: \"seal_written\" has no valid"},
         {replaced("battery_v: 3.0001", "colour: blue"), "line 17: unknown field \"colour\""},
-        {replaced("battery_v: 3.0001", "rtc_model: TQ5200"), "line 17: field \"rtc_model\" given twice"},
+        {replaced("battery_v: 3.0001", "rtc_model: TQ5200"),
+         "line 17: field \"rtc_model\" given twice"},
         {replaced("rtc_model: TQ5100\n", ""), "line 5: field \"rtc_model\" missing"},
         {replaced("utc_offset_s: 3600", "utc offset 3600"), "line 12: \"utc offset 3600\" is no"},
-        {replaced("\nmark\n", "\nmork\n"), "line 5: \"mork\" where a mark or an event should begin"},
-        {good.substr(0, good.find("seal_written")), "line 5: the mark that starts here has no \"end\""},
+        {replaced("\nmark\n", "\nmork\n"),
+         "line 5: \"mork\" where a mark or an event should begin"},
+        {good.substr(0, good.find("seal_written")),
+         "line 5: the mark that starts here has no \"end\""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
@@ -138,8 +145,8 @@ TEST(MarkStoreTextTest, DamageIsNamedWithItsLine) {
     MarkStore store;
     std::string error;
     bool newer = false;
-    EXPECT_FALSE(ParseMarkStore("kalendo mark store 2\nmark\nwhatever: new\nend\n", &store, &error,
-                                &newer));
+    EXPECT_FALSE(
+        ParseMarkStore("kalendo mark store 2\nmark\nwhatever: new\nend\n", &store, &error, &newer));
     EXPECT_TRUE(newer);
     EXPECT_NE(error.find("format 2, written by a newer Kalendo"), std::string::npos) << error;
 }

@@ -14,8 +14,8 @@ namespace {
 
 // Transitions every `period` counter seconds from t0, each in a bracket of `width` at a random
 // phase, as the polls see them.
-std::vector<CounterBracket> PolledRun(double t0, double period, double width, int count, uint32_t seed,
-                                std::vector<double>* truth) {
+std::vector<CounterBracket> PolledRun(double t0, double period, double width, int count,
+                                      uint32_t seed, std::vector<double>* truth) {
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> phase(0, 1);
     std::vector<CounterBracket> run;
@@ -33,7 +33,8 @@ TEST(TransitionLineTest, AMinuteOfTransitionsNarrowsEachToTensOfMicroseconds) {
         SCOPED_TRACE(seed);
         std::vector<double> truth;
         // 3 ppm slow against a counter that itself runs at some odd rate, 1.8 ms brackets.
-        const std::vector<CounterBracket> run = PolledRun(51234.5678, 1.00003, 0.0018, 60, seed, &truth);
+        const std::vector<CounterBracket> run =
+            PolledRun(51234.5678, 1.00003, 0.0018, 60, seed, &truth);
         std::vector<NarrowedBracket> narrowed;
         ASSERT_TRUE(NarrowTransitions(run, kSteadyLineDeviation, &narrowed));
         std::vector<double> widths;

@@ -14,9 +14,9 @@ namespace kalendo::marks::testing {
 constexpr int64_t kEpochUtcNanos = 1781000000LL * 1000000000;  // 2026-06-09
 
 struct VirtualRtc {
-    double ppm = 0;               // rate at t = 0
-    double agingPpmPerYear = 0;   // the rate grows by this much a year
-    double offsetSeconds = 0.3;   // RTC minus true time at t = 0
+    double ppm = 0;                      // rate at t = 0
+    double agingPpmPerYear = 0;          // the rate grows by this much a year
+    double offsetSeconds = 0.3;          // RTC minus true time at t = 0
     int64_t secondsAtEpoch = 834000000;  // the RTC's count since 2000 at t = 0 (2026-06-05)
 
     // What the RTC reads at true time t, with its fraction.
@@ -40,9 +40,9 @@ struct VirtualRtc {
 RtcDateTime DateTimeOfCount(int64_t secondsSince2000);
 
 struct MarkShot {
-    double systemErrorSeconds = 0;  // the system clock minus true time at the mark
-    double bracketSeconds = 0.001;  // the bracket's width
-    double position = 0.5;          // where in the bracket the transition lies, 0 to 1
+    double systemErrorSeconds = 0;         // the system clock minus true time at the mark
+    double bracketSeconds = 0.001;         // the bracket's width
+    double position = 0.5;                 // where in the bracket the transition lies, 0 to 1
     double referenceErrorSeconds = 0.010;  // what the mark states
     double ntpOffsetSeconds = NAN;  // measured server minus system clock (NaN: assumed source)
 };

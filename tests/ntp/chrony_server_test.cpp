@@ -99,7 +99,8 @@ class ChronyServerTest : public ::testing::Test {
                             << "allow 127.0.0.1\n"
                             << "pidfile " << (folder_ / "chronyd.pid").string() << "\n"
                             << "driftfile " << (folder_ / "drift").string() << "\n"
-                            << "logdir " << folder_.string() << "\n"
+                            << "logdir " << folder_.string()
+                            << "\n"
                             // Kept as the user it starts as, so it can write its folder and
                             // the parent-death signal below survives.
                             << (geteuid() == 0 ? "user root\n" : "");
@@ -171,11 +172,12 @@ TEST_F(ChronyServerTest, TheReferenceErrorIsUnderAMillisecond) {
     // The server serves this very clock: the true offset is 0, and the bound must hold it.
     EXPECT_LE(std::abs(m.best.offsetSeconds), m.best.boundSeconds);
     EXPECT_LT(m.best.boundSeconds, 0.001);
-    std::printf("chronyd on the loopback: offset %+.1f us, bound %.1f us (delay %.1f us, "
-                "root delay %.1f us, root dispersion %.1f us, server precision %.2f us)\n",
-                m.best.offsetSeconds * 1e6, m.best.boundSeconds * 1e6, m.best.delaySeconds * 1e6,
-                m.best.rootDelaySeconds * 1e6, m.best.rootDispersionSeconds * 1e6,
-                m.best.serverPrecisionSeconds * 1e6);
+    std::printf(
+        "chronyd on the loopback: offset %+.1f us, bound %.1f us (delay %.1f us, "
+        "root delay %.1f us, root dispersion %.1f us, server precision %.2f us)\n",
+        m.best.offsetSeconds * 1e6, m.best.boundSeconds * 1e6, m.best.delaySeconds * 1e6,
+        m.best.rootDelaySeconds * 1e6, m.best.rootDispersionSeconds * 1e6,
+        m.best.serverPrecisionSeconds * 1e6);
 }
 
 }  // namespace

@@ -68,10 +68,10 @@ TEST(NtpPacketTest, TimestampsAndTheirDifferencesAcrossAnEra) {
         uint64_t timestamp;
     };
     const Case cases[] = {
-        {0, 0x83AA7E80ULL << 32},                            // 1970 is 2208988800 s after 1900
-        {500000000, 0x83AA7E80ULL << 32 | 0x80000000},       // half a second
-        {-1000000000, 0x83AA7E7FULL << 32},                  // before 1970
-        {2085978496LL * 1000000000, 0},                      // 2036-02-07 06:28:16: era 1 starts
+        {0, 0x83AA7E80ULL << 32},                       // 1970 is 2208988800 s after 1900
+        {500000000, 0x83AA7E80ULL << 32 | 0x80000000},  // half a second
+        {-1000000000, 0x83AA7E7FULL << 32},             // before 1970
+        {2085978496LL * 1000000000, 0},                 // 2036-02-07 06:28:16: era 1 starts
         {2085978497LL * 1000000000 + 250000000, 1ULL << 32 | 0x40000000},
     };
     for (const Case& c : cases) {

@@ -128,9 +128,8 @@ TEST(NtpResponderTest, EachBadAnswerHasItsMessage) {
              return std::vector<Datagram>{d};
          },
          "its answer is no usable NTP packet (20 bytes)", 3},
-        {"sent before received", changed([](NtpPacket& a) {
-             a.transmitTimestamp = a.receiveTimestamp - (1ULL << 32);
-         }),
+        {"sent before received",
+         changed([](NtpPacket& a) { a.transmitTimestamp = a.receiveTimestamp - (1ULL << 32); }),
          "it sent its answer before the request arrived", 3},
     };
     for (const Case& c : cases) {

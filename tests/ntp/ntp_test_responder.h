@@ -19,7 +19,8 @@ class NtpTestResponder {
   public:
     // The request as it arrived (decoded; a short one is all zeros) and the responder's receipt
     // time on the system clock; returns what to send back.
-    using Answer = std::function<std::vector<Datagram>(const NtpPacket& request, int64_t receivedNanos)>;
+    using Answer =
+        std::function<std::vector<Datagram>(const NtpPacket& request, int64_t receivedNanos)>;
 
     explicit NtpTestResponder(Answer answer);
     ~NtpTestResponder();

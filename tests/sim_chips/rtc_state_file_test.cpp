@@ -119,7 +119,8 @@ TEST_F(RtcStateFileTest, TheGapIsCountedAtTheCrystalsRateAndItsAgingIsKept) {
         ASSERT_NE(at, std::string::npos);
         const size_t end = text.find('\n', at);
         const long long savedAt = std::stoll(text.substr(at + key.size(), end - at - key.size()));
-        text.replace(at + key.size(), end - at - key.size(), std::to_string(savedAt - 7200000000LL));
+        text.replace(at + key.size(), end - at - key.size(),
+                     std::to_string(savedAt - 7200000000LL));
         Replace(path_, text);
 
         VirtualClock nextRun;
@@ -186,8 +187,9 @@ TEST_F(RtcStateFileTest, TheTimeSpentLoadingIsCountedOnce) {
     const int seconds = std::stoi(text.substr(registers + 17, 2));
     const int minutes = std::stoi(text.substr(registers + 19, 2));
     const int hours = std::stoi(text.substr(registers + 21, 2));
-    const int64_t counted = ((hours - 10) * 3600 + (minutes - 20) * 60 + (seconds - 30)) * 1000000LL +
-                            value("subsecond_us");
+    const int64_t counted =
+        ((hours - 10) * 3600 + (minutes - 20) * 60 + (seconds - 30)) * 1000000LL +
+        value("subsecond_us");
     EXPECT_EQ(counted, elapsed);
 }
 
