@@ -12,6 +12,8 @@
 #include "bridge/simulated_board.h"
 #include "cli/board_session.h"
 #include "cli/command_context.h"
+#include "cli/time_write_record.h"
+#include "marks/board_identity.h"
 #include "power/power_monitor_operations.h"
 #include "rtc/alarm_operations.h"
 #include "rtc/bcd_codec.h"
@@ -186,7 +188,9 @@ int RunTime(CommandContext& c, const CommandArguments& args) {
     if (set) {
         const FieldWrite writes[] = {
             {kRegSeconds, ToBcd(s)}, {kRegMinutes, ToBcd(m)}, {kRegHours, ToBcd(h)}};
-        if (!GuardedTimeWrite(board.Rtc(), writes)) return c.Failed("ERROR: RTC Time not updated, bus error");
+        const bool written = GuardedTimeWrite(board.Rtc(), writes);
+        RecordTimeWrite(c, "time set " + args[1]);  // part of it may have reached the chip
+        if (!written) return c.Failed("ERROR: RTC Time not updated, bus error");
         c.out->Text("time", TwoDigits(h, m, s));
         return Done(c, "RTC Time Updated");
     }
@@ -197,9 +201,9 @@ int RunTime(CommandContext& c, const CommandArguments& args) {
             {kRegMonth, ToBcd(now.month)},     {kRegYear, YearToRegister(now.year)},
             {kRegWeek, WeekdayBit(DayOfWeek(now.year, now.month, now.day))},
         };
-        if (!GuardedTimeWrite(board.Rtc(), writes)) {
-            return c.Failed("ERROR: RTC time not synchronized, bus error");
-        }
+        const bool written = GuardedTimeWrite(board.Rtc(), writes);
+        RecordTimeWrite(c, "time sync");
+        if (!written) return c.Failed("ERROR: RTC time not synchronized, bus error");
         c.out->Text("time", TwoDigits(now.hour, now.minute, now.second));
         char date[16];
         std::snprintf(date, sizeof date, "%04d-%02d-%02d", now.year, now.month, now.day);
@@ -225,7 +229,9 @@ int RunDate(CommandContext& c, const CommandArguments& args) {
         {kRegYear, YearToRegister(y)},
         {kRegWeek, WeekdayBit(DayOfWeek(y, m, d))},
     };
-    if (!GuardedTimeWrite(board.Rtc(), writes)) return c.Failed("ERROR: RTC Date not updated, bus error");
+    const bool written = GuardedTimeWrite(board.Rtc(), writes);
+    RecordTimeWrite(c, "date set " + args[1]);
+    if (!written) return c.Failed("ERROR: RTC Date not updated, bus error");
     c.out->Text("date", args[1]);
     c.out->Text("weekday", WeekdayName(WeekdayBit(DayOfWeek(y, m, d))));
     return Done(c, "RTC Date Updated");
@@ -273,7 +279,18 @@ int RunReg(CommandContext& c, const CommandArguments& args) {
     BoardSession board;
     if (!OpenBoard(c, board)) return kExitBoardFailed;
     if (write) {
-        if (!board.WriteRtc(address, value)) {
+        const std::string model = c.model == RtcModelChoice::Tq5200 ? "TQ5200" : "TQ5100";
+        // Whether the write guard was set before: releasing it restarts the second.
+        int before = -1;
+        uint8_t old = 0;
+        if (marks::IsWriteGuardRegister(model, address) && board.ReadRtc(address, &old)) {
+            before = old;
+        }
+        const bool written = board.WriteRtc(address, value);
+        if (marks::WritesRtcTime(model, address, value, before)) {
+            RecordTimeWrite(c, "reg write " + Hex2(address) + " " + Hex2(value));
+        }
+        if (!written) {
             char text[96];
             std::snprintf(text, sizeof text,
                           "ERROR: Single Command not sent: Addr=%X, Data=%X, bus error", address,

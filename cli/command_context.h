@@ -9,6 +9,8 @@
 #include "cli/command_line.h"
 #include "cli/drift_measurement.h"
 #include "cli/fact_output.h"
+#include "marks/mark_clocks.h"
+#include "ntp/udp_network.h"
 #include "power/data_log.h"
 
 namespace kalendo::cli {
@@ -25,6 +27,14 @@ struct CommandContext {
     // The facts are printed although the command failed: a check that lost the board part-way
     // still gives the rows it measured.
     bool factsOnFailure = false;
+    // Marks: the store's file (empty: no store, and time writes are not recorded), the clocks a
+    // mark is taken on, the network --ntp reaches its server through (null: the system's), the
+    // kernel's clock error and the seal's randomness (empty: the system's).
+    std::string markStorePath;
+    marks::MarkClocks markClocks;
+    ntp::UdpNetwork* network = nullptr;
+    std::function<bool(double* seconds, std::string* reason)> kernelError;
+    std::function<uint8_t()> randomByte;
 
     int UsageError(const std::string& reason) {
         usageError = reason;
@@ -51,5 +61,8 @@ int RunPower(CommandContext& c, const CommandArguments& args);
 int RunLog(CommandContext& c, const CommandArguments& args);
 int RunDrift(CommandContext& c, const CommandArguments& args);
 int RunCheck(CommandContext& c, const CommandArguments& args);
+int RunMark(CommandContext& c, const CommandArguments& args);
+int RunMarks(CommandContext& c, const CommandArguments& args);
+int RunSince(CommandContext& c, const CommandArguments& args);
 
 }  // namespace kalendo::cli

@@ -65,6 +65,36 @@ const std::vector<CommandSpec> kCommands = {
      "row failed or stayed undecided, 1 the board or the bus failed (the rows measured before are\n"
      "still printed).",
      RunCheck},
+    {"mark",
+     "mark [--ntp SERVER [--ntp-fallback] | --kernel-reference] [--reference-error-ms E] "
+     "[--seconds N] [--seal]",
+     "Takes a mark of the RTC and keeps it in the mark store: N seconds (default 60, 10-600) of\n"
+     "its seconds transitions bracketed on the system clock, the sharpest kept, with the RTC's full\n"
+     "date and time at it and how far the system clock could be from true time then: E ms assumed\n"
+     "(default 10), or measured against the NTP server SERVER (a host name or address, :PORT\n"
+     "optional, IPv6 in brackets) as its offset and a strict bound under NTP's assumptions, or the\n"
+     "kernel's own maximum error (Linux). A server that gives no reference fails the mark, unless\n"
+     "--ntp-fallback takes the assumed error instead (and says so). --seal writes a random byte to\n"
+     "RAM register 0x07 (the user's register: never without asking), which since checks.\n"
+     "The store: %APPDATA%\\Kalendo\\marks.txt (Linux ~/.local/share/kalendo/marks.txt), or the\n"
+     "file KALENDO_MARK_STORE names.",
+     RunMark},
+    {"marks", "marks",
+     "Lists this board's marks (bridge serial and description, and the model) and the times\n"
+     "the program wrote its RTC's time.",
+     RunMarks},
+    {"since",
+     "since [--ntp SERVER [--ntp-fallback] | --kernel-reference] [--reference-error-ms E] "
+     "[--seconds N] [--seal]",
+     "Takes a new mark (as mark does) and gives, for each earlier mark of this board, the RTC's\n"
+     "mean rate since in ppm with its strict bound (both brackets and both reference errors over\n"
+     "the span), the gain or loss per 30 days, and a verdict against the model's frequency\n"
+     "tolerance; or why that pair says nothing (the time written between the marks, the RTC set\n"
+     "or stopped, another board or model, a broken seal). With three marks or more since the last\n"
+     "break, the aging in ppm a year with its bound. Exit status 0 when every usable pair passed,\n"
+     "3 when one failed or stayed undecided or none was usable, 1 for a board, bus, reference or\n"
+     "store failure.",
+     RunSince},
 };
 // clang-format on
 
@@ -101,8 +131,8 @@ std::string UsageText() {
     for (const CommandSpec& c : kCommands) text += Prefixed(c.synopsis, "  ");
     text += "\n"
             "--json prints the facts as one JSON object; --model chooses the RTC (default TQ5100).\n"
-            "Exit status: 0 done, 1 the board or the bus failed, 2 usage error (check: 3 a row did not\n"
-            "pass).\n"
+            "Exit status: 0 done, 1 the board or the bus failed, 2 usage error (check and since: 3 a\n"
+            "row did not pass).\n"
             "kalendo-cli COMMAND --help describes one command; --version prints the version.\n";
     return text;
 }

@@ -6,6 +6,8 @@
 
 #include "cli/command_table.h"
 #include "cli/model_file_location.h"
+#include "marks/mark_clocks.h"
+#include "marks/mark_store_file.h"
 #include "rtc/check/pc_clocks.h"
 
 int main(int argc, char** argv) {
@@ -14,6 +16,8 @@ int main(int argc, char** argv) {
     context.clocks = kalendo::check::SystemPcClocks();
     context.localNow = kalendo::check::SystemLocalTime;
     context.modelFile = kalendo::cli::FindModelFile(kalendo::cli::ProgramPath(argv[0]));
+    context.markStorePath = kalendo::marks::DefaultMarkStorePath();
+    context.markClocks = kalendo::marks::SystemMarkClocks();
     bool progressShown = false;
     // Progress rewrites one line of standard error; results go to standard output.
     context.progress = [&](const std::string& line) {

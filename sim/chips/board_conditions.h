@@ -14,6 +14,12 @@ struct BoardConditions {
     // oscillator by tempco * (T - 25)^2 ppm away from its 25-degree turnover.
     double crystalPpm = 0.0;
     double crystalTempcoPpmPerC2 = 0.0;
+    // Aging: the error grows by this much a year on top of the offset (the RTC chip keeps what
+    // has accumulated, since it belongs to the crystal, not to the board's settings).
+    double crystalAgingPpmPerYear = 0.0;
+    // The board has USB power; while it is unplugged the supply rail is off and the RTC runs
+    // from its battery.
+    bool usbPowered = true;
 
     // The mounted part as a sample, not its data sheet: each figure can be set on either side of
     // the model file's limit. The model file gives supply 2.5 to 5.5 V, timekeeping (VCLK) 1.6 to
@@ -41,7 +47,8 @@ struct BoardConditions {
 
 constexpr double kCrystalTurnoverCelsius = 25.0;
 
-// The RTC oscillator's frequency error now, in parts per million (positive: it runs fast).
+// The RTC oscillator's frequency error now, less what it has aged, in parts per million
+// (positive: it runs fast).
 inline double CrystalErrorPpm(const BoardConditions& board) {
     const double fromTurnover = board.boardCelsius - kCrystalTurnoverCelsius;
     return board.crystalPpm - board.crystalTempcoPpmPerC2 * fromTurnover * fromTurnover;

@@ -35,6 +35,8 @@ std::unique_ptr<RtcChip> MakeRtc(RtcModel model, const SimClock& clock,
 struct EvaluationBoardChips::Impl {
     explicit Impl(const ChipsConfig& config)
         : stateFile(config.stateFile),
+          wallClock(config.wallClockMicros ? config.wallClockMicros
+                                           : std::function<int64_t()>(HostWallClockMicros)),
           clock(config.clock != nullptr ? *config.clock : fallbackClock),
           powerMonitor(board, config.noiseSeed),
           rtc(MakeRtc(config.model, clock, board)) {
@@ -43,6 +45,7 @@ struct EvaluationBoardChips::Impl {
     }
 
     std::string stateFile;
+    std::function<int64_t()> wallClock;
     HostSteadyClock fallbackClock;
     const SimClock& clock;
     BoardConditions board;
@@ -58,8 +61,27 @@ EvaluationBoardChips::EvaluationBoardChips(const ChipsConfig& config)
     impl_->stateMessage = loaded.message;
     if (loaded.outcome != StateLoadOutcome::Loaded) return;
     impl_->rtc->Restore(loaded.state.snapshot);
-    // The battery kept the chip counting while the program was not running.
-    impl_->rtc->AdvanceBy(HostWallClockMicros() - loaded.state.savedAtHostMicros);
+    // The battery kept the chip counting while the program was not running, at its crystal's
+    // rate then (the settings of this run are applied after the board is built), or the
+    // oscillator stood still when the battery was below its timekeeping minimum.
+    // The gap ends now on the wall clock, and the chip's own count starts at the same moment:
+    // the time spent loading is counted once.
+    const int64_t gap = impl_->wallClock() - loaded.state.savedAtHostMicros;
+    impl_->rtc->CountFromNow();
+    ShelfConditions shelf;
+    if (loaded.state.shelfKnown) {
+        shelf = loaded.state.shelf;
+    } else {
+        shelf.crystalErrorPpm = CrystalErrorPpm(impl_->board);
+        shelf.crystalAgingPpmPerYear = impl_->board.crystalAgingPpmPerYear;
+        shelf.batteryVolts = impl_->board.batteryVolts;
+        shelf.timekeepingMinVolts = impl_->board.rtcTimekeepingMinVolts;
+    }
+    if (shelf.batteryVolts < shelf.timekeepingMinVolts) {
+        impl_->rtc->AgeBy(gap, shelf.crystalAgingPpmPerYear);
+    } else {
+        impl_->rtc->AdvanceBy(gap, shelf.crystalErrorPpm, shelf.crystalAgingPpmPerYear);
+    }
 }
 
 EvaluationBoardChips::~EvaluationBoardChips() {
@@ -93,6 +115,16 @@ void EvaluationBoardChips::SetCrystalPpm(double ppm) {
 void EvaluationBoardChips::SetCrystalTempco(double ppmPerCelsiusSquared) {
     impl_->rtc->Sync();
     impl_->board.crystalTempcoPpmPerC2 = ppmPerCelsiusSquared;
+}
+void EvaluationBoardChips::SetCrystalAging(double ppmPerYear) {
+    impl_->rtc->Sync();
+    impl_->board.crystalAgingPpmPerYear = ppmPerYear;
+}
+
+void EvaluationBoardChips::SetUsbPowered(bool powered) {
+    impl_->rtc->Sync();
+    impl_->board.usbPowered = powered;
+    impl_->powerMonitor.TrackSupply();
 }
 
 void EvaluationBoardChips::SetSupplyOverride(double volts) {
@@ -145,10 +177,17 @@ bool EvaluationBoardChips::RunningFromBattery() const {
 
 void EvaluationBoardChips::SaveState() {
     if (impl_->stateFile.empty()) return;
-    impl_->rtc->Sync();
+    // The stamp and the chip's count at one moment, as at loading.
     StoredRtcState state;
+    state.savedAtHostMicros = impl_->wallClock();
+    impl_->rtc->Sync();
     state.snapshot = impl_->rtc->Snapshot();
-    state.savedAtHostMicros = HostWallClockMicros();
+    // Until the next run the RTC is on the shelf: on its battery, at its crystal's rate now.
+    state.shelfKnown = true;
+    state.shelf.crystalErrorPpm = CrystalErrorPpm(impl_->board);
+    state.shelf.crystalAgingPpmPerYear = impl_->board.crystalAgingPpmPerYear;
+    state.shelf.batteryVolts = impl_->board.batteryVolts;
+    state.shelf.timekeepingMinVolts = impl_->board.rtcTimekeepingMinVolts;
     std::string message;
     if (!SaveRtcState(impl_->stateFile, impl_->rtc->Model(), state, &message)) {
         impl_->stateMessage = message;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,9 @@ struct ChipsConfig {
     // File that keeps the RTC's registers and time across runs, as the battery-backed chip
     // does; empty: start fresh and keep nothing.
     std::string stateFile;
+    // The host's wall clock the state file's times are on (microseconds since 1970); empty:
+    // the system clock. Tests give their own.
+    std::function<int64_t()> wallClockMicros = nullptr;
 };
 
 class EvaluationBoardChips {
@@ -39,6 +43,13 @@ class EvaluationBoardChips {
     // tempco ppm per degree squared slower away from 25 degrees (default 0).
     void SetCrystalPpm(double ppm);
     void SetCrystalTempco(double ppmPerCelsiusSquared);
+    // The crystal's aging: its error grows by this much a year from now on (default 0); what
+    // it has grown by is kept with the RTC, across runs too.
+    void SetCrystalAging(double ppmPerYear);
+    // USB power: unplugged, the supply rail is off and the RTC runs from its battery (stopping
+    // when that is below its timekeeping minimum). The power monitor keeps its settings: the
+    // simulator does not model its power-on reset at replugging.
+    void SetUsbPowered(bool powered);
     void SetSupplyOverride(double volts);      // forces the RTC supply rail (a failing supply)
     void ClearSupplyOverride();                // back to what the power monitor generates
     // The mounted sample's figures (defaults in BoardConditions): the VDD below which its I2C

@@ -128,6 +128,7 @@ double PowerMonitorChip::GeneratedSupplyVolts() const {
 }
 
 double PowerMonitorChip::SupplyVolts() const {
+    if (!board_.usbPowered) return 0.0;  // unplugged: the whole board is off but the battery
     return board_.supplyOverridden ? board_.supplyOverrideVolts : GeneratedSupplyVolts();
 }
 

@@ -125,16 +125,32 @@ void RtcChip::Sync() {
     lastSyncMicros_ = now;
     // Every change of the rails syncs first, so the rail now is the one of the whole interval.
     // Below the timekeeping minimum the oscillator stood still: that time is lost.
-    if (supply_ != nullptr && supply_->CarryingVolts() < board_.rtcTimekeepingMinVolts) return;
+    if (supply_ != nullptr && supply_->CarryingVolts() < board_.rtcTimekeepingMinVolts) {
+        AgeBy(elapsed, board_.crystalAgingPpmPerYear);
+        return;
+    }
     if (elapsed > 0) AdvanceBy(elapsed);
 }
 
+void RtcChip::AgeBy(int64_t hostMicros, double agingPpmPerYear) {
+    if (hostMicros > 0) crystalAgedPpm_ += agingPpmPerYear * hostMicros / kMicrosPerYear;
+}
+
 void RtcChip::AdvanceBy(int64_t hostMicros) {
+    AdvanceBy(hostMicros, CrystalErrorPpm(board_), board_.crystalAgingPpmPerYear);
+}
+
+void RtcChip::AdvanceBy(int64_t hostMicros, double basePpm, double agingPpmPerYear) {
     if (hostMicros <= 0) return;
+    // The error grows linearly while it ages, so over the span it gains the error at the start
+    // times the span plus half the growth times the span: exact for one step of any length.
+    const double span = static_cast<double>(hostMicros);
+    const double growth = agingPpmPerYear * span / kMicrosPerYear;
     // The error's fraction of a microsecond is carried to the next call, so small steps lose
     // nothing of it; dividing by a million keeps whole-ppm errors exact.
-    const double gained =
-        static_cast<double>(hostMicros) * CrystalErrorPpm(board_) / 1e6 + crystalRemainderMicros_;
+    const double gained = span * (basePpm + crystalAgedPpm_) / 1e6 + span * growth / 2 / 1e6 +
+                          crystalRemainderMicros_;
+    crystalAgedPpm_ += growth;
     const double wholeGained = std::floor(gained);
     crystalRemainderMicros_ = gained - wholeGained;
     const int64_t micros = hostMicros + static_cast<int64_t>(wholeGained);
@@ -308,6 +324,7 @@ RtcSnapshot RtcChip::Snapshot() const {
     s.registers = regs_;
     s.subsecondMicros = subsecondMicros_;
     s.timerCount = timerCount_;
+    s.crystalAgedPpm = crystalAgedPpm_;
     return s;
 }
 
@@ -318,6 +335,7 @@ void RtcChip::Restore(const RtcSnapshot& snapshot) {
     regs_[kFlag] &= FLAG_BITS | FlagStorageBits();
     subsecondMicros_ = std::clamp<int64_t>(snapshot.subsecondMicros, 0, kMicrosPerSecond - 1);
     timerCount_ = std::min(snapshot.timerCount, kMaxTimerCount);
+    crystalAgedPpm_ = std::isfinite(snapshot.crystalAgedPpm) ? snapshot.crystalAgedPpm : 0;
 }
 
 }  // namespace kalendo::sim

@@ -62,7 +62,11 @@ struct RtcSnapshot {
     std::array<uint8_t, rtc_reg::kCount> registers{};
     int64_t subsecondMicros = 0;
     uint32_t timerCount = 0;
+    double crystalAgedPpm = 0;  // what the crystal's error has grown by since the chip was new
 };
+
+// One year of the host's time, in microseconds, for the aging rate (a Julian year).
+constexpr double kMicrosPerYear = 365.25 * 86400 * 1e6;
 
 class RtcChip : public I2cSlave {
   public:
@@ -85,9 +89,19 @@ class RtcChip : public I2cSlave {
 
     // Catches up with the SimClock.
     void Sync();
+    // Counts from now on: the time before was counted some other way (the gap since the state
+    // was saved, on the host's wall clock read at this moment).
+    void CountFromNow() { lastSyncMicros_ = clock_.NowMicros(); }
     // Lets time pass that the SimClock did not see (the program was not running). The crystal
     // turns it into its own running time, fast or slow by the board's crystal error.
     void AdvanceBy(int64_t hostMicros);
+    // The same with the crystal's error as given: basePpm without the aged part (which the chip
+    // keeps), aging in ppm a year. The error's growth over the span is integrated exactly.
+    void AdvanceBy(int64_t hostMicros, double basePpm, double agingPpmPerYear);
+    // Time the oscillator stood still (no rail above its timekeeping minimum): the crystal ages
+    // all the same.
+    void AgeBy(int64_t hostMicros, double agingPpmPerYear);
+    double CrystalAgedPpm() const { return crystalAgedPpm_; }
     // Power-on state: 2000-01-01 00:00:00.000, a Saturday; everything else 0.
     void PowerOnReset();
 
@@ -130,6 +144,7 @@ class RtcChip : public I2cSlave {
     const RtcSupply* supply_ = nullptr;
     int64_t lastSyncMicros_ = 0;
     double crystalRemainderMicros_ = 0;  // fraction of a microsecond the crystal has run ahead
+    double crystalAgedPpm_ = 0;          // the error the crystal has gained by aging
     int64_t oscillatorMicros_ = 0;  // running time of the crystal, phase of 4096 Hz and 64 Hz
     int64_t subsecondMicros_ = 0;   // part of the current second already counted
     uint32_t timerCount_ = 0;       // the countdown as it runs

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -17,7 +18,14 @@ constexpr char kSavedAtKey[] = "saved_at_host_us";
 constexpr char kSubsecondKey[] = "subsecond_us";
 constexpr char kTimerCountKey[] = "timer_count";
 constexpr char kRegistersKey[] = "registers";
-constexpr size_t kKeysPerSection = 4;
+// Written since the crystal ages and the gap is counted at its rate; optional when read.
+constexpr char kAgedKey[] = "crystal_aged_ppm";
+constexpr char kShelfErrorKey[] = "shelf_crystal_error_ppm";
+constexpr char kShelfAgingKey[] = "shelf_crystal_aging_ppm_per_year";
+constexpr char kShelfBatteryKey[] = "shelf_battery_v";
+constexpr char kShelfMinimumKey[] = "shelf_timekeeping_min_v";
+constexpr const char* kShelfKeys[] = {kShelfErrorKey, kShelfAgingKey, kShelfBatteryKey,
+                                      kShelfMinimumKey};
 // A state file is a few hundred bytes; anything far longer is not one.
 constexpr size_t kMaxLines = 32;
 constexpr size_t kMaxLineLength = 256;
@@ -85,11 +93,29 @@ bool ReadEntries(const std::string& text, Entries* entries, std::string* reason)
 
 bool KnownKey(const std::string& key) {
     for (const RtcModel model : {RtcModel::Tq5100, RtcModel::Tq5200}) {
-        for (const char* field : {kSavedAtKey, kSubsecondKey, kTimerCountKey, kRegistersKey}) {
+        for (const char* field : {kSavedAtKey, kSubsecondKey, kTimerCountKey, kRegistersKey,
+                                  kAgedKey, kShelfErrorKey, kShelfAgingKey, kShelfBatteryKey,
+                                  kShelfMinimumKey}) {
             if (key == SectionName(model) + "." + field) return true;
         }
     }
     return false;
+}
+
+bool ParseReal(const std::string& text, double* value) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(v)) return false;
+    *value = v;
+    return true;
+}
+
+std::string RealText(double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
 }
 
 // Checks every entry of the file and, when the model's section is there, parses it.
@@ -106,8 +132,28 @@ bool ParseSection(const Entries& entries, RtcModel model, bool* present, StoredR
     for (const auto& entry : entries) found += entry.first.rfind(prefix, 0) == 0 ? 1 : 0;
     *present = found > 0;
     if (!*present) return true;
-    if (found != kKeysPerSection) {
+    for (const char* key : {kSavedAtKey, kSubsecondKey, kTimerCountKey, kRegistersKey}) {
+        if (!entries.count(prefix + key)) {
+            *reason = "the " + SectionName(model) + " section is incomplete";
+            return false;
+        }
+    }
+    static_assert(sizeof kShelfKeys / sizeof kShelfKeys[0] == 4, "every shelf key is read below");
+    size_t shelfKeys = 0;
+    for (const char* key : kShelfKeys) shelfKeys += entries.count(prefix + key);
+    if (shelfKeys != 0 && shelfKeys != 4) {
         *reason = "the " + SectionName(model) + " section is incomplete";
+        return false;
+    }
+    state->shelfKnown = shelfKeys == 4;
+    if ((entries.count(prefix + kAgedKey) &&
+         !ParseReal(entries.at(prefix + kAgedKey), &state->snapshot.crystalAgedPpm)) ||
+        (state->shelfKnown &&
+         (!ParseReal(entries.at(prefix + kShelfErrorKey), &state->shelf.crystalErrorPpm) ||
+          !ParseReal(entries.at(prefix + kShelfAgingKey), &state->shelf.crystalAgingPpmPerYear) ||
+          !ParseReal(entries.at(prefix + kShelfBatteryKey), &state->shelf.batteryVolts) ||
+          !ParseReal(entries.at(prefix + kShelfMinimumKey), &state->shelf.timekeepingMinVolts)))) {
+        *reason = "a value of the " + SectionName(model) + " section is malformed";
         return false;
     }
     int64_t subsecond = 0;
@@ -179,6 +225,13 @@ std::string FormatRtcState(const std::string& previousText, RtcModel model,
     entries[prefix + kSubsecondKey] = std::to_string(state.snapshot.subsecondMicros);
     entries[prefix + kTimerCountKey] = std::to_string(state.snapshot.timerCount);
     entries[prefix + kRegistersKey] = FormatRegisters(state.snapshot.registers);
+    entries[prefix + kAgedKey] = RealText(state.snapshot.crystalAgedPpm);
+    if (state.shelfKnown) {
+        entries[prefix + kShelfErrorKey] = RealText(state.shelf.crystalErrorPpm);
+        entries[prefix + kShelfAgingKey] = RealText(state.shelf.crystalAgingPpmPerYear);
+        entries[prefix + kShelfBatteryKey] = RealText(state.shelf.batteryVolts);
+        entries[prefix + kShelfMinimumKey] = RealText(state.shelf.timekeepingMinVolts);
+    }
     std::string text = std::string(kHeader) + "\n";
     for (const auto& entry : entries) {
         if (KnownKey(entry.first)) text += entry.first + "=" + entry.second + "\n";

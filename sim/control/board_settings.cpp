@@ -16,10 +16,19 @@ static_assert(kDefaultUsbRoundTripUs == 250, "usb-round-trip defaultValue must m
 
 // Captureless lambdas (auto parameters) become ApplySetting pointers.
 const BoardSetting kSettings[] = {
+    // The board loses its USB power with the cable: the RTC goes to its battery meanwhile.
     {"unplug", nullptr, A::None, 0, 0, "unplug",
-     [](auto& t, auto&, auto*) { return t.library.Unplug(), true; }},
+     [](auto& t, auto&, auto*) {
+         t.library.Unplug();
+         if (t.chips) t.library.WithLock([&] { t.chips->SetUsbPowered(false); });
+         return true;
+     }},
     {"plugback", nullptr, A::None, 0, 0, "plugback",
-     [](auto& t, auto&, auto*) { return t.library.PlugBack(), true; }},
+     [](auto& t, auto&, auto*) {
+         if (t.chips) t.library.WithLock([&] { t.chips->SetUsbPowered(true); });
+         t.library.PlugBack();
+         return true;
+     }},
     {"ack", nullptr, A::UnsignedOnOff, 0, 0x7F, "ack <7-bit address> on|off",
      [](auto& t, auto& c, auto*) {
          return t.library.SetAddressAcknowledge(static_cast<uint8_t>(c.value), c.on), true;
@@ -72,6 +81,10 @@ const BoardSetting kSettings[] = {
      "ppm <crystal error -100000 to 100000>",
      [](auto& t, auto& c, auto*) { return t.chips->SetCrystalPpm(c.number), true; }, true,
      "KALENDO_SIM_PPM"},
+    {"aging", nullptr, A::Real, -kMaxCrystalAging, kMaxCrystalAging,
+     "aging <ppm per year -100000 to 100000>",
+     [](auto& t, auto& c, auto*) { return t.chips->SetCrystalAging(c.number), true; }, true,
+     "KALENDO_SIM_AGING"},
     {"tempco", nullptr, A::Real, -kMaxCrystalTempco, kMaxCrystalTempco,
      "tempco <ppm per degree squared -1 to 1>",
      [](auto& t, auto& c, auto*) { return t.chips->SetCrystalTempco(c.number), true; }, true,

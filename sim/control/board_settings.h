@@ -21,6 +21,9 @@ constexpr uint32_t kMaxPinNs = 100000;
 // wide enough for a broken crystal, narrow enough that the clock always runs forwards.
 constexpr double kMaxCrystalPpm = 100000.0;
 constexpr double kMaxCrystalTempco = 1.0;
+// Aging (KALENDO_SIM_AGING): far beyond a real crystal's few ppm a year, yet within the error's
+// range above for a year.
+constexpr double kMaxCrystalAging = 100000.0;
 
 enum class SettingArgument {
     None,           // no argument

@@ -105,7 +105,8 @@ void EvaluationBoard::Configure(const BoardOptions& options, std::vector<std::st
         report("KALENDO_SIM_RTC \"" + options.rtc + "\" is not TQ5100 or TQ5200; using TQ5100");
     }
     if (options.state != "fresh") {
-        config.stateFile = DefaultStateFile();
+        // A path keeps the RTC in a file of the caller's (a test's own board across processes).
+        config.stateFile = options.state.empty() ? DefaultStateFile() : options.state;
         if (config.stateFile.empty()) {
             report("no user profile folder found: the RTC state is not kept");
         } else {

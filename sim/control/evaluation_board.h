@@ -5,7 +5,8 @@
 // Environment:
 //   KALENDO_SIM_DEVICES  device list (see device_list_text.h); default one UM232H
 //   KALENDO_SIM_RTC      TQ5100 (default) or TQ5200
-//   KALENDO_SIM_STATE    "fresh": no state file; otherwise the RTC is kept in the user's profile
+//   KALENDO_SIM_STATE    "fresh": no state file; a path: that state file; otherwise the RTC is
+//                        kept in the user's profile
 //   KALENDO_SIM_TRACE    file that gets one line per I2C transaction
 //   KALENDO_SIM_VCD      file that gets the SCL/SDA/FOUT-gate waveform
 //   KALENDO_SIM_CONTROL  control file that other processes write commands to (default below)
@@ -37,7 +38,7 @@ class EvaluationBoardChips;
 struct BoardOptions {
     std::string devices;      // empty: the default list
     std::string rtc;          // empty: TQ5100
-    std::string state;        // "fresh", or empty for the profile's state file
+    std::string state;        // "fresh", a state file's path, or empty for the profile's
     std::string traceFile;    // empty: no trace
     bool traceShared = false;  // the trace's lines name the process and the wall-clock times
     std::string vcdFile;      // empty: no waveform

@@ -46,6 +46,7 @@ cli::CliRun CliBoardTest::Run(const std::vector<std::string>& arguments) {
         return t;
     };
     context.modelFile = KALENDO_MODEL_FILE;
+    if (configure) configure(context);
     return cli::RunCli(arguments, context);
 }
 

@@ -26,6 +26,8 @@ class CliBoardTest : public BridgeTest {
     // Called with the PC's monotonic time whenever a command reads it; lets a test make the
     // board fail in the middle of a command.
     std::function<void(double)> onClockRead;
+    // Changes the context of every command (the mark store, the clocks of a mark, the network).
+    std::function<void(cli::CommandContext&)> configure;
 
     // Straight from the chip, past the bridge.
     uint8_t ChipRegister(uint8_t reg);

@@ -11,7 +11,8 @@ wine=()
 [ $# -ge 6 ] && { IFS=';' read -ra wine <<<"$5"; bus_holder=$6; }
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+server_pid=""
+trap '[ -z "$server_pid" ] || kill "$server_pid" 2>/dev/null; rm -rf "$work"' EXIT
 cd "$work" || exit 1
 export KALENDO_SIM_STATE=fresh
 export KALENDO_SIM_CONTROL="$work/control.txt"
@@ -324,6 +325,60 @@ board_open_in_another_program)
     KALENDO_SIM_IN_USE=0 run time
     expect_status 1 "time while the window has the board"
     expect_err "ERROR: Board in use by another program" "time while the window has the board"
+    ;;
+marks_against_chrony_a_few_seconds_apart)
+    # Debian's chronyd on a loopback port of its own, serving this machine's clock; the RTC kept
+    # in a state file of this case's own, so it runs on between the two processes. With the
+    # system clock measured to under a millisecond, 20 s between two marks pin a 300 ppm crystal
+    # to about +-130 ppm (a day would give +-0.03 ppm).
+    chronyd=$(command -v chronyd || echo /usr/sbin/chronyd)
+    if [ ! -x "$chronyd" ]; then
+        fail "chronyd not found: tools/install-deps.sh installs chrony"
+    else
+        for _ in 1 2 3 4 5; do
+            port=$((20000 + RANDOM % 30000))
+            {
+                echo "port $port"
+                echo "cmdport 0"
+                echo "bindcmdaddress /"
+                echo "local stratum 1"
+                echo "allow 127.0.0.1"
+                echo "pidfile $work/chronyd.pid"
+                echo "driftfile $work/drift"
+                echo "logdir $work"
+                [ "$(id -u)" -ne 0 ] || echo "user root"
+            } >"$work/chrony.conf"
+            user_check=()
+            [ "$(id -u)" -eq 0 ] || user_check=(-U)
+            # Never outlives the case, even when the case is killed.
+            timeout 100 "$chronyd" -x -d "${user_check[@]}" -f "$work/chrony.conf" \
+                >"$work/chronyd.log" 2>&1 &
+            server_pid=$!
+            sleep 1
+            kill -0 "$server_pid" 2>/dev/null && break
+            server_pid=""
+        done
+        [ -n "$server_pid" ] || fail "chronyd did not start: $(cat "$work/chronyd.log")"
+        export KALENDO_SIM_STATE KALENDO_SIM_PPM=300 KALENDO_MARK_STORE
+        KALENDO_SIM_STATE=$(windows_path "$work/rtc.state")
+        KALENDO_MARK_STORE=$(windows_path "$work/marks.txt")
+        run mark --ntp "127.0.0.1:$port" --seconds 10
+        expect_status 0 "mark against chronyd"
+        expect_in "$out" "reference: ntp" "mark against chronyd"
+        error_ms=$(sed -n 's/^reference_error_ms: //p' <<<"$out")
+        awk -v e="${error_ms:-99}" 'BEGIN { exit !(e < 1.0) }' ||
+            fail "reference error against chronyd ${error_ms:-none} ms, expected under 1 ms"
+        sleep 5
+        run --json since --ntp "127.0.0.1:$port" --seconds 10
+        # 300 ppm is far outside the TQ5100's 3.8: a decided fail.
+        expect_status 3 "since against chronyd"
+        ppm=$(grep -o '"ppm": [-0-9.]*' <<<"$out" | head -n 1 | cut -d' ' -f2)
+        bound=$(grep -o '"bound_ppm": [0-9.]*' <<<"$out" | head -n 1 | cut -d' ' -f2)
+        echo "since under Wine against chronyd: ${ppm:-none} +- ${bound:-none} ppm (crystal +300 ppm);" \
+             "reference error at the last mark ${error_ms:-none} ms"
+        awk -v p="${ppm:-0}" -v b="${bound:-0}" 'BEGIN { d = p - 300; if (d < 0) d = -d; exit !(b > 0 && d <= b && b < 200) }' ||
+            fail "since: ${ppm:-none} +- ${bound:-none} ppm does not hold +300 ppm within a bound under 200 ppm: $out"
+    fi
     ;;
 *)
     echo "unknown case $case_name"

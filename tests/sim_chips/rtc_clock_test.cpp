@@ -190,6 +190,50 @@ TEST_P(RtcClockTest, CrystalErrorSurvivesSmallSteps) {
     EXPECT_EQ(ReadRtcTime(Rtc()).second, 40);
 }
 
+// Aging makes the error grow steadily: 36525 ppm a year is 100 ppm a day, so after a day the
+// RTC has gained 100 / 2 ppm of a day (4.32 s), after two days four times that (17.28 s),
+// whether the time passes in one step or in a thousand.
+TEST_P(RtcClockTest, AgingIsIntegratedExactlyWhateverTheSteps) {
+    VirtualClock steppedClock;
+    EvaluationBoardChips stepped(ChipsConfig{GetParam(), &steppedClock, 1, ""});
+    for (EvaluationBoardChips* c : {&chips_, &stepped}) c->SetCrystalAging(36525);
+    SetRtcTime(Rtc(), {2024, 7, 1, 0, 0, 0, kMon});
+    SetRtcTime(stepped.Rtc(), {2024, 7, 1, 0, 0, 0, kMon});
+    clock_.AdvanceSeconds(86400);
+    for (int i = 0; i < 1000; ++i) {
+        steppedClock.AdvanceMicros(86400000);
+        ReadByte(stepped.Rtc(), 0x00);
+    }
+    EXPECT_EQ(ToText(ReadRtcTime(Rtc())), ToText({2024, 7, 2, 0, 0, 4, kTue}));
+    EXPECT_EQ(ToText(ReadRtcTime(stepped.Rtc())), ToText({2024, 7, 2, 0, 0, 4, kTue}));
+    clock_.AdvanceSeconds(86400);
+    EXPECT_EQ(ToText(ReadRtcTime(Rtc())), ToText({2024, 7, 3, 0, 0, 17, kWed}));
+    // 17.28 s: the next second comes 0.72 s of crystal time later, at 0.7199 s of host time.
+    clock_.AdvanceMicros(719800);
+    EXPECT_EQ(ReadRtcTime(Rtc()).second, 17);
+    clock_.AdvanceMicros(200);
+    EXPECT_EQ(ReadRtcTime(Rtc()).second, 18);
+}
+
+// Unplugged, the board's supply is off: the RTC runs from its battery, at its crystal's rate,
+// and stands still when the battery is below its timekeeping minimum.
+TEST_P(RtcClockTest, UnpluggedTheRtcRunsFromItsBattery) {
+    chips_.SetCrystalPpm(5000);
+    for (const double battery : {3.0, 0.8}) {
+        SCOPED_TRACE(battery);
+        chips_.SetBatteryVoltage(battery);
+        SetRtcTime(Rtc(), {2023, 6, 14, 10, 0, 0, kWed});
+        chips_.SetUsbPowered(false);
+        EXPECT_EQ(chips_.SupplyVoltage(), 0.0);
+        EXPECT_TRUE(chips_.RunningFromBattery());
+        clock_.AdvanceSeconds(200);
+        chips_.SetUsbPowered(true);
+        EXPECT_FALSE(chips_.RunningFromBattery());
+        EXPECT_EQ(ReadRtcTime(Rtc()).minute * 60 + ReadRtcTime(Rtc()).second,
+                  battery > 1.0 ? 201 : 0);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothModels, RtcClockTest,
                          ::testing::Values(RtcModel::Tq5100, RtcModel::Tq5200),
                          [](const auto& info) { return std::string(ModelName(info.param)); });

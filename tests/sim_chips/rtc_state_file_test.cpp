@@ -89,6 +89,110 @@ TEST_F(RtcStateFileTest, ChipKeepsCountingWhileTheProgramIsNotRunning) {
     EXPECT_EQ(ReadByte(chips.Rtc(), 0x0E) & 0x08, 0x08) << "the alarm matched meanwhile";
 }
 
+// The gap is counted at the crystal's rate the RTC had when it was put away, whatever the next
+// run starts with (its settings come after the board is built), and what the crystal has aged
+// goes with it. On a battery below the timekeeping minimum the time stood still.
+TEST_F(RtcStateFileTest, TheGapIsCountedAtTheCrystalsRateAndItsAgingIsKept) {
+    struct Case {
+        const char* what;
+        double battery;
+        int secondsAfter;  // from 10:20:30, two hours later by the host
+    };
+    const Case cases[] = {{"battery 3.0 V", 3.0, 7272}, {"battery 0.5 V", 0.5, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(path_);
+        {
+            EvaluationBoardChips chips(Config(RtcModel::Tq5100));
+            chips.SetCrystalPpm(10000);
+            chips.SetCrystalAging(36525);  // 100 ppm a day
+            SetRtcTime(chips.Rtc(), {2024, 5, 6, 10, 20, 30, 0x02});
+            chips.SetBatteryVoltage(c.battery);
+            clock_.AdvanceSeconds(864);  // a hundredth of a day: 1 ppm aged
+        }
+        std::string text = Contents(path_);
+        const size_t agedBefore = text.find("tq5100.crystal_aged_ppm=");
+        ASSERT_NE(agedBefore, std::string::npos) << text;
+        EXPECT_NEAR(std::stod(text.substr(agedBefore + 24)), 1.0, 1e-9);
+        const std::string key = "tq5100.saved_at_host_us=";
+        const size_t at = text.find(key);
+        ASSERT_NE(at, std::string::npos);
+        const size_t end = text.find('\n', at);
+        const long long savedAt = std::stoll(text.substr(at + key.size(), end - at - key.size()));
+        text.replace(at + key.size(), end - at - key.size(),
+                     std::to_string(savedAt - 7200000000LL));
+        Replace(path_, text);
+
+        VirtualClock nextRun;
+        EvaluationBoardChips chips(ChipsConfig{RtcModel::Tq5100, &nextRun, 1, path_});
+        const RtcTime now = ReadRtcTime(chips.Rtc());
+        // 864 s at 10000 ppm and up to 1 ppm of aging before saving: 872.64 s, then the gap:
+        // 7200 s at 10001 ppm, plus 100 ppm a day over two hours (0.03 s), on a good battery.
+        const int elapsed = (now.hour - 10) * 3600 + (now.minute - 20) * 60 + now.second - 30;
+        const int expected = 872 + c.secondsAfter;
+        EXPECT_GE(elapsed, expected);
+        EXPECT_LE(elapsed, expected + 1);  // the host clock moved on a little meanwhile
+        // The crystal aged on the shelf whether it ran or not: 1 ppm, and 100 ppm a day for 2 h.
+        chips.SaveState();
+        const std::string saved = Contents(path_);
+        const size_t aged = saved.find("tq5100.crystal_aged_ppm=");
+        ASSERT_NE(aged, std::string::npos);
+        EXPECT_NEAR(std::stod(saved.substr(aged + 24)), 1 + 100.0 / 12, 0.01);
+    }
+}
+
+// The time spent loading is counted once: the gap ends on the wall clock at the moment the
+// chip starts counting on its own clock. A clock that moves 5 ms at every reading makes any
+// double count plain.
+TEST_F(RtcStateFileTest, TheTimeSpentLoadingIsCountedOnce) {
+    constexpr int64_t kSavedAt = 1781000000LL * 1000000;
+    {
+        ChipsConfig config = Config(RtcModel::Tq5100);
+        config.wallClockMicros = [] { return kSavedAt; };
+        EvaluationBoardChips chips(config);
+        SetRtcTime(chips.Rtc(), {2024, 5, 6, 10, 20, 30, 0x02});  // .000000 on the virtual clock
+    }
+    class SteppingClock : public SimClock {
+      public:
+        int64_t NowMicros() const override {
+            const int64_t t = now_;
+            now_ += 5000;
+            return t;
+        }
+        int64_t Peek() const { return now_; }
+
+      private:
+        mutable int64_t now_ = 0;
+    } stepping;
+    ChipsConfig config{RtcModel::Tq5100, &stepping, 1, path_};
+    // Two hours later by the wall clock, which moves with the stepping clock from then on.
+    config.wallClockMicros = [&] { return kSavedAt + 7200000000LL + stepping.Peek(); };
+    int64_t savedAgain = 0;
+    {
+        EvaluationBoardChips chips(config);
+        chips.SaveState();
+        savedAgain = config.wallClockMicros();
+    }
+    const std::string text = Contents(path_);
+    const auto value = [&](const std::string& key) {
+        const size_t at = text.find("tq5100." + key + "=");
+        EXPECT_NE(at, std::string::npos) << key;
+        return std::stoll(text.substr(at + key.size() + 8));
+    };
+    // The chip ran exactly as long as the wall clock says: from 10:20:30.000 to the last save.
+    const int64_t elapsed = value("saved_at_host_us") - kSavedAt;
+    EXPECT_LE(value("saved_at_host_us"), savedAgain);
+    const size_t registers = text.find("tq5100.registers=");
+    ASSERT_NE(registers, std::string::npos);
+    const int seconds = std::stoi(text.substr(registers + 17, 2));
+    const int minutes = std::stoi(text.substr(registers + 19, 2));
+    const int hours = std::stoi(text.substr(registers + 21, 2));
+    const int64_t counted =
+        ((hours - 10) * 3600 + (minutes - 20) * 60 + (seconds - 30)) * 1000000LL +
+        value("subsecond_us");
+    EXPECT_EQ(counted, elapsed);
+}
+
 TEST_F(RtcStateFileTest, BothModelsKeepTheirOwnState) {
     for (const RtcModel model : {RtcModel::Tq5100, RtcModel::Tq5200}) {
         EvaluationBoardChips chips(Config(model));
