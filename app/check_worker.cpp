@@ -1,7 +1,7 @@
 #include "app/check_worker.h"
 
 #include "bridge/register_port.h"
-#include "rtc/check/pc_clocks.h"
+#include "check/pc_clocks.h"
 
 namespace kalendo {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bridge/bridge_state.h"
-#include "rtc/check/datasheet_check.h"
+#include "check/datasheet_check.h"
 
 namespace kalendo {
 

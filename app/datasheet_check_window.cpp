@@ -10,8 +10,8 @@
 #include "app/check_plot.h"
 #include "app/connection_state.h"
 #include "bridge/register_access.h"
-#include "rtc/check/check_report.h"
-#include "rtc/check/pc_clocks.h"
+#include "check/check_report.h"
+#include "check/pc_clocks.h"
 #include "rtc/model_file.h"
 #include "resources/resource_ids.h"
 

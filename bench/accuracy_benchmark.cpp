@@ -29,7 +29,7 @@
 #include "bridge/engine_commands.h"
 #include "bridge/i2c_engine.h"
 #include "bridge/register_access.h"
-#include "rtc/check/accuracy_measurement.h"
+#include "check/accuracy_measurement.h"
 #include "rtc/rtc_registers.h"
 #include "sim/chips/evaluation_board_chips.h"
 #include "sim/library/simulated_library.h"

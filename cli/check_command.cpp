@@ -10,8 +10,8 @@
 #include "cli/command_context.h"
 #include "cli/csv_file.h"
 #include "cli/interrupt_request.h"
-#include "rtc/check/check_report.h"
-#include "rtc/check/datasheet_check.h"
+#include "check/check_report.h"
+#include "check/datasheet_check.h"
 #include "rtc/model_file.h"
 
 namespace kalendo::cli {

@@ -11,8 +11,8 @@
 #include "cli/csv_file.h"
 #include "cli/interrupt_request.h"
 #include "rtc/bcd_codec.h"
-#include "rtc/check/model_figures.h"
-#include "rtc/check/port_drift_board.h"
+#include "check/model_figures.h"
+#include "check/port_drift_board.h"
 #include "rtc/model_file.h"
 #include "rtc/rtc_registers.h"
 
@@ -44,7 +44,7 @@ constexpr char kCsvHeader[] = "transition,pc_s,pc_half_width_ms,rtc_s,rtc_minus_
 
 // One row per transition: PC time from the first, its half-width, the RTC's count, and how far
 // the RTC was from the PC against the first transition.
-std::string CsvRow(size_t index, const SecondsTransition& t, const SecondsTransition& first) {
+std::string CsvRow(size_t index, const check::SecondsTransition& t, const check::SecondsTransition& first) {
     const double pc = t.pcSeconds - first.pcSeconds;
     const double rtc = static_cast<double>(t.rtcSeconds - first.rtcSeconds);
     char line[160];
@@ -89,12 +89,12 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
         if (!csv->Create()) return c.Failed("ERROR: CSV file \"" + csvFile + "\" not written");
     }
     check::PortDriftBoard probe(board.Rtc(), board.PowerMonitor());
-    DriftSettings settings;
+    check::DriftSettings settings;
     settings.seconds = minutes * 60;
     settings.accuracy.referenceErrorSeconds = referenceErrorMs / 1000;
     settings.wait = [](double seconds) { Os().SleepMs(static_cast<uint32_t>(seconds * 1000)); };
     if (c.progress) {
-        settings.progress = [&](const DriftProgress& p) {
+        settings.progress = [&](const check::DriftProgress& p) {
             char line[128];
             if (p.accuracy.valid) {
                 std::snprintf(line, sizeof line, "drift: %.0f of %.0f s, %+.2f +- %.2f ppm",
@@ -107,16 +107,16 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
             c.progress(line);
         };
     }
-    SecondsTransition firstTransition{};
+    check::SecondsTransition firstTransition{};
     if (csv) {
-        settings.transitionSeen = [&](size_t index, const SecondsTransition& t) {
+        settings.transitionSeen = [&](size_t index, const check::SecondsTransition& t) {
             if (index == 0) firstTransition = t;
             csv->Add(CsvRow(index, t, firstTransition));
         };
     }
     const InterruptRequest interrupt;
     settings.stopRequested = [&] { return interrupt.Requested(); };
-    const DriftResult result = MeasureDrift(probe, c.clocks, settings);
+    const check::DriftResult result = check::MeasureDrift(probe, c.clocks, settings);
     const bool csvWritten = !csv || csv->Close();
     // What the file kept of a run that failed, so the engineer knows what is left of it.
     const std::string kept =
@@ -151,7 +151,7 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
     if (result.interrupted) out.Flag("interrupted", true);
     out.Number("span_s", a.spanSeconds, 1);
     if (result.offsetKnown) out.Number("rtc_minus_pc_ms", result.offsetMs, 1);
-    out.Number("seconds_per_month", SecondsPerMonth(a.ppm), 2);
+    out.Number("seconds_per_month", check::SecondsPerMonth(a.ppm), 2);
     if (result.temperatureReadings > 0) {
         out.Number("board_temperature_min_c", result.minCelsius, 1);
         out.Number("board_temperature_mean_c", result.meanCelsius, 1);
@@ -174,11 +174,11 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
     if (!std::isnan(monthly)) {
         out.Number("monthly_deviation_s", monthly, 1);
         out.Text("within_monthly_deviation",
-                 Verdict(SecondsPerMonth(a.ppm), SecondsPerMonth(a.uncertaintyPpm), monthly));
+                 Verdict(check::SecondsPerMonth(a.ppm), check::SecondsPerMonth(a.uncertaintyPpm), monthly));
     }
     out.Text("summary", Signed(a.ppm, 2) + " +- " + Signed(a.uncertaintyPpm, 2).substr(1) +
                             " ppm against the " + a.reference + ", " +
-                            Signed(SecondsPerMonth(a.ppm), 1) + " s/month");
+                            Signed(check::SecondsPerMonth(a.ppm), 1) + " s/month");
     return kExitOk;
 }
 

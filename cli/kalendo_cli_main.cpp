@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/command_table.h"
-#include "rtc/check/pc_clocks.h"
+#include "check/pc_clocks.h"
 #include "rtc/model_file.h"
 
 namespace {

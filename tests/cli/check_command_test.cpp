@@ -40,19 +40,6 @@ std::string Verdict(const std::string& out, const std::string& name) {
 
 class CheckCommandTest : public CliBoardTest {
   protected:
-    // A register of the power monitor straight from the chip, past the bridge.
-    uint8_t MonitorRegister(uint8_t reg) {
-        uint8_t value = 0;
-        Sim().WithLock([&] {
-            sim::I2cSlave& m = chips->PowerMonitor();
-            m.OnStart(false);
-            m.OnWrite(reg);
-            m.OnStart(true);
-            value = m.OnRead();
-            m.OnStop();
-        });
-        return value;
-    }
     // Every write to the supply generator kept its output on and its level at or above the
     // floor's: the rail never passed through 0 V nor went below what the check may use.
     void ExpectSupplyWritesWithin(int floorTenths, const std::string& what) {

@@ -1,4 +1,4 @@
-#include "rtc/check/drift_measurement.h"
+#include "check/drift_measurement.h"
 
 #include <algorithm>
 #include <random>

@@ -1,9 +1,9 @@
-#include "rtc/check/accuracy_measurement.h"
+#include "check/accuracy_measurement.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "rtc/check/bracketed_rate.h"
+#include "check/bracketed_rate.h"
 
 namespace kalendo::check {
 

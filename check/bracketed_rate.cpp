@@ -1,4 +1,4 @@
-#include "rtc/check/bracketed_rate.h"
+#include "check/bracketed_rate.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // The drift run: polls the RTC's seconds register, time-stamps every change with the performance
 // counter read just before and just after each poll and the system clock read right after, and
-// measures the RTC's rate against the system clock (rtc/check/accuracy_measurement.h). It only
+// measures the RTC's rate against the system clock (check/accuracy_measurement.h). It only
 // reads: the write guard is never touched and nothing is written to the chip.
 #pragma once
 
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "rtc/check/drift_fit.h"
-#include "rtc/check/accuracy_measurement.h"
+#include "check/drift_fit.h"
+#include "check/accuracy_measurement.h"
 
 namespace kalendo::check {
 

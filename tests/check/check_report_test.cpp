@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "rtc/check/check_report.h"
+#include "check/check_report.h"
 
 namespace kalendo::check {
 namespace {

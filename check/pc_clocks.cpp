@@ -1,4 +1,4 @@
-#include "rtc/check/pc_clocks.h"
+#include "check/pc_clocks.h"
 
 #include <chrono>
 #include <cstdint>

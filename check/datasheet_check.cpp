@@ -1,4 +1,4 @@
-#include "rtc/check/datasheet_check.h"
+#include "check/datasheet_check.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include "power/power_monitor.h"
 #include "power/power_monitor_operations.h"
 #include "rtc/bcd_codec.h"
-#include "rtc/check/port_drift_board.h"
+#include "check/port_drift_board.h"
 #include "rtc/rtc_registers.h"
 
 namespace kalendo::check {

@@ -2,8 +2,8 @@
 // and the local calendar time the RTC is set from and compared with.
 #pragma once
 
-#include "rtc/check/drift_measurement.h"
-#include "power/data_log.h"
+#include "check/drift_measurement.h"
+#include "power/local_time.h"
 
 namespace kalendo::check {
 

@@ -1,4 +1,4 @@
-#include "rtc/check/model_figures.h"
+#include "check/model_figures.h"
 
 #include <cmath>
 #include <cstdlib>

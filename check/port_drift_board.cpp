@@ -1,4 +1,4 @@
-#include "rtc/check/port_drift_board.h"
+#include "check/port_drift_board.h"
 
 #include "bridge/bus_action.h"
 #include "power/power_monitor_operations.h"

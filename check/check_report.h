@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "power/data_log.h"
-#include "rtc/check/datasheet_check.h"
+#include "power/local_time.h"
+#include "check/datasheet_check.h"
 
 namespace kalendo::check {
 

@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "bridge/register_port.h"
-#include "rtc/check/accuracy_measurement.h"
-#include "rtc/check/drift_measurement.h"
-#include "rtc/check/model_figures.h"
+#include "check/accuracy_measurement.h"
+#include "check/drift_measurement.h"
+#include "check/model_figures.h"
 
 namespace kalendo::check {
 

@@ -7,10 +7,10 @@
 
 #include "bridge/register_port.h"
 #include "power/power_monitor.h"
-#include "rtc/check/datasheet_check.h"
-#include "rtc/check/model_figures.h"
+#include "check/datasheet_check.h"
+#include "check/model_figures.h"
 #include "rtc/model_file.h"
-#include "tests/cli/cli_board_fixture.h"
+#include "tests/check/evaluation_board_fixture.h"
 
 namespace kalendo::testing {
 namespace {
@@ -37,10 +37,10 @@ class WatchedPort final : public RegisterPort {
     DevicePort port_;
 };
 
-class CheckRunTest : public CliBoardTest {
+class CheckRunTest : public EvaluationBoardTest {
   protected:
     void SetUp() override {
-        CliBoardTest::SetUp();
+        EvaluationBoardTest::SetUp();
         Connect();
         clocks.monotonicSeconds = [this] { return BoardSeconds(); };
         clocks.systemSeconds = [this] { return 1000 + BoardSeconds(); };

@@ -1,4 +1,4 @@
-#include "rtc/check/drift_fit.h"
+#include "check/drift_fit.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <random>
 
-#include "cli/drift_fit.h"
+#include "check/drift_fit.h"
 
-namespace kalendo::cli {
+namespace kalendo::check {
 namespace {
 
 // Transitions of an RTC running `ppm` fast, each stamped anywhere within +-halfWidth.
@@ -87,4 +87,4 @@ TEST(DriftFitTest, SecondsPerMonthOfARate) {
 }
 
 }  // namespace
-}  // namespace kalendo::cli
+}  // namespace kalendo::check

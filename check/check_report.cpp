@@ -1,4 +1,4 @@
-#include "rtc/check/check_report.h"
+#include "check/check_report.h"
 
 #include <algorithm>
 #include <cmath>

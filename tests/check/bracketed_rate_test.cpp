@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "rtc/check/bracketed_rate.h"
+#include "check/bracketed_rate.h"
 
 namespace kalendo::check {
 namespace {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "bridge/register_port.h"
-#include "rtc/check/drift_measurement.h"
+#include "check/drift_measurement.h"
 
 namespace kalendo::check {
 

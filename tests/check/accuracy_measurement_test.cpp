@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "rtc/check/accuracy_measurement.h"
+#include "check/accuracy_measurement.h"
 
 namespace kalendo::check {
 namespace {
