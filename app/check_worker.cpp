@@ -98,8 +98,10 @@ DWORD WINAPI CheckWorker::ThreadMain(void* self) {
 }
 
 void CheckWorker::Run() {
-    DevicePort rtc(request_.rtc);
-    DevicePort monitor(request_.powerMonitor);
+    // The check's polls want each answer at the next USB round trip, not at the latency timer's
+    // next expiry; the pages' ports keep the timer.
+    DevicePort rtc(request_.rtc, AnswerTiming::Immediate);
+    DevicePort monitor(request_.powerMonitor, AnswerTiming::Immediate);
     const check::PcClocks clocks = check::SystemPcClocks();
 
     check::CheckSettings settings;

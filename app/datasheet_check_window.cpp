@@ -159,18 +159,6 @@ void DataSheetCheckWindow::SetState(const std::string& text) {
     if (dialog_) SetDlgItemTextA(dialog_, IDC_CHECK_STATE, text.c_str());
 }
 
-// The check's polls want each answer at the next USB round trip, not at the latency timer's
-// next expiry: the window's own channel set-up keeps the timer, so the run adds a send-immediate
-// to its devices' bursts and takes it away at the end.
-void DataSheetCheckWindow::UseSendImmediate(bool on) {
-    for (DeviceHandle device : {running_.rtc, running_.powerMonitor}) {
-        DeviceEntry* entry = EntryOf(device);
-        if (!entry) continue;
-        entry->options = on ? entry->options | kOptionSendImmediate
-                            : entry->options & ~kOptionSendImmediate;
-    }
-}
-
 void DataSheetCheckWindow::OnStart() {
     if (worker_.Running() || !settled_) return;
     if (!BoardConnected) {
@@ -212,9 +200,7 @@ void DataSheetCheckWindow::OnStart() {
     endedBecause_.clear();
     // Before the worker's first transfer: the pages' timers and the tick see the hold from now.
     if (hold_) hold_(request.accuracyOnly ? CheckHold::MeasuringRtc : CheckHold::WholeBoard);
-    UseSendImmediate(true);
     if (!worker_.Start(request)) {
-        UseSendImmediate(false);
         if (hold_) hold_(CheckHold::None);
         SetState("ERROR: Data Sheet Check not started");
         return;
@@ -287,7 +273,6 @@ void DataSheetCheckWindow::ShowProgress() {
 void DataSheetCheckWindow::Settle() {
     if (settled_) return;
     settled_ = true;
-    UseSendImmediate(false);
     if (hold_) hold_(CheckHold::None);
 }
 

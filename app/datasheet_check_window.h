@@ -64,8 +64,7 @@ class DataSheetCheckWindow {
     void ShowRows(const CheckSnapshot& s);
     void Finished(const CheckSnapshot& s);
     void SetState(const std::string& text);
-    void UseSendImmediate(bool on);
-    // What a run changed in the program (the send-immediate, the hold on the pages) undone, once,
+    // What a run changed in the program (the hold on the pages) undone, once,
     // even where the window is gone before its last notice arrived.
     void Settle();
 

@@ -97,6 +97,9 @@ struct BridgeState {
     // A transfer came back short or late: what is left of its answer may still arrive, so the
     // engine is drained and resynchronised before the next burst (changed under the bus only).
     bool engineNeedsResync = false;
+    // The transfer under way asks for its answers at once (a send-immediate after each burst):
+    // its port's setting, set and cleared by the thread holding the bus.
+    bool sendImmediate = false;
     DeviceHandle ActiveDevice = 0;
     int32_t BusStatus = 0;
     DeviceEntry* BusTarget = nullptr;

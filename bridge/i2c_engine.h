@@ -53,6 +53,28 @@ uint32_t I2C_DeviceWrite(uint8_t address, uint32_t count, const uint8_t* bytes, 
 uint32_t I2C_DeviceRead(FtHandle channel, uint8_t address, uint32_t count, uint8_t* buffer,
                         uint32_t* received);
 
+// A combined write-then-read transaction in one burst: START, address and write, the bytes,
+// repeated START, address and read, readCount bytes in (the last NACKed), STOP, and a
+// send-immediate when the transfer asks for it. One USB round trip instead of two.
+// latchToEndSeconds, when given, gets the least wire time from the first data bit the chip drives
+// to the burst's end: the chip has taken the value by then at the latest, and the engine cannot
+// clock faster than its rate, so the answer cannot reach the host sooner.
+uint32_t I2C_DeviceWriteRead(FtHandle channel, uint8_t address, uint32_t writeCount,
+                             const uint8_t* bytes, uint32_t readCount, uint8_t* buffer,
+                             uint32_t* received, double* latchToEndSeconds = nullptr);
+
+// The bytes of that burst, for a caller that times it on its own (the benchmarks). out: at
+// least CombinedBurstSize bytes; *dataStart (may be null) gets the offset of the first byte
+// read's block. Returns the bytes used.
+uint32_t CombinedBurstSize(const TimingRecord& t, uint32_t writeCount, uint32_t readCount,
+                           bool sendImmediate);
+uint32_t BuildCombinedBurst(uint8_t* out, const TimingRecord& t, uint8_t address,
+                            const uint8_t* bytes, uint32_t writeCount, uint32_t readCount,
+                            bool sendImmediate, uint32_t* dataStart = nullptr);
+// The least time the engine takes to run burst[from, to) at this bus clock: the bits it clocks
+// out or in, each a whole bit period; pin states and other commands taken as instant.
+double LeastWireSeconds(const uint8_t* burst, uint32_t from, uint32_t to, uint32_t clockRate);
+
 // Timing records of configured channels.
 const TimingRecord& TimingFor(FtHandle channel);  // the standard-mode row when none
 void StoreTimingRecord(FtHandle channel, uint32_t clockRate);
