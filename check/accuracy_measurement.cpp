@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "check/bracketed_rate.h"
+#include "check/rate_between_marks.h"
 
 namespace kalendo::check {
 
@@ -14,6 +15,9 @@ constexpr size_t kLeastPolls = 3;
 // The fastest a system clock is slewed while it is corrected (Windows and NTP stay well below):
 // a change of the offset at this rate is not a step.
 constexpr double kLargestSlew = 500e-6;
+// Neither the RTC nor the counter is off its nominal rate by more than this: beyond it the clock
+// is not working, whatever the check could measure.
+constexpr double kLargestRateError = 0.01;
 
 // A system clock reading and the counter time it stands at, within +- halfWidth.
 struct SystemReading {
@@ -49,6 +53,22 @@ std::string CheckPolls(const std::vector<SecondsPoll>& polls) {
             if (p.rtcSeconds <= q.rtcSeconds) {
                 return PollText(i) + "the RTC's second did not move on";
             }
+        }
+    }
+    return {};
+}
+
+// Consecutive transitions must be as many RTC seconds apart as counter seconds, within the
+// largest rate error and their brackets: a whole second more or less is an RTC that was set or
+// stopped, which no mean rate describes.
+std::string CheckNoJump(const std::vector<Bracket>& ticks, size_t firstPoll) {
+    for (size_t i = 1; i < ticks.size(); ++i) {
+        const double dx = ticks[i].x - ticks[i - 1].x;
+        const double dy = ticks[i].y - ticks[i - 1].y;
+        const double slack = kLargestRateError * dx + ticks[i].halfWidth + ticks[i - 1].halfWidth;
+        if (std::fabs(dy - dx) > slack) {
+            return PollText(firstPoll + i) +
+                   "the RTC's time jumped against the PC's (was it set or stopped during the run?)";
         }
     }
     return {};
@@ -121,43 +141,74 @@ AccuracyResult MeasureAccuracy(const std::vector<SecondsPoll>& polls,
                          (p.counterAfter - p.counterBefore) / 2,
                          static_cast<double>(p.rtcSeconds - first.rtcSeconds)});
     }
-    const RateBounds rtcPerCounter = FitBracketedRate(ticks);
-    if (!rtcPerCounter.feasible) {
+    result.error = CheckNoJump(ticks, result.firstPoll);
+    if (!result.error.empty()) return result;
+
+    // The two marks: the system clock readings nearest the middle of a window at each end, the
+    // RTC's time there pinned by the window's brackets alone. Only the mean rate between them is
+    // claimed, so neither clock's rate need be constant over the run.
+    const double runCounter = ticks.back().x - ticks.front().x;
+    const double window = std::min(kEndWindowSeconds, runCounter / 4);
+    result.endWindowSeconds = window;
+    const auto markAt = [&](double centre, size_t* poll, RateMark* mark) {
+        size_t best = result.firstPoll;
+        for (size_t i = result.firstPoll; i < polls.size(); ++i) {
+            const double x = readings[i].counter - first.counterBefore;
+            const double bestX = readings[best].counter - first.counterBefore;
+            if (std::fabs(x - centre) < std::fabs(bestX - centre)) best = i;
+        }
+        const double x = readings[best].counter - first.counterBefore;
+        std::vector<Bracket> near;
+        for (const Bracket& t : ticks) {
+            if (std::fabs(t.x - x) <= window / 2 + t.halfWidth) near.push_back(t);
+        }
+        const PhaseBounds phase =
+            PhaseAt(near, x, 1 - kLargestRateError, 1 + kLargestRateError, kRateWanderPpm * 1e-6);
+        if (!phase.feasible) return false;
+        *poll = best;
+        mark->rtcSeconds = phase.Mid();
+        mark->rtcHalfWidth = phase.HalfRange();
+        mark->systemSeconds = readings[best].system;
+        // A counter interval is a true one within the largest rate error.
+        mark->systemHalfWidth = readings[best].halfWidth * (1 + kLargestRateError);
+        mark->reference = settings.referenceAt
+                              ? settings.referenceAt(readings[best].system)
+                              : ReferenceError{settings.referenceErrorSeconds, "assumed"};
+        return true;
+    };
+    RateMark from, to;
+    if (!markAt(ticks.front().x + window / 2, &result.fromPoll, &from) ||
+        !markAt(ticks.back().x - window / 2, &result.toPoll, &to)) {
         result.error =
-            "the seconds transitions fit no steady rate (was the RTC set or "
-            "stopped during the run?)";
+            "the seconds transitions near an end of the run fit no rate within 1 % of nominal";
         return result;
     }
-
-    // The counter against the system clock, from the first and the last reading used: with the
-    // system clock within +-e of true time at both, true elapsed time is within +-2e of it,
-    // and between the two the system clock may slew as it likes.
-    const SystemReading from = readings[result.firstPoll];
-    const SystemReading to = readings.back();
-    const double systemSpan = to.system - from.system;
-    const double counterSpan = to.counter - from.counter;
-    const double counterSlack = from.halfWidth + to.halfWidth;
-    const double e2 = 2 * settings.referenceErrorSeconds;
-    result.spanSeconds = systemSpan;
-    if (!(counterSpan > counterSlack) || !(systemSpan > e2)) {
+    const RateBound bound = BoundRateBetween(from, to);
+    result.spanSeconds = bound.spanSeconds;
+    result.referenceFrom = from.reference;
+    result.referenceTo = to.reference;
+    if (result.toPoll <= result.fromPoll || !bound.valid) {
         result.error = "the run is too short against the reference's uncertainty";
         return result;
     }
-    result.counterPpm = (counterSpan / systemSpan - 1) * kPpm;
+    const double counterSpan = readings[result.toPoll].counter - readings[result.fromPoll].counter;
+    result.counterPpm = (counterSpan / bound.spanSeconds - 1) * kPpm;
+    result.ppm = bound.ppm;
+    result.uncertaintyPpm = bound.uncertaintyPpm;
+    result.fitUncertaintyPpm = bound.ownUncertaintyPpm;
+    result.referenceUncertaintyPpm = bound.referenceUncertaintyPpm;
+    result.rtcPerCounter = (to.rtcSeconds - from.rtcSeconds) / counterSpan;
+    result.rtcPerCounterHalfRange = (to.rtcHalfWidth + from.rtcHalfWidth) / counterSpan;
 
-    // RTC seconds per true second = RTC per counter x counter per true second.
-    const double mid = rtcPerCounter.Mid() * counterSpan / systemSpan;
-    const auto bound = [&](double referenceSlack) {
-        const double low =
-            rtcPerCounter.low * (counterSpan - counterSlack) / (systemSpan + referenceSlack);
-        const double high =
-            rtcPerCounter.high * (counterSpan + counterSlack) / (systemSpan - referenceSlack);
-        return std::max(high - mid, mid - low) * kPpm;
-    };
-    result.ppm = (mid - 1) * kPpm;
-    result.fitUncertaintyPpm = bound(0);
-    result.uncertaintyPpm = bound(e2);
-    result.referenceUncertaintyPpm = result.uncertaintyPpm - result.fitUncertaintyPpm;
+    // The diagnostic: one constant rate through every bracket, as a steady run would allow.
+    const RateBounds line = FitBracketedRate(ticks);
+    if (line.feasible) {
+        const double perSystem = counterSpan / bound.spanSeconds;
+        result.steadyPpm = (line.Mid() * perSystem - 1) * kPpm;
+        result.steadyUncertaintyPpm = line.HalfRange() * perSystem * kPpm;
+        result.steadyRate = line.low <= result.rtcPerCounter + result.rtcPerCounterHalfRange &&
+                            line.high >= result.rtcPerCounter - result.rtcPerCounterHalfRange;
+    }
     result.valid = true;
     return result;
 }

@@ -67,4 +67,63 @@ RateBounds FitBracketedRate(const std::vector<Bracket>& b) {
     return r;
 }
 
+namespace {
+
+// a + b s against d, as a bound on the reading a at x for a slope s.
+struct Constraint {
+    double b;   // coefficient of the slope
+    double d;   // right-hand side
+    int sense;  // +1: a + b s <= d; -1: a + b s >= d
+};
+
+}  // namespace
+
+PhaseBounds PhaseAt(const std::vector<Bracket>& brackets, double x, double slopeLow,
+                    double slopeHigh, double slopeWander) {
+    PhaseBounds r;
+    if (brackets.empty() || !(slopeLow <= slopeHigh) || !(slopeLow >= 0)) return r;
+    // Bracket k: a + s (t - x) = y_k for some t within x_k +- h_k, give or take the wander over
+    // the distance. For s >= 0 that is a + s (lo - x) <= y + w and a + s (hi - x) >= y - w.
+    std::vector<Constraint> c;
+    for (const Bracket& k : brackets) {
+        const double lo = k.x - k.halfWidth - x, hi = k.x + k.halfWidth - x;
+        const double wander = slopeWander * std::max(std::fabs(lo), std::fabs(hi));
+        c.push_back({lo, k.y + wander, +1});
+        c.push_back({hi, k.y - wander, -1});
+    }
+    const double tolerance = 1e-12 * (1 + std::fabs(brackets.front().y));
+    const auto feasible = [&](double a, double s) {
+        if (s < slopeLow - 1e-15 || s > slopeHigh + 1e-15) return false;
+        for (const Constraint& k : c) {
+            const double v = a + k.b * s;
+            if (k.sense > 0 && v > k.d + tolerance) return false;
+            if (k.sense < 0 && v < k.d - tolerance) return false;
+        }
+        return true;
+    };
+    double low = std::numeric_limits<double>::infinity();
+    double high = -low;
+    const auto consider = [&](double a, double s) {
+        if (!std::isfinite(a) || !feasible(a, s)) return;
+        low = std::min(low, a);
+        high = std::max(high, a);
+    };
+    // A linear programme in two unknowns: its extremes lie where two bracket edges meet, or one
+    // meets a slope limit.
+    for (size_t i = 0; i < c.size(); ++i) {
+        for (const double s : {slopeLow, slopeHigh}) consider(c[i].d - c[i].b * s, s);
+        for (size_t j = i + 1; j < c.size(); ++j) {
+            const double db = c[i].b - c[j].b;
+            if (db == 0) continue;
+            const double s = (c[i].d - c[j].d) / db;
+            consider(c[i].d - c[i].b * s, s);
+        }
+    }
+    if (!(low <= high)) return r;
+    r.feasible = true;
+    r.low = low;
+    r.high = high;
+    return r;
+}
+
 }  // namespace kalendo::check

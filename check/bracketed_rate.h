@@ -27,4 +27,19 @@ struct RateBounds {
 // Brackets in increasing x. Fewer than two brackets, or no line through all, is not feasible.
 RateBounds FitBracketedRate(const std::vector<Bracket>& brackets);
 
+struct PhaseBounds {
+    bool feasible = false;
+    double low = 0;  // the other clock's reading at x lies within [low, high]
+    double high = 0;
+    double Mid() const { return (low + high) / 2; }
+    double HalfRange() const { return (high - low) / 2; }
+};
+
+// The other clock's reading at x from brackets near it, without taking its rate as constant:
+// the rate may be anything within [slopeLow, slopeHigh] and may wander by up to slopeWander
+// about its mean, so a bracket at distance d from x is allowed off the line by slopeWander x d.
+// Strict whenever that holds and every bracket holds its tick.
+PhaseBounds PhaseAt(const std::vector<Bracket>& brackets, double x, double slopeLow,
+                    double slopeHigh, double slopeWander);
+
 }  // namespace kalendo::check

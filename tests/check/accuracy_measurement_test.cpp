@@ -27,13 +27,25 @@ struct SyntheticRun {
     double slewPpm = 0, slewFromSeconds = 0, slewForSeconds = 0;
     double stepAtSeconds = -1, stepSeconds = 0;
     unsigned seed = 1;
+    // Rates that ramp: each changes by this much, linearly, from the start of the run to its end.
+    double rtcRampPpm = 0, counterRampPpm = 0;
 };
 
-std::vector<SecondsPoll> Polls(const SyntheticRun& run) {
+// The RTC's time at true time t (from its first second), its rate ramping.
+double RtcAt(const SyntheticRun& run, double t) {
+    const double duration = run.minutes * 60;
+    return t + 1e-6 * (run.rtcPpm * t + run.rtcRampPpm * t * t / (2 * duration));
+}
+
+// systemTrueTimes, when given, gets the true time of each poll's system clock reading.
+std::vector<SecondsPoll> Polls(const SyntheticRun& run,
+                               std::vector<double>* systemTrueTimes = nullptr) {
     std::mt19937 random(run.seed);
     std::uniform_real_distribution<double> within(0, run.bracketSeconds);
     const double duration = run.minutes * 60;
-    const auto counter = [&](double t) { return 2500.0 + t * (1 + run.counterPpm * 1e-6); };
+    const auto counter = [&](double t) {
+        return 2500.0 + t + 1e-6 * (run.counterPpm * t + run.counterRampPpm * t * t / (2 * duration));
+    };
     const auto system = [&](double t) {
         double s = 1.7e9 + t + run.wanderSeconds * (2 * t / duration - 1);
         const double slewing = std::clamp(t - run.slewFromSeconds, 0.0, run.slewForSeconds);
@@ -44,11 +56,18 @@ std::vector<SecondsPoll> Polls(const SyntheticRun& run) {
     std::vector<SecondsPoll> polls;
     const double phase = 0.3;  // true time of the first transition
     for (int64_t k = 0;; ++k) {
-        const double t = phase + k / (1 + run.rtcPpm * 1e-6);  // the RTC's kth second begins
+        // The RTC's kth second begins when RtcAt reaches k (Newton's steps from the nominal).
+        double t = static_cast<double>(k);
+        for (int step = 0; step < 3; ++step) {
+            const double rate = 1 + 1e-6 * (run.rtcPpm + run.rtcRampPpm * t / duration);
+            t -= (RtcAt(run, t) - static_cast<double>(k)) / rate;
+        }
+        t += phase;
         if (t > duration) break;
         const double before = t - within(random), after = t + within(random);
         polls.push_back({counter(before), counter(after), 1000 + k, system(after + 1e-6),
                          counter(after + 2e-6)});
+        if (systemTrueTimes) systemTrueTimes->push_back(after + 1e-6 - phase);
     }
     return polls;
 }
@@ -85,6 +104,7 @@ TEST(AccuracyMeasurementTest, TruthLiesInsideTheStatedRange) {
             EXPECT_NEAR(result.referenceUncertaintyPpm, 2 * 0.010 / result.spanSeconds * 1e6,
                         0.01 * result.referenceUncertaintyPpm)
                 << run.what;
+            EXPECT_TRUE(result.steadyRate) << run.what;
         }
     }
     // A narrower assumed reference error narrows only the reference's part.
@@ -142,7 +162,7 @@ TEST(AccuracyMeasurementTest, SystemClockStepIsReportedAndOnlyTheRunAfterItIsUse
         EXPECT_EQ(r.valid, c.valid) << c.what;
         if (c.valid) {
             ExpectTruthInside(run, r);
-            EXPECT_NEAR(r.spanSeconds, 600 - c.atSeconds, 1.5) << c.what;
+            EXPECT_NEAR(r.spanSeconds, 600 - c.atSeconds - r.endWindowSeconds, 1.5) << c.what;
         } else {
             EXPECT_NE(r.error.find("after the system clock's last step"), std::string::npos)
                 << r.error;
@@ -153,6 +173,73 @@ TEST(AccuracyMeasurementTest, SystemClockStepIsReportedAndOnlyTheRunAfterItIsUse
     small.stepAtSeconds = 300;
     small.stepSeconds = 0.003;
     EXPECT_TRUE(MeasureAccuracy(Polls(small)).steps.empty());
+}
+
+// Rates that ramp by 1 ppm over the run (a PC crystal warming, the RTC's cooling), against a
+// perfect reference: the bound holds the true mean rate between its two marks, and the run is
+// reported as not steady. One straight line through every bracket with the counter converted at
+// the run's first and last polls put +2 ppm outside its range here.
+TEST(AccuracyMeasurementTest, RampingRatesKeepTheMeanInsideAndAreNotCalledSteady) {
+    const SyntheticRun runs[] = {
+        {"counter ramps up", +2, 0, 0.000125, 60, 0, 0, 0, 0, -1, 0, 1, 0, +1},
+        {"counter ramps down", +2, 0, 0.000125, 60, 0, 0, 0, 0, -1, 0, 1, 0, -1},
+        {"RTC ramps up", -3, +20, 0.000125, 10, 0, 0, 0, 0, -1, 0, 1, +1, 0},
+        {"RTC ramps down", -3, +20, 0.000125, 10, 0, 0, 0, 0, -1, 0, 1, -1, 0},
+    };
+    AccuracySettings exactReference;
+    exactReference.referenceErrorSeconds = 0;
+    for (const SyntheticRun& run : runs) {
+        std::vector<double> trueTimes;
+        const std::vector<SecondsPoll> polls = Polls(run, &trueTimes);
+        const AccuracyResult r = MeasureAccuracy(polls, exactReference);
+        ASSERT_TRUE(r.valid) << run.what << ": " << r.error;
+        const double from = trueTimes[r.fromPoll], to = trueTimes[r.toPoll];
+        const double truth = ((RtcAt(run, to) - RtcAt(run, from)) / (to - from) - 1) * 1e6;
+        EXPECT_LE(std::fabs(r.ppm - truth), r.uncertaintyPpm)
+            << run.what << ": " << r.ppm << " +- " << r.uncertaintyPpm << ", truth " << truth;
+        EXPECT_FALSE(r.steadyRate) << run.what;
+        EXPECT_LT(r.uncertaintyPpm, 0.1) << run.what << ": as narrow as sharp brackets allow";
+    }
+}
+
+// The bound between two marks against a hand-computed one: 1000 RTC seconds within +-1 ms in
+// all, over 999.99 s of reference within +-0.5 ms of readings and 2 + 3 ms of reference error.
+TEST(AccuracyMeasurementTest, BoundBetweenMarksIsTheExtremesOfItsEnds) {
+    RateMark from{10.0, 0.0004, 500.0, 0.0002, {0.002, "NTP server, measured"}};
+    RateMark to{1010.0, 0.0006, 1499.99, 0.0003, {0.003, "kernel maxerror"}};
+    const RateBound b = BoundRateBetween(from, to);
+    ASSERT_TRUE(b.valid);
+    const double low = (999.999 / (999.99 + 0.0005 + 0.005) - 1) * 1e6;
+    const double high = (1000.001 / (999.99 - 0.0005 - 0.005) - 1) * 1e6;
+    EXPECT_NEAR(b.lowPpm, low, 1e-6);
+    EXPECT_NEAR(b.highPpm, high, 1e-6);
+    EXPECT_NEAR(b.ppm, (1000 / 999.99 - 1) * 1e6, 1e-6);
+    EXPECT_NEAR(b.uncertaintyPpm, std::max(high - b.ppm, b.ppm - low), 1e-6);
+    EXPECT_NEAR(b.ownUncertaintyPpm,
+                std::max((1000.001 / 999.9895 - 1) * 1e6 - b.ppm,
+                         b.ppm - (999.999 / 999.9905 - 1) * 1e6),
+                1e-6);
+    // A span no longer than the errors at its ends is no bound.
+    to.systemSeconds = from.systemSeconds + 0.004;
+    EXPECT_FALSE(BoundRateBetween(from, to).valid);
+}
+
+// Each end takes the reference error the run's reference gives at its reading, with its source.
+TEST(AccuracyMeasurementTest, EachEndHasItsOwnReferenceError) {
+    const SyntheticRun run{"ten minutes", +4, +7, 0.0005, 10};
+    const std::vector<SecondsPoll> polls = Polls(run);
+    AccuracySettings settings;
+    const double middle = (polls.front().systemSeconds + polls.back().systemSeconds) / 2;
+    settings.referenceAt = [middle](double system) {
+        return system < middle ? ReferenceError{0.001, "NTP server, measured"}
+                               : ReferenceError{0.004, "kernel maxerror"};
+    };
+    const AccuracyResult r = MeasureAccuracy(polls, settings);
+    ExpectTruthInside(run, r);
+    EXPECT_EQ(r.referenceFrom.source, "NTP server, measured");
+    EXPECT_EQ(r.referenceTo.source, "kernel maxerror");
+    EXPECT_NEAR(r.referenceUncertaintyPpm, 0.005 / r.spanSeconds * 1e6,
+                0.01 * r.referenceUncertaintyPpm);
 }
 
 TEST(AccuracyMeasurementTest, BrokenRunsAreRefusedWithTheReason) {
@@ -178,7 +265,7 @@ TEST(AccuracyMeasurementTest, BrokenRunsAreRefusedWithTheReason) {
          [](std::vector<SecondsPoll>& p) {
              for (size_t i = 4; i < p.size(); ++i) p[i].rtcSeconds += 2;
          },
-         "fit no steady rate"},
+         "poll 5: the RTC's time jumped"},
     };
     for (const Case& c : cases) {
         std::vector<SecondsPoll> polls = good;

@@ -64,5 +64,40 @@ TEST(BracketedRateTest, LongRunsKeepTheTrueRateInsideTheBound) {
     }
 }
 
+// A long run of wide brackets with one sharp tick near each end: beyond the all-pairs size the
+// sharpest of each end are paired, and the bound is the one those two give, by hand.
+TEST(BracketedRateTest, LongRunsPairTheSharpestTicks) {
+    std::vector<Bracket> ticks;
+    for (int k = 0; k < 2000; ++k) ticks.push_back({double(k), 0.5, double(k)});
+    ticks[10].halfWidth = 0.001;
+    ticks[1990].halfWidth = 0.001;
+    const RateBounds r = FitBracketedRate(ticks);
+    ASSERT_TRUE(r.feasible);
+    EXPECT_NEAR(r.low, 1980 / 1980.002, 1e-12);
+    EXPECT_NEAR(r.high, 1980 / 1979.998, 1e-12);
+}
+
+// The reading at x from brackets near it: exact ticks on a line give it exactly; a slope left
+// free within its limits and a wander allowance widen it by what a hand computation gives.
+TEST(BracketedRateTest, PhaseAtIsTheRangeOfLinesThroughTheNearBrackets) {
+    // Two sharp ticks 10 s either side of x, on the line y = 100 + x: the reading at 0 is 100.
+    const PhaseBounds exact = PhaseAt({{-10, 0, 90}, {10, 0, 110}}, 0, 0.5, 1.5, 0);
+    ASSERT_TRUE(exact.feasible);
+    EXPECT_NEAR(exact.low, 100, 1e-9);
+    EXPECT_NEAR(exact.high, 100, 1e-9);
+    // One bracket of +-1 ms at x itself, slope free: +-1 ms, whatever the slope.
+    const PhaseBounds one = PhaseAt({{0, 0.001, 7}}, 0, 0.99, 1.01, 0);
+    ASSERT_TRUE(one.feasible);
+    EXPECT_NEAR(one.low, 7 - 0.00101, 1e-9);
+    EXPECT_NEAR(one.high, 7 + 0.00101, 1e-9);
+    // The same two ticks with 1 ppm of wander: each may lie 10 us off the line.
+    const PhaseBounds wander = PhaseAt({{-10, 0, 90}, {10, 0, 110}}, 0, 0.5, 1.5, 1e-6);
+    ASSERT_TRUE(wander.feasible);
+    EXPECT_NEAR(wander.low, 100 - 10e-6, 1e-9);
+    EXPECT_NEAR(wander.high, 100 + 10e-6, 1e-9);
+    // Ticks no line of an allowed slope reaches.
+    EXPECT_FALSE(PhaseAt({{-10, 0, 80}, {10, 0, 120}}, 0, 0.5, 1.5, 0).feasible);
+}
+
 }  // namespace
 }  // namespace kalendo::check
