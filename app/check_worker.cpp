@@ -123,13 +123,8 @@ void CheckWorker::Run() {
         Notify();
     };
     settings.transitionSeen = [this](size_t index, const check::SecondsTransition& t) {
-        if (index == 0) {
-            firstCounter_ = t.pcSeconds;
-            firstRtc_ = t.rtcSeconds;
-        }
-        const double seconds = t.pcSeconds - firstCounter_;
-        const double rtc = static_cast<double>(t.rtcSeconds - firstRtc_);
-        const CheckPlotPoint point = {seconds, (rtc - seconds) * 1000, t.halfWidth * 1000};
+        const check::TransitionOffset o = offsets_.Of(index, t);
+        const CheckPlotPoint point = {o.pcSeconds, o.offsetMs, o.halfWidthMs};
         Locked hold(&lock_);
         // A plot is a few hundred pixels wide: a week's run keeps its shape in a few thousand.
         if (shared_.points.size() >= kMostPlotPoints) {

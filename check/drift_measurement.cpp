@@ -23,10 +23,15 @@ bool ValidSecondsBcd(uint8_t v) {
     return (v & 0x0F) <= 9 && v <= 0x59;
 }
 
-// One poll: the register and the PC clock on either side of the read.
+// A counter interval is a true one within this: no working counter is further off.
+constexpr double kCounterRateMargin = 0.99;
+
+// One poll: the register and the PC clock on either side of the read. The chip took the value
+// no earlier than `before` and no later than `latest`.
 struct Poll {
     double before;
     double after;
+    double latest;
     int second;
 };
 
@@ -104,7 +109,8 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
             continue;  // the temperature read took time: bracket the next seconds read afresh
         }
         uint8_t bcd = 0;
-        const bool read = board.ReadSeconds(&bcd);
+        double latchToEnd = 0;
+        const bool read = board.ReadSeconds(&bcd, &latchToEnd);
         const double after = clocks.monotonicSeconds();
         if (!read || !ValidSecondsBcd(bcd)) {
             // The transition that falls in the gap is bracketed by the polls on either side of
@@ -113,14 +119,15 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
             continue;
         }
         failingSince = -1;
-        const Poll poll{before, after, FromBcd(bcd)};
+        const Poll poll{before, after,
+                        std::max(before, after - latchToEnd * kCounterRateMargin), FromBcd(bcd)};
         if (havePrevious && poll.second != previous.second) {
             const int step = (poll.second - previous.second + 60) % 60;
             rtcCount += step;
             // The chip latched the old value somewhere in the previous read and the new one
-            // somewhere in this read: the change lies between the two, at most.
+            // somewhere in this read, before its byte went out: the change lies between the two.
             const double early = previous.before;
-            const double late = poll.after;
+            const double late = poll.latest;
             if (step == 1) {
                 result.transitions.push_back({(early + late) / 2, (late - early) / 2, rtcCount});
                 if (settings.transitionSeen) {

@@ -6,10 +6,13 @@
 
 namespace kalendo::check {
 
-bool PortDriftBoard::ReadSeconds(uint8_t* bcd) {
+bool PortDriftBoard::ReadSeconds(uint8_t* bcd, double* latchToEndSeconds) {
     ForgetBoardSilence();  // one silent read is no lost board: the run's own rule decides
     BusAction action(kUserActionBusWaitMs);
-    return rtc_.Read8(kRegSeconds, bcd);
+    uint32_t value = 0;
+    const bool ok = rtc_.ReadTimed(kRegSeconds, 8, &value, latchToEndSeconds);
+    *bcd = static_cast<uint8_t>(value);
+    return ok;
 }
 
 bool PortDriftBoard::ReadHoursMinutes(uint8_t* hoursBcd, uint8_t* minutesBcd) {

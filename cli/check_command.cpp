@@ -12,6 +12,7 @@
 #include "cli/interrupt_request.h"
 #include "check/check_report.h"
 #include "check/datasheet_check.h"
+#include "check/transition_offsets.h"
 #include "rtc/model_file.h"
 
 namespace kalendo::cli {
@@ -72,10 +73,10 @@ std::string Number(const char* format, double value) {
     return text;
 }
 
-std::string TransitionRow(size_t index, const check::SecondsTransition& t) {
-    char line[128];
-    std::snprintf(line, sizeof line, "%zu,%.6f,%.3f,%lld\n", index, t.pcSeconds, t.halfWidth * 1000,
-                  static_cast<long long>(t.rtcSeconds));
+std::string TransitionRow(size_t index, const check::TransitionOffset& o) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%zu,%.6f,%.3f,%lld,%.3f\n", index, o.pcSeconds, o.halfWidthMs,
+                  static_cast<long long>(o.rtcSeconds), o.offsetMs);
     return line;
 }
 
@@ -118,7 +119,7 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
     std::unique_ptr<CsvFile> transitions, sweep;
     if (!o.csvFolder.empty()) {
         transitions = std::make_unique<CsvFile>(Path(o.csvFolder, "transitions.csv"),
-                                                "transition,pc_s,pc_half_width_ms,rtc_s\n");
+                                                "transition,pc_s,pc_half_width_ms,rtc_s,rtc_minus_pc_ms\n");
         sweep = std::make_unique<CsvFile>(Path(o.csvFolder, "sweep.csv"),
                                           "direction,setting_v,vdd_v,vdd_ua,battery_v,"
                                           "battery_ua,rtc_answers,on_battery\n");
@@ -156,9 +157,10 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
             c.progress(line + ", " + check::TimeLeftText(p.remainingSeconds));
         };
     }
+    check::TransitionOffsets offsets;
     if (transitions) {
         settings.transitionSeen = [&](size_t index, const check::SecondsTransition& t) {
-            transitions->Add(TransitionRow(index, t));
+            transitions->Add(TransitionRow(index, offsets.Of(index, t)));
         };
         settings.stepSeen = [&](const check::SweepStep& s) { sweep->Add(StepRow(s)); };
     }

@@ -13,6 +13,7 @@
 #include "rtc/bcd_codec.h"
 #include "check/model_figures.h"
 #include "check/port_drift_board.h"
+#include "check/transition_offsets.h"
 #include "rtc/model_file.h"
 #include "rtc/rtc_registers.h"
 
@@ -44,12 +45,10 @@ constexpr char kCsvHeader[] = "transition,pc_s,pc_half_width_ms,rtc_s,rtc_minus_
 
 // One row per transition: PC time from the first, its half-width, the RTC's count, and how far
 // the RTC was from the PC against the first transition.
-std::string CsvRow(size_t index, const check::SecondsTransition& t, const check::SecondsTransition& first) {
-    const double pc = t.pcSeconds - first.pcSeconds;
-    const double rtc = static_cast<double>(t.rtcSeconds - first.rtcSeconds);
+std::string CsvRow(size_t index, const check::TransitionOffset& o) {
     char line[160];
-    std::snprintf(line, sizeof line, "%zu,%.6f,%.3f,%lld,%.3f\n", index, pc, t.halfWidth * 1000,
-                  static_cast<long long>(t.rtcSeconds - first.rtcSeconds), (rtc - pc) * 1000);
+    std::snprintf(line, sizeof line, "%zu,%.6f,%.3f,%lld,%.3f\n", index, o.pcSeconds, o.halfWidthMs,
+                  static_cast<long long>(o.rtcSeconds), o.offsetMs);
     return line;
 }
 
@@ -107,11 +106,10 @@ int RunDrift(CommandContext& c, const CommandArguments& args) {
             c.progress(line);
         };
     }
-    check::SecondsTransition firstTransition{};
+    check::TransitionOffsets offsets;
     if (csv) {
         settings.transitionSeen = [&](size_t index, const check::SecondsTransition& t) {
-            if (index == 0) firstTransition = t;
-            csv->Add(CsvRow(index, t, firstTransition));
+            csv->Add(CsvRow(index, offsets.Of(index, t)));
         };
     }
     const InterruptRequest interrupt;

@@ -88,8 +88,11 @@ TEST_F(DriftCommandTest, ToleranceVerdictWaitsForEnoughCertainty) {
         const cli::CliRun run =
             Run({"drift", "--minutes", c.minutes, "--reference-error-ms", c.referenceErrorMs});
         if (std::string(c.referenceErrorMs) == "10") {
-            EXPECT_NEAR(Fact(run.out, "reference_uncertainty_ppm"), 2 * 0.010 / 600 * 1e6, 0.5)
+            // Over the span between the two marks, half an end window in from each end.
+            EXPECT_NEAR(Fact(run.out, "reference_uncertainty_ppm"),
+                        2 * 0.010 / Fact(run.out, "span_s") * 1e6, 0.05)
                 << run.out;
+            EXPECT_NEAR(Fact(run.out, "span_s"), 570, 2) << run.out;
         }
         ASSERT_EQ(run.status, cli::kExitOk) << run.err;
         EXPECT_NE(run.out.find(std::string("within_tolerance: ") + c.verdict + "\n"),
