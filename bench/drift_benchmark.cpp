@@ -25,8 +25,8 @@ constexpr int kReportMinutes[] = {1, 10, 60};
 class BenchDriftBoard final : public check::DriftBoard {
   public:
     explicit BenchDriftBoard(cli::BoardSession& board) : board_(board) {}
-    bool ReadSeconds(uint8_t* bcd, double* latchToEndSeconds) override {
-        *latchToEndSeconds = 0;
+    bool ReadSeconds(uint8_t* bcd, LatchTiming* latch) override {
+        *latch = LatchTiming();
         return board_.ReadRtc(0x00, bcd);
     }
     bool ReadHoursMinutes(uint8_t* h, uint8_t* m) override {

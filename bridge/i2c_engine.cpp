@@ -535,16 +535,16 @@ uint32_t CombinedBurstSize(const TimingRecord& t, uint32_t writeCount, uint32_t 
 
 uint32_t BuildCombinedBurst(uint8_t* out, const TimingRecord& t, uint8_t address,
                             const uint8_t* bytes, uint32_t writeCount, uint32_t readCount,
-                            bool sendImmediate, uint32_t* dataStart) {
+                            bool sendImmediate, uint32_t* readStart) {
     uint32_t used = BuildStartSequence(out, t);
     Burst write(out + used);
     write.ByteOut(static_cast<uint8_t>(address << 1));
     for (uint32_t i = 0; i < writeCount; ++i) write.ByteOut(bytes[i]);
     used += write.size();
+    if (readStart) *readStart = used;
     used += BuildStartSequence(out + used, t);  // SCL low on entry: a repeated START
     Burst read(out + used);
     read.ByteOut(static_cast<uint8_t>((address << 1) | 1));
-    if (dataStart) *dataStart = used + read.size();
     for (uint32_t i = 0; i < readCount; ++i) read.ByteIn(i + 1 == readCount);
     used += read.size();
     used += BuildStopSequence(out + used, t);
@@ -579,7 +579,7 @@ double LeastWireSeconds(const uint8_t* burst, uint32_t from, uint32_t to, uint32
 
 uint32_t I2C_DeviceWriteRead(FtHandle channel, uint8_t address, uint32_t writeCount,
                              const uint8_t* bytes, uint32_t readCount, uint8_t* buffer,
-                             uint32_t* received, double* latchToEndSeconds) {
+                             uint32_t* received, LatchTiming* latch) {
     *received = 0;
     if (!channel) return kEngineNoChannel;
     Ft().Purge(channel, kFtPurgeRx | kFtPurgeTx);  // a stale answer would shift the acknowledges
@@ -589,11 +589,12 @@ uint32_t I2C_DeviceWriteRead(FtHandle channel, uint8_t address, uint32_t writeCo
     const uint32_t acks = writeCount + 2;  // both addresses and every byte written
     OwnedBytes ackBits(acks);
     if (!burst.data || !ackBits.data) return kEngineNoMemory;
-    uint32_t dataStart = 0;
+    uint32_t readStart = 0;
     const uint32_t used = BuildCombinedBurst(burst.data, t, address, bytes, writeCount, readCount,
-                                             immediate, &dataStart);
-    if (latchToEndSeconds) {
-        *latchToEndSeconds = LeastWireSeconds(burst.data, dataStart, used, t.clockRate);
+                                             immediate, &readStart);
+    if (latch) {
+        latch->afterStartSeconds = LeastWireSeconds(burst.data, 0, readStart, t.clockRate);
+        latch->beforeEndSeconds = LeastWireSeconds(burst.data, readStart, used, t.clockRate);
     }
     uint32_t status = WriteAll(channel, burst.data, used);
     if (status != kEngineOk) return status;

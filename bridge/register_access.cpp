@@ -117,11 +117,11 @@ uint32_t Assemble(const uint8_t* bytes, uint32_t n, bool mostSignificantFirst) {
 }
 
 int32_t ReadRegisterInOneBurst(uint8_t address, uint8_t reg, uint32_t n, bool mostSignificantFirst,
-                               uint32_t* value, double* latchToEnd) {
+                               uint32_t* value, LatchTiming* latch) {
     uint8_t bytes[4] = {};
     uint32_t received = 0;
     const uint32_t status = I2C_DeviceWriteRead(Bridge().ChannelHandle, address, 1, &reg, n, bytes,
-                                                &received, latchToEnd);
+                                                &received, latch);
     if (status != kEngineOk || received != n) {
         SetBusStatus(kBusTransactionFailed);
         *value = mostSignificantFirst ? 0xFFFF : 0;  // as the two-burst reads' fallbacks
@@ -308,7 +308,7 @@ enum class ReadForm { TwoBursts, OneBurst };
 // One register read of the selected device, under the bus: its outcome, the value (the
 // fallback after a failure) in *value.
 int32_t ReadSelected(uint8_t reg, uint32_t width, uint32_t* value,
-                     ReadForm form = ReadForm::TwoBursts, double* latchToEnd = nullptr) {
+                     ReadForm form = ReadForm::TwoBursts, LatchTiming* latch = nullptr) {
     BridgeState& s = Bridge();
     // Callers test the selection first; an invalid one gets the checked form's answer rather
     // than a transaction to nowhere.
@@ -328,7 +328,7 @@ int32_t ReadSelected(uint8_t reg, uint32_t width, uint32_t* value,
     uint32_t v = 0;
     const int32_t outcome =
         form == ReadForm::OneBurst
-            ? ReadRegisterInOneBurst(address, reg, n, powerMonitor, &v, latchToEnd)
+            ? ReadRegisterInOneBurst(address, reg, n, powerMonitor, &v, latch)
         : powerMonitor ? ReadPowerMonitorRegister(address, reg, n, &v)
                        : ReadRtcRegister(address, reg, n, &v);
     *value = v & MaskFor(width);
@@ -430,15 +430,15 @@ bool WriteRegisterOf(DeviceHandle device, uint8_t reg, uint32_t value, uint32_t 
 }
 
 bool ReadRegisterInOneBurstOf(DeviceHandle device, uint8_t reg, uint32_t width, uint32_t* value,
-                              AnswerTiming timing, double* latchToEndSeconds) {
+                              AnswerTiming timing, LatchTiming* latch) {
     uint32_t v = 0;
-    double tail = 0;
+    LatchTiming taken;
     const bool ok = OnDevice(device, WhenStopped::Skip, timing, [&] {
-        return ReadSelected(reg, width, &v, ReadForm::OneBurst, &tail);
+        return ReadSelected(reg, width, &v, ReadForm::OneBurst, &taken);
     });
     if (!IsValidHandle(device)) v = MaskFor(width) & 0xFFFFFF;  // the checked read's fallback
     *value = v;
-    if (latchToEndSeconds) *latchToEndSeconds = ok ? tail : 0;
+    if (latch) *latch = ok ? taken : LatchTiming();
     return ok;
 }
 

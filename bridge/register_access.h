@@ -6,6 +6,7 @@
 
 #include "bridge/bridge_state.h"
 #include "bridge/bus_lock.h"
+#include "bridge/i2c_engine.h"
 
 namespace kalendo {
 
@@ -47,10 +48,10 @@ bool WriteRegisterOf(DeviceHandle device, uint8_t reg, uint32_t value, uint32_t 
                      AnswerTiming timing = AnswerTiming::LatencyTimer);
 // The same read as one combined burst (register written, repeated START, bytes read), for polls
 // that are timed; the same bus, silence and resynchronisation rules as every transfer.
-// latchToEndSeconds gets the least wire time from the chip's latest moment to take the value to
-// the burst's end (i2c_engine.h), 0 when nothing was sent.
+// *latch gets where in the burst the chip took the value (i2c_engine.h); zeros when the read
+// failed.
 bool ReadRegisterInOneBurstOf(DeviceHandle device, uint8_t reg, uint32_t width, uint32_t* value,
-                              AnswerTiming timing, double* latchToEndSeconds);
+                              AnswerTiming timing, LatchTiming* latch);
 
 int SetBridgeOutputPin(uint32_t level);
 

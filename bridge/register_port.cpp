@@ -15,8 +15,8 @@ bool DevicePort::WriteAlways(uint8_t reg, uint32_t value, uint32_t width) {
 }
 
 bool DevicePort::ReadTimed(uint8_t reg, uint32_t width, uint32_t* value,
-                           double* latchToEndSeconds) {
-    return ReadRegisterInOneBurstOf(device_, reg, width, value, timing_, latchToEndSeconds);
+                           LatchTiming* latch) {
+    return ReadRegisterInOneBurstOf(device_, reg, width, value, timing_, latch);
 }
 
 }  // namespace kalendo

@@ -24,11 +24,10 @@ class RegisterPort {
     }
 
     // A read timed by its caller: one burst where the port can (the register written, a
-    // repeated START, the bytes read), so its answer is one round trip away. *latchToEndSeconds
-    // gets the least time from the chip's latest moment to take the value to the end of what
-    // was sent (0 where the port cannot say: no narrowing).
-    virtual bool ReadTimed(uint8_t reg, uint32_t width, uint32_t* value, double* latchToEndSeconds) {
-        *latchToEndSeconds = 0;
+    // repeated START, the bytes read), so its answer is one round trip away. *latch gets where
+    // in what was sent the chip took the value (zeros where the port cannot say: no narrowing).
+    virtual bool ReadTimed(uint8_t reg, uint32_t width, uint32_t* value, LatchTiming* latch) {
+        *latch = LatchTiming();
         return Read(reg, width, value);
     }
 
@@ -61,7 +60,7 @@ class DevicePort final : public RegisterPort {
     bool Write(uint8_t reg, uint32_t value, uint32_t width) override;
     bool WriteAlways(uint8_t reg, uint32_t value, uint32_t width) override;
     bool ReadTimed(uint8_t reg, uint32_t width, uint32_t* value,
-                   double* latchToEndSeconds) override;
+                   LatchTiming* latch) override;
     DeviceHandle Device() const { return device_; }
     AnswerTiming Timing() const { return timing_; }
 

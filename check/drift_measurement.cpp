@@ -27,10 +27,9 @@ bool ValidSecondsBcd(uint8_t v) {
 constexpr double kCounterRateMargin = 0.99;
 
 // One poll: the register and the PC clock on either side of the read. The chip took the value
-// no earlier than `before` and no later than `latest`.
+// no earlier than `earliest` and no later than `latest`.
 struct Poll {
-    double before;
-    double after;
+    double earliest;
     double latest;
     int second;
 };
@@ -109,8 +108,8 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
             continue;  // the temperature read took time: bracket the next seconds read afresh
         }
         uint8_t bcd = 0;
-        double latchToEnd = 0;
-        const bool read = board.ReadSeconds(&bcd, &latchToEnd);
+        LatchTiming latch;
+        const bool read = board.ReadSeconds(&bcd, &latch);
         const double after = clocks.monotonicSeconds();
         if (!read || !ValidSecondsBcd(bcd)) {
             // The transition that falls in the gap is bracketed by the polls on either side of
@@ -119,14 +118,16 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
             continue;
         }
         failingSince = -1;
-        const Poll poll{before, after,
-                        std::max(before, after - latchToEnd * kCounterRateMargin), FromBcd(bcd)};
+        // The wire times are true seconds; on the counter a little less at the most.
+        const double earliest = before + latch.afterStartSeconds * kCounterRateMargin;
+        const double latest = after - latch.beforeEndSeconds * kCounterRateMargin;
+        const Poll poll{std::min(earliest, latest), std::max(earliest, latest), FromBcd(bcd)};
         if (havePrevious && poll.second != previous.second) {
             const int step = (poll.second - previous.second + 60) % 60;
             rtcCount += step;
             // The chip latched the old value somewhere in the previous read and the new one
             // somewhere in this read, before its byte went out: the change lies between the two.
-            const double early = previous.before;
+            const double early = previous.earliest;
             const double late = poll.latest;
             if (step == 1) {
                 result.transitions.push_back({(early + late) / 2, (late - early) / 2, rtcCount});
@@ -156,7 +157,7 @@ DriftResult MeasureDrift(DriftBoard& board, const PcClocks& clocks, const DriftS
                     rtcDayAtFirst = FromBcd(hours) * 3600.0 + FromBcd(minutes) * 60.0 + poll.second;
                     countAtDay = rtcCount;
                     dayKnown = true;
-                } else if (failed(poll.after)) {
+                } else if (failed(after)) {
                     return result;
                 }  // otherwise tried again at the next transition
             }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "check/drift_fit.h"
+#include "bridge/i2c_engine.h"
 #include "check/accuracy_measurement.h"
 
 namespace kalendo::check {
@@ -17,9 +18,9 @@ namespace kalendo::check {
 class DriftBoard {
   public:
     virtual ~DriftBoard() = default;
-    // The seconds register, timed: *latchToEndSeconds gets the least time from the moment the
-    // chip took the value at the latest to the end of the read (0 when the board cannot say).
-    virtual bool ReadSeconds(uint8_t* bcd, double* latchToEndSeconds) = 0;
+    // The seconds register, timed: *latch gets where in the read the chip took the value
+    // (zeros when the board cannot say).
+    virtual bool ReadSeconds(uint8_t* bcd, LatchTiming* latch) = 0;
     virtual bool ReadHoursMinutes(uint8_t* hoursBcd, uint8_t* minutesBcd) = 0;
     virtual bool ReadBoardCelsius(double* celsius) = 0;
     // The board is still there: asked after a failed read, to tell a glitch from an unplug.

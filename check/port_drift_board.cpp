@@ -6,11 +6,11 @@
 
 namespace kalendo::check {
 
-bool PortDriftBoard::ReadSeconds(uint8_t* bcd, double* latchToEndSeconds) {
+bool PortDriftBoard::ReadSeconds(uint8_t* bcd, LatchTiming* latch) {
     ForgetBoardSilence();  // one silent read is no lost board: the run's own rule decides
     BusAction action(kUserActionBusWaitMs);
     uint32_t value = 0;
-    const bool ok = rtc_.ReadTimed(kRegSeconds, 8, &value, latchToEndSeconds);
+    const bool ok = rtc_.ReadTimed(kRegSeconds, 8, &value, latch);
     *bcd = static_cast<uint8_t>(value);
     return ok;
 }

@@ -12,7 +12,7 @@ class PortDriftBoard final : public DriftBoard {
   public:
     PortDriftBoard(RegisterPort& rtc, RegisterPort& monitor) : rtc_(rtc), monitor_(monitor) {}
     // In one burst, its answer sent at once where the port asks for that.
-    bool ReadSeconds(uint8_t* bcd, double* latchToEndSeconds) override;
+    bool ReadSeconds(uint8_t* bcd, LatchTiming* latch) override;
     bool ReadHoursMinutes(uint8_t* hoursBcd, uint8_t* minutesBcd) override;
     bool ReadBoardCelsius(double* celsius) override;
     // The power monitor identifies itself; a bus another program kept counts as present (the

@@ -101,8 +101,9 @@ TEST_F(I2cTransactionTest, TimedPollsEndEachBurstWithASendImmediate) {
 }
 
 // The polls' read in one burst: the register written, a repeated START, the byte read, STOP and
-// the send-immediate, one exchange; the answer is the three acknowledges, then the byte. The
-// latch-to-end time is the data byte and its NACK on the wire: nine bit periods at 100 kHz.
+// the send-immediate, one exchange; the answer is the three acknowledges, then the byte. The chip
+// latches at the repeated START: 18 bit periods at 100 kHz after the burst began (address and
+// register) and as many before it ended (address and the byte with its NACK).
 TEST_F(I2cTransactionTest, TimedReadIsOneCombinedBurst) {
     rtcChip.At(0x00) = 0x37;
     powerMonitorChip.At(0x8B) = 0x01;
@@ -111,14 +112,15 @@ TEST_F(I2cTransactionTest, TimedReadIsOneCombinedBurst) {
     DevicePort rtc(kRtc, AnswerTiming::Immediate);
     DevicePort monitor(kPowerMonitor, AnswerTiming::Immediate);
     uint32_t value = 0;
-    double tail = 0;
+    LatchTiming latch;
 
-    ASSERT_TRUE(rtc.ReadTimed(0x00, 8, &value, &tail));
+    ASSERT_TRUE(rtc.ReadTimed(0x00, 8, &value, &latch));
     EXPECT_EQ(value, 0x37u);
-    EXPECT_NEAR(tail, 9 / 100e3, 1e-12);
-    ASSERT_TRUE(monitor.ReadTimed(0x8B, 16, &value, &tail));
+    EXPECT_NEAR(latch.afterStartSeconds, 18 / 100e3, 1e-12);
+    EXPECT_NEAR(latch.beforeEndSeconds, 18 / 100e3, 1e-12);
+    ASSERT_TRUE(monitor.ReadTimed(0x8B, 16, &value, &latch));
     EXPECT_EQ(value, 0x0190u) << "most significant byte first";
-    EXPECT_NEAR(tail, 18 / 100e3, 1e-12);
+    EXPECT_NEAR(latch.beforeEndSeconds, 27 / 100e3, 1e-12);
 
     ASSERT_EQ(Sim().Writes().size(), 2u);
     EXPECT_EQ(Sim().Writes()[0], Cat({Start(), ByteOut(0x64), ByteOut(0x00), Start(), ByteOut(0x65),
@@ -128,9 +130,10 @@ TEST_F(I2cTransactionTest, TimedReadIsOneCombinedBurst) {
 
     // A silent RTC: the read fails, the value is the fallback, and nothing was claimed sent.
     Sim().SetAddressAcknowledge(0x32, false);
-    EXPECT_FALSE(rtc.ReadTimed(0x00, 8, &value, &tail));
+    EXPECT_FALSE(rtc.ReadTimed(0x00, 8, &value, &latch));
     EXPECT_EQ(value, 0u);
-    EXPECT_EQ(tail, 0);
+    EXPECT_EQ(latch.afterStartSeconds, 0);
+    EXPECT_EQ(latch.beforeEndSeconds, 0);
 }
 
 TEST_F(I2cTransactionTest, UnacknowledgedRtcAddressReleasesTheBusWithALoneStop) {

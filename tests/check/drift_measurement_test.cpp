@@ -14,8 +14,8 @@ namespace kalendo::check {
 namespace {
 
 // An RTC whose seconds begin at 0.37 s + k / (1 + ppm): each read takes 0.6 ms on the PC's
-// clock, the chip takes its value 0.4 ms into it, and the read says the last 0.1 ms of it came
-// after that moment at the least.
+// clock, the chip takes its value 0.4 ms into it, and the read says that moment came at least
+// 0.3 ms after its start and 0.1 ms before its end.
 class TimedBoard final : public DriftBoard {
   public:
     explicit TimedBoard(double ppm) : ppm_(ppm) {}
@@ -26,14 +26,15 @@ class TimedBoard final : public DriftBoard {
     double now = 0;
     std::vector<Read> reads;
 
-    bool ReadSeconds(uint8_t* bcd, double* latchToEndSeconds) override {
+    bool ReadSeconds(uint8_t* bcd, LatchTiming* latch) override {
         const double before = now;
         const double latched = before + 0.0004;
         const int second = static_cast<int>(std::floor((latched - 0.37) * (1 + ppm_ * 1e-6))) % 60;
         now += 0.0006;
         reads.push_back({before, now, second});
         *bcd = static_cast<uint8_t>((second / 10) << 4 | (second % 10));
-        *latchToEndSeconds = 0.0001;
+        latch->afterStartSeconds = 0.0003;
+        latch->beforeEndSeconds = 0.0001;
         return true;
     }
     bool ReadHoursMinutes(uint8_t* h, uint8_t* m) override {
@@ -50,7 +51,7 @@ class TimedBoard final : public DriftBoard {
     double ppm_;
 };
 
-TEST(DriftMeasurementTest, BracketsRunFromTheLastOldReadToTheNewReadsLatestLatch) {
+TEST(DriftMeasurementTest, BracketsRunFromTheOldReadsEarliestLatchToTheNewReadsLatest) {
     TimedBoard board(+50);
     PcClocks clocks;
     clocks.monotonicSeconds = [&] { return board.now; };
@@ -70,10 +71,11 @@ TEST(DriftMeasurementTest, BracketsRunFromTheLastOldReadToTheNewReadsLatestLatch
     size_t checked = 0;
     for (const SecondsTransition& t : r.transitions) {
         const double early = t.pcSeconds - t.halfWidth, late = t.pcSeconds + t.halfWidth;
-        // The read whose start is the bracket's start showed the old second, the next read the
-        // new one; the bracket ends 0.1 ms (less the counter's 1 % margin) before that read did.
+        // The bracket starts 0.3 ms into the read that showed the old second and ends 0.1 ms
+        // before the end of the next one, which showed the new second (each less the counter's
+        // 1 % margin).
         for (size_t i = 0; i + 1 < board.reads.size(); ++i) {
-            if (std::fabs(board.reads[i].before - early) > 1e-12) continue;
+            if (std::fabs(board.reads[i].before + 0.0003 * 0.99 - early) > 1e-12) continue;
             const TimedBoard::Read& old = board.reads[i];
             const TimedBoard::Read& now = board.reads[i + 1];
             EXPECT_NE(old.second, now.second);
@@ -85,7 +87,7 @@ TEST(DriftMeasurementTest, BracketsRunFromTheLastOldReadToTheNewReadsLatestLatch
             ++checked;
         }
     }
-    EXPECT_EQ(checked, r.transitions.size()) << "every bracket starts at a read's start";
+    EXPECT_EQ(checked, r.transitions.size()) << "every bracket starts at a read's earliest latch";
     // The offsets start at the first transition: 0, then a second later about 50 us ahead.
     ASSERT_EQ(offsets.size(), r.transitions.size());
     EXPECT_EQ(offsets[0].pcSeconds, 0);
