@@ -37,7 +37,9 @@ struct SweepStep {
     double vddMicroamps = 0;
     double batteryVolts = 0;
     double batteryMicroamps = 0;
-    bool rtcAnswers = false;  // every probe read of the RTC reached it
+    bool rtcAnswers = false;  // every probe read of the RTC reached it, if need be read again
+    bool rtcSilent = false;   // no probe read reached it, each tried again: silent, not a glitch
+    int failedReads = 0;      // reads that failed, each then read again
     bool onBattery = false;   // the battery current showed the RTC running from it
 };
 
@@ -52,6 +54,10 @@ enum class CheckRowId {
     Timekeeping,
 };
 
+// What a row's uncertainty claims: every value the data allow (a strict bound), or a statistical
+// interval at a stated coverage.
+enum class BoundKind { Strict, Statistical };
+
 struct CheckRow {
     CheckRowId id;
     std::string name;    // the row's caption
@@ -59,6 +65,8 @@ struct CheckRow {
     bool measured = false;
     double value = 0;        // in unit
     double uncertainty = 0;  // the true value lies within value +- uncertainty
+    BoundKind bound = BoundKind::Strict;
+    double coverage = 0;     // a statistical interval's, as a fraction (0.95)
     std::string unit;
     std::string note;  // how it was measured, or why it was not
     Verdict verdict = Verdict::Undecided;
@@ -85,6 +93,7 @@ struct CheckSettings {
     int currentReadings = 20;                  // VDD current readings averaged at 3.0 V
     int stepReadings = 4;                      // readings of each channel averaged at a sweep step
     int probeReads = 3;                        // RTC reads a step must all answer
+    int probeAttempts = 3;                     // each tried this often before it counts as failed
     double settleSeconds = 0.2;                // after each supply change, before measuring
     std::function<void(double seconds)> wait;  // sleeps; empty: no pauses
     std::function<void(const CheckProgress&)> progress;
@@ -105,6 +114,7 @@ struct CheckResult {
     double startVddVolts = NAN;  // measured before anything changed
     double batteryVolts = NAN;
     double boardCelsius = NAN;
+    double minCelsius = NAN, maxCelsius = NAN;  // the board during the accuracy run
     // RTC minus reference before and after the sweep, for the report: (system seconds, ms).
     double timekeepingBeforeSystem = NAN, timekeepingBeforeMs = NAN;
     double timekeepingAfterSystem = NAN, timekeepingAfterMs = NAN;
@@ -115,5 +125,11 @@ CheckResult RunDataSheetCheck(RegisterPort& rtc, RegisterPort& monitor, const Pc
 
 // Every row passed.
 bool AllRowsPassed(const CheckResult& result);
+// The run's verdict in a word: "pass" when every row passed, else the weightiest row's verdict
+// ("fail", then "undecided", "not at the figure's temperature", "above typical").
+const char* OverallVerdictWord(const CheckResult& result);
+
+// "strict bound" or "statistical interval, about 95 % coverage".
+std::string BoundText(const CheckRow& row);
 
 }  // namespace kalendo::check

@@ -6,7 +6,7 @@
 namespace kalendo::check {
 
 namespace {
-constexpr double kSecondsPerMeanMonth = 365.2425 / 12 * 86400;
+constexpr double kSecondsPerMonth = 30 * 86400.0;  // the data sheets' month
 constexpr double kPpm = 1e6;
 constexpr double kSmallestHalfWidth = 1e-6;  // a bracket is never taken as sharper than 1 us
 }  // namespace
@@ -62,7 +62,7 @@ DriftFit FitDrift(const std::vector<SecondsTransition>& transitions) {
 }
 
 double SecondsPerMonth(double ppm) {
-    return ppm / kPpm * kSecondsPerMeanMonth;
+    return ppm / kPpm * kSecondsPerMonth;
 }
 
 }  // namespace kalendo::check

@@ -30,7 +30,7 @@ struct DriftFit {
 // +-halfWidth), so a short run with a lucky line states no accuracy it does not have.
 DriftFit FitDrift(const std::vector<SecondsTransition>& transitions);
 
-// Seconds gained (positive) or lost in a mean calendar month at this rate.
+// Seconds gained (positive) or lost in the data sheets' month (30 days) at this rate.
 double SecondsPerMonth(double ppm);
 
 }  // namespace kalendo::check

@@ -1,6 +1,8 @@
 #include "check/model_figures.h"
 
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -51,10 +53,91 @@ bool VoltRange(const std::string& field, double* low, double* high) {
     return true;
 }
 
+namespace {
+
+// A number with its sign ("-40", "+85", "25") at text, and where it ended.
+bool SignedAt(const char* text, double* value, const char** end) {
+    while (*text == ' ') ++text;
+    char* stop = nullptr;
+    const double v = std::strtod(text, &stop);
+    if (stop == text || !std::isfinite(v)) return false;
+    *value = v;
+    *end = stop;
+    return true;
+}
+
+// Half a unit of the last digit of the number after "+/-": 0.05 for "9.9", 0.5 for "52".
+double RoundingOf(const std::string& field) {
+    const size_t at = field.find("+/-");
+    if (at == std::string::npos) return NAN;
+    size_t i = at + 3;
+    while (i < field.size() && field[i] == ' ') ++i;
+    int decimals = 0;
+    bool point = false;
+    for (; i < field.size() && (std::isdigit(static_cast<unsigned char>(field[i])) || field[i] == '.');
+         ++i) {
+        if (field[i] == '.') {
+            point = true;
+        } else if (point) {
+            ++decimals;
+        }
+    }
+    return 0.5 * std::pow(10.0, -decimals);
+}
+
+}  // namespace
+
+TemperatureCondition ConditionOf(const std::string& field) {
+    TemperatureCondition c;
+    const size_t open = field.find('(', field.find("+/-") == std::string::npos ? 0 : field.find("+/-"));
+    if (open == std::string::npos) return c;
+    double a = 0, b = 0;
+    const char* end = nullptr;
+    if (!SignedAt(field.c_str() + open + 1, &a, &end)) return c;
+    while (*end == ' ') ++end;
+    if (*end == ')') {
+        c.known = c.point = true;
+        c.low = c.high = a;
+        return c;
+    }
+    if (std::strncmp(end, "to", 2) != 0 || !SignedAt(end + 2, &b, &end) || b < a) return c;
+    while (*end == ' ') ++end;
+    if (*end != ')') return c;
+    c.known = true;
+    c.low = a;
+    c.high = b;
+    return c;
+}
+
+std::string ConditionText(const TemperatureCondition& c) {
+    if (!c.known) return "";
+    char text[64];
+    if (c.point) {
+        std::snprintf(text, sizeof text, "at %+g C", c.low);
+    } else {
+        std::snprintf(text, sizeof text, "over %+g to %+g C", c.low, c.high);
+    }
+    return text;
+}
+
+bool ConditionMet(const TemperatureCondition& c, double low, double high, double error) {
+    if (!c.known || !std::isfinite(low) || !std::isfinite(high)) return false;
+    const double slack = c.point ? kPointConditionCelsius : 0;
+    return low - error >= c.low - slack && high + error <= c.high + slack;
+}
+
+bool MonthlyIsToleranceOverAMonth(const ModelFigures& f) {
+    const double month = f.tolerancePpm * 1e-6 * kSecondsPerDataSheetMonth;
+    return std::isfinite(month) && std::isfinite(f.monthlySeconds) &&
+           std::fabs(month - f.monthlySeconds) <= f.monthlyRoundingSeconds + 1e-9;
+}
+
 ModelFigures FiguresOf(const ModelInfo& record) {
     ModelFigures f;
     f.tolerancePpm = PlusMinusValue(record.fields[kModelFrequencyTolerance]);
+    f.toleranceCondition = ConditionOf(record.fields[kModelFrequencyTolerance]);
     f.monthlySeconds = PlusMinusValue(record.fields[kModelMonthlyDeviation]);
+    f.monthlyRoundingSeconds = RoundingOf(record.fields[kModelMonthlyDeviation]);
     f.typicalMicroamps = MicroampsValue(record.fields[kModelTypicalCurrent]);
     if (!VoltRange(record.fields[kModelVclk], &f.vclkMinVolts, &f.vclkMaxVolts)) {
         f.vclkMinVolts = f.vclkMaxVolts = NAN;
@@ -71,6 +154,10 @@ const char* VerdictWord(Verdict v) {
             return "pass";
         case Verdict::Fail:
             return "fail";
+        case Verdict::AboveTypical:
+            return "above typical";
+        case Verdict::NotAtCondition:
+            return "not at the figure's temperature";
         case Verdict::Undecided:
             break;
     }
@@ -87,6 +174,11 @@ Verdict AtMost(double value, double uncertainty, double limit) {
     if (value + uncertainty <= limit) return Verdict::Pass;
     if (value - uncertainty > limit) return Verdict::Fail;
     return Verdict::Undecided;
+}
+
+Verdict AtMostTypical(double value, double uncertainty, double typical) {
+    const Verdict v = AtMost(value, uncertainty, typical);
+    return v == Verdict::Fail ? Verdict::AboveTypical : v;
 }
 
 Verdict AtLeast(double value, double uncertainty, double limit) {

@@ -184,9 +184,7 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
     out.Flag("supply_restored", result.supplyRestored);
     out.Text("board_state", result.boardState);
     const bool passed = result.error.empty() && !result.interrupted && check::AllRowsPassed(result);
-    bool anyFailed = false;
-    for (const check::CheckRow& row : result.rows) anyFailed |= row.verdict == check::Verdict::Fail;
-    out.Text("result", passed ? "pass" : anyFailed ? "fail" : "undecided");
+    out.Text("result", passed ? "pass" : check::OverallVerdictWord(result));
 
     bool reportWritten = true;
     if (report) {

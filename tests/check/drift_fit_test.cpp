@@ -82,8 +82,8 @@ TEST(DriftFitTest, TooFewTransitionsOrNoSpanGiveNoResult) {
 }
 
 TEST(DriftFitTest, SecondsPerMonthOfARate) {
-    EXPECT_NEAR(SecondsPerMonth(1), 2.6297, 0.0001);  // a mean Gregorian month, 30.44 days
-    EXPECT_NEAR(SecondsPerMonth(-3.8), -9.993, 0.001);
+    EXPECT_NEAR(SecondsPerMonth(1), 2.592, 1e-9);  // the data sheets' month, 30 days
+    EXPECT_NEAR(SecondsPerMonth(-3.8), -9.8496, 1e-9);
 }
 
 }  // namespace
