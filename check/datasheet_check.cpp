@@ -8,6 +8,8 @@
 #include "power/power_monitor.h"
 #include "power/power_monitor_operations.h"
 #include "rtc/bcd_codec.h"
+#include "check/accuracy_rows.h"
+#include "check/monitor_accuracy.h"
 #include "check/port_drift_board.h"
 #include "check/timekeeping.h"
 #include "rtc/rtc_registers.h"
@@ -24,17 +26,7 @@ constexpr double kAnchorSearchSeconds = 5;
 // A counter interval is a true one within this: no working counter is further off.
 constexpr double kCounterRateMargin = 0.99;
 
-// The ISL28023's own errors, from its data sheet (Renesas FN8389, features): voltage gain error
-// 0.05 %, current gain error 0.05 %, internal temperature sensor +-1.0 C. Its front page gives no
-// offset figure: one resolution step stands in for it.
-constexpr double kMonitorGainError = 0.0005;
-constexpr double kMonitorCelsiusError = 1.0;
 constexpr double kCoverage = 0.95;  // twice the standard error of a mean
-
-// The monitor's own error limit at a reading: its gain error and the offset's stand-in.
-double MonitorLimit(MeasurementChannel channel, double value) {
-    return kMonitorGainError * std::fabs(value) + MeasurementResolution(channel);
-}
 // What a sweep step takes besides its settling, for the time-left estimate.
 constexpr double kStepSecondsGuess = 0.3;
 
@@ -348,66 +340,14 @@ bool CheckRun::MeasureAccuracyRows() {
         result_.error = result_.drift.error;
         return false;
     }
-    const AccuracyResult& a = result_.drift.accuracy;
     if (result_.drift.temperatureReadings > 0) {
         result_.minCelsius = result_.drift.minCelsius;
         result_.maxCelsius = result_.drift.maxCelsius;
     }
-    CheckRow& tolerance = Row(CheckRowId::FrequencyTolerance);
-    CheckRow& monthly = Row(CheckRowId::MonthlyDeviation);
-    if (!a.valid) {
-        tolerance.note = monthly.note = "not measured: " + a.error;
-        return true;
-    }
-    std::string how =
-        "mean over " + Format("%.0f s against the ", a.spanSeconds) + a.reference +
-        Format("; the run's part +-%.3f ppm", a.fitUncertaintyPpm) +
-        Format(", the reference's +-%.3f ppm", a.referenceUncertaintyPpm) + " (" +
-        a.referenceFrom.source + Format(" %g ms at the start, ", a.referenceFrom.seconds * 1000) +
-        a.referenceTo.source + Format(" %g ms at the end)", a.referenceTo.seconds * 1000);
-    how += a.steadyRate ? "; the rate was steady (one line fits every transition)"
-                        : "; the rate was not steady over the run: only its mean is claimed";
-    if (!a.steps.empty()) {
-        how += Format("; the system clock stepped %.0f time(s), polls after the last used",
-                      static_cast<double>(a.steps.size()));
-    }
-    tolerance.measured = monthly.measured = true;
-    tolerance.value = a.ppm;
-    tolerance.uncertainty = a.uncertaintyPpm;
-    const Verdict plain = WithinPlusMinus(a.ppm, a.uncertaintyPpm, s_.figures.tolerancePpm);
-    tolerance.verdict = plain;
-    // The figure holds at a temperature: the board's (the monitor's die, +-1 C) must have stayed
-    // there, or the comparison is no data-sheet verdict.
-    const TemperatureCondition& condition = s_.figures.toleranceCondition;
-    std::string temperature =
-        result_.drift.temperatureReadings > 0
-            ? Format("board %.1f to %.1f C (+-1 C)", result_.minCelsius, result_.maxCelsius)
-            : std::string("board temperature not read");
-    if (!std::isnan(s_.figures.tolerancePpm) &&
-        !ConditionMet(condition, result_.minCelsius, result_.maxCelsius, kMonitorCelsiusError)) {
-        tolerance.verdict = Verdict::NotAtCondition;
-        how += "; " + temperature + ", the figure holds " +
-               (condition.known ? ConditionText(condition) : std::string("at a temperature not stated")) +
-               ": the comparison alone says " + VerdictWord(plain);
-    } else {
-        how += "; " + temperature;
-    }
-    tolerance.note = how;
-    // The same measurement over the data sheets' month (30 days): where the figure is the
-    // tolerance over that month, the row reads as the tolerance does, so the two never disagree.
-    monthly.value = a.ppm * 1e-6 * kSecondsPerDataSheetMonth;
-    monthly.uncertainty = a.uncertaintyPpm * 1e-6 * kSecondsPerDataSheetMonth;
-    if (MonthlyIsToleranceOverAMonth(s_.figures)) {
-        monthly.verdict = tolerance.verdict;
-        monthly.note = "the frequency offset over 30 days (the data sheets' month): the tolerance "
-                       "row's measurement shown again, not a second one";
-    } else {
-        monthly.verdict =
-            WithinPlusMinus(monthly.value, monthly.uncertainty, s_.figures.monthlySeconds);
-        if (tolerance.verdict == Verdict::NotAtCondition) monthly.verdict = Verdict::NotAtCondition;
-        monthly.note = "the frequency offset over 30 days; the model file's figure is not its "
-                       "tolerance over 30 days, so it is judged on its own";
-    }
+    FillAccuracyRows(result_.drift.accuracy,
+                     {result_.drift.temperatureReadings, result_.minCelsius, result_.maxCelsius},
+                     s_.figures, &Row(CheckRowId::FrequencyTolerance),
+                     &Row(CheckRowId::MonthlyDeviation));
     return true;
 }
 

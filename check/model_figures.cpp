@@ -66,8 +66,8 @@ bool SignedAt(const char* text, double* value, const char** end) {
     return true;
 }
 
-// Half a unit of the last digit of the number after "+/-": 0.05 for "9.9", 0.5 for "52".
-double RoundingOf(const std::string& field) {
+// A unit of the last digit of the number after "+/-": 0.1 for "9.9", 1 for "52".
+double DigitOf(const std::string& field) {
     const size_t at = field.find("+/-");
     if (at == std::string::npos) return NAN;
     size_t i = at + 3;
@@ -82,7 +82,7 @@ double RoundingOf(const std::string& field) {
             ++decimals;
         }
     }
-    return 0.5 * std::pow(10.0, -decimals);
+    return std::pow(10.0, -decimals);
 }
 
 }  // namespace
@@ -129,7 +129,7 @@ bool ConditionMet(const TemperatureCondition& c, double low, double high, double
 bool MonthlyIsToleranceOverAMonth(const ModelFigures& f) {
     const double month = f.tolerancePpm * 1e-6 * kSecondsPerDataSheetMonth;
     return std::isfinite(month) && std::isfinite(f.monthlySeconds) &&
-           std::fabs(month - f.monthlySeconds) <= f.monthlyRoundingSeconds + 1e-9;
+           std::fabs(month - f.monthlySeconds) < f.monthlyDigitSeconds;
 }
 
 ModelFigures FiguresOf(const ModelInfo& record) {
@@ -137,7 +137,7 @@ ModelFigures FiguresOf(const ModelInfo& record) {
     f.tolerancePpm = PlusMinusValue(record.fields[kModelFrequencyTolerance]);
     f.toleranceCondition = ConditionOf(record.fields[kModelFrequencyTolerance]);
     f.monthlySeconds = PlusMinusValue(record.fields[kModelMonthlyDeviation]);
-    f.monthlyRoundingSeconds = RoundingOf(record.fields[kModelMonthlyDeviation]);
+    f.monthlyDigitSeconds = DigitOf(record.fields[kModelMonthlyDeviation]);
     f.typicalMicroamps = MicroampsValue(record.fields[kModelTypicalCurrent]);
     if (!VoltRange(record.fields[kModelVclk], &f.vclkMinVolts, &f.vclkMaxVolts)) {
         f.vclkMinVolts = f.vclkMaxVolts = NAN;

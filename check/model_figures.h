@@ -25,7 +25,7 @@ struct ModelFigures {
     double tolerancePpm;      // frequency tolerance, +-
     TemperatureCondition toleranceCondition;
     double monthlySeconds;    // monthly deviation, +-
-    double monthlyRoundingSeconds;  // half a unit of the monthly figure's last digit
+    double monthlyDigitSeconds;  // a unit of the monthly figure's last digit (0.1 for "9.9")
     double typicalMicroamps;  // typical current at 3 V
     double vclkMinVolts;      // timekeeping voltage range
     double vclkMaxVolts;
@@ -47,8 +47,9 @@ bool ConditionMet(const TemperatureCondition& c, double low, double high, double
 
 // The data sheets' month: a tolerance in ppm times 30 days (3.8 ppm: 9.85 s, printed 9.9).
 constexpr double kSecondsPerDataSheetMonth = 30 * 86400.0;
-// The model file's monthly deviation is its tolerance over that month, to the figure's last digit:
-// the two rows are then one measurement shown twice, and must read the same.
+// The model file's monthly deviation is its tolerance over that month, within a unit of the
+// figure's last digit (data sheets round twice: 3.8 ppm, 9.8496 s, 9.85, 9.9): the two rows are
+// then one measurement shown twice, and must read the same.
 bool MonthlyIsToleranceOverAMonth(const ModelFigures& f);
 // A current with its unit ("0.8 uA", "450 nA", "1.2 mA") in microamps; NaN if none.
 double MicroampsValue(const std::string& field);
