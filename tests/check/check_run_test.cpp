@@ -9,16 +9,18 @@
 #include "power/power_monitor.h"
 #include "check/datasheet_check.h"
 #include "check/model_figures.h"
+#include "rtc/rtc_registers.h"
 #include "rtc/model_file.h"
 #include "tests/check/evaluation_board_fixture.h"
 
 namespace kalendo::testing {
 namespace {
 
-// A port that lets the test act just before chosen transfers go out.
+// A port that lets the test act just before chosen transfers go out; its answers come at once,
+// as the window's worker's and kalendo-cli's do.
 class WatchedPort final : public RegisterPort {
   public:
-    explicit WatchedPort(DeviceHandle device) : port_(device) {}
+    explicit WatchedPort(DeviceHandle device) : port_(device, AnswerTiming::Immediate) {}
     std::function<void(bool write, uint8_t reg)> before;
     bool Read(uint8_t reg, uint32_t width, uint32_t* value) override {
         if (before) before(false, reg);
@@ -31,6 +33,10 @@ class WatchedPort final : public RegisterPort {
     bool WriteAlways(uint8_t reg, uint32_t value, uint32_t width) override {
         if (before) before(true, reg);
         return port_.WriteAlways(reg, value, width);
+    }
+    bool ReadTimed(uint8_t reg, uint32_t width, uint32_t* value, LatchTiming* latch) override {
+        if (before) before(false, reg);
+        return port_.ReadTimed(reg, width, value, latch);
     }
 
   private:
@@ -111,6 +117,109 @@ TEST_F(CheckRunTest, ACancelledRunOnABoardThatStoppedAnsweringEndsWithinOneTimeO
     EXPECT_FALSE(r.supplyRestored);
     EXPECT_NE(r.boardState.find("NOT confirmed"), std::string::npos) << r.boardState;
     EXPECT_LE(levelWritesAfterCancel, 1) << "no sweep level after the cancel, the restore at most";
+}
+
+const check::CheckRow& RowOf(const check::CheckResult& r, check::CheckRowId id) {
+    return r.rows[static_cast<size_t>(id)];
+}
+
+// One probe read of the RTC's seconds that fails in the sweep (a glitch on the bus) is read
+// again: the step still answers, the supply minimum is judged on the real threshold, and the
+// note says a read failed once. The read that was made again reached the chip.
+TEST_F(CheckRunTest, AGlitchedProbeReadIsReadAgainNotTakenForSilence) {
+    settings.accuracySeconds = 3;
+    settings.figures.supplyMinVolts = 2.5;
+    bool inSweep = false, glitched = false, restore = false;
+    size_t selectsAtGlitch = 0, selectsAtNextStep = 0;
+    monitor.before = [&](bool write, uint8_t reg) {
+        if (!write || reg != kSupplyLevelCommand) return;
+        if (glitched && selectsAtNextStep == 0) selectsAtNextStep = writes.Selects(0x32).size();
+        inSweep = chips->SupplyVoltage() < 2.95 || inSweep;
+    };
+    rtc.before = [&](bool write, uint8_t reg) {
+        if (restore) {
+            Sim().SetAddressAcknowledge(0x32, true);
+            restore = false;
+        }
+        // The first probe read at 2.8 V: the RTC does not acknowledge this once.
+        if (!write && reg == kRegSeconds && inSweep && !glitched && chips->SupplyVoltage() < 2.85) {
+            glitched = true;
+            restore = true;
+            writes.Clear();  // the log keeps 1000 a device: count from here
+            selectsAtGlitch = writes.Selects(0x32).size();
+            Sim().SetAddressAcknowledge(0x32, false);
+        }
+    };
+    const check::CheckResult r = RunCheck();
+    ASSERT_TRUE(glitched);
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(selectsAtNextStep - selectsAtGlitch, 3u)
+        << "three probe reads reached the RTC at that step, one of them made again; selects "
+        << selectsAtGlitch << " then " << selectsAtNextStep;
+    int failed = 0;  // at the steps where the RTC answered: above its interface minimum
+    for (const check::SweepStep& st : r.sweep) failed += st.rtcAnswers ? st.failedReads : 0;
+    EXPECT_EQ(failed, 1);
+    const check::CheckRow& minimum = RowOf(r, check::CheckRowId::SupplyMinimum);
+    EXPECT_EQ(minimum.verdict, check::Verdict::Pass) << minimum.note;
+    EXPECT_NE(minimum.note.find("1 read(s) above it failed once"), std::string::npos)
+        << minimum.note;
+    EXPECT_TRUE(r.supplyRestored) << r.boardState;
+}
+
+// A switch-over between the 1.7 V and 1.6 V steps: its midpoint lies within the half-step and
+// the monitor's error of the VCLK minimum, 1.6 V, so the row is undecided, with the bound a hand
+// computation of the two steps gives.
+TEST_F(CheckRunTest, ASwitchOverAstrideTheVclkMinimumIsUndecided) {
+    chips->SetSwitchToBattery(1.63);
+    settings.accuracySeconds = 3;
+    settings.lowestSupplyVolts = 1.5;
+    const check::CheckResult r = RunCheck();
+    EXPECT_EQ(r.error, "");
+    const check::SweepStep* above = nullptr;
+    const check::SweepStep* below = nullptr;
+    for (const check::SweepStep& st : r.sweep) {
+        if (st.falling && st.tenths == 17) above = &st;
+        if (st.falling && st.tenths == 16) below = &st;
+    }
+    ASSERT_TRUE(above && below);
+    ASSERT_FALSE(above->onBattery);
+    ASSERT_TRUE(below->onBattery);
+    const check::CheckRow& falling = RowOf(r, check::CheckRowId::SwitchToBattery);
+    EXPECT_NEAR(falling.value, (above->vddVolts + below->vddVolts) / 2, 1e-9);
+    EXPECT_NEAR(falling.uncertainty,
+                (above->vddVolts - below->vddVolts) / 2 + 0.0005 * above->vddVolts + 0.00025, 1e-9);
+    EXPECT_EQ(falling.verdict, check::Verdict::Undecided) << falling.note;
+    EXPECT_EQ(falling.bound, check::BoundKind::Strict);
+}
+
+// The TQ5200's tolerance holds at +25 C: a board at 35 C gives no plain verdict, and the
+// row says at what temperature it was measured; at 25 C the same run is judged.
+TEST_F(CheckRunTest, TheToleranceIsJudgedOnlyAtTheFiguresTemperature) {
+    ModelTableArray models;
+    ASSERT_TRUE(ReadModelInfo(models, KALENDO_MODEL_FILE));
+    settings.figures = check::FiguresOf(models[1]);
+    settings.accuracyOnly = true;
+    settings.accuracySeconds = 120;
+    settings.accuracy.referenceErrorSeconds = 0;
+    struct Case {
+        double celsius;
+        check::Verdict verdict;
+        const char* note;
+    };
+    const Case cases[] = {
+        {35, check::Verdict::NotAtCondition,
+         "C (+-1 C), the figure holds at +25 C: the comparison alone says pass"},
+        {25, check::Verdict::Pass, "; board 25.0 to"},
+    };
+    for (const Case& c : cases) {
+        chips->SetBoardTemperature(c.celsius);
+        const check::CheckResult r = RunCheck();
+        const check::CheckRow& tolerance = RowOf(r, check::CheckRowId::FrequencyTolerance);
+        EXPECT_EQ(tolerance.verdict, c.verdict) << tolerance.note;
+        EXPECT_NE(tolerance.note.find(c.note), std::string::npos) << tolerance.note;
+        EXPECT_EQ(RowOf(r, check::CheckRowId::MonthlyDeviation).verdict, c.verdict);
+        EXPECT_EQ(tolerance.figure, "+/-20.0 ppm at +25 C");
+    }
 }
 
 }  // namespace
