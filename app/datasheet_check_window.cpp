@@ -11,6 +11,7 @@
 #include "app/connection_state.h"
 #include "bridge/register_access.h"
 #include "check/check_report.h"
+#include "check/check_report_file.h"
 #include "check/pc_clocks.h"
 #include "rtc/model_file.h"
 #include "resources/resource_ids.h"
@@ -336,15 +337,12 @@ bool DataSheetCheckWindow::SaveReport(const std::string& path) {
     }
     check::ReportInfo info;
     info.model = model_;
-    info.board = std::string("UM232H board 1");
+    info.board = check::BoardNameOf(running_.rtc);
     info.date = check::CheckDateText(check::SystemLocalTime());
     info.referenceErrorMs = kReferenceErrorMs;
     info.accuracyMinutes = running_.accuracyOnly ? s.result.drift.accuracy.spanSeconds / 60
                                                  : running_.minutes;
-    const std::string html = check::CheckReportHtml(s.result, info);
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    bool written = file && std::fwrite(html.data(), 1, html.size(), file) == html.size();
-    if (file) written = std::fclose(file) == 0 && written;
+    const bool written = check::WriteCheckReport(path, s.result, info);
     SetState(written ? "Report saved: " + path : "ERROR: report \"" + path + "\" not written");
     return written;
 }

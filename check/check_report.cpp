@@ -319,7 +319,11 @@ std::string CheckReportHtml(const CheckResult& r, const ReportInfo& info) {
     }
     fact("Reference", reference);
     std::string conditions = Fmt("accuracy run %.1f min at a 3.0 V supply", info.accuracyMinutes);
-    if (std::isfinite(r.boardCelsius)) conditions += Fmt("; board %.1f C", r.boardCelsius);
+    if (std::isfinite(r.boardCelsius)) conditions += Fmt("; board %.1f C at the start", r.boardCelsius);
+    if (std::isfinite(r.minCelsius)) {
+        conditions += Fmt("; %.1f", r.minCelsius) +
+                      Fmt(" to %.1f C during the accuracy run (power monitor, +-1 C)", r.maxCelsius);
+    }
     if (std::isfinite(r.batteryVolts)) conditions += Fmt("; battery %.2f V", r.batteryVolts);
     if (std::isfinite(r.startVddVolts)) conditions += Fmt("; VDD found at %.2f V", r.startVddVolts);
     conditions += Fmt("; sweep floor %.1f V", r.floorVolts);
@@ -328,18 +332,34 @@ std::string CheckReportHtml(const CheckResult& r, const ReportInfo& info) {
     fact("Run", outcome);
     fact("Board left", r.boardState);
     h += "</table>\n<h2>Rows</h2>\n<table>\n<tr><th>Row</th><th>Data sheet</th><th>Measured</th>"
-         "<th>Verdict</th><th>How</th></tr>\n";
+         "<th>Uncertainty</th><th>Verdict</th><th>How</th></tr>\n";
     for (const CheckRow& row : r.rows) {
         const char* verdict = VerdictWord(row.verdict);
+        const char* style = row.verdict == Verdict::Pass   ? "pass"
+                            : row.verdict == Verdict::Fail ? "fail"
+                                                           : "undecided";
         h += "<tr><td>" + HtmlEscape(row.name) + "</td><td>" + HtmlEscape(row.figure) +
-             "</td><td>" + PlusMinus(HtmlEscape(ValueText(row))) + "</td><td class=\"" + verdict +
-             "\">" + verdict + "</td><td class=\"note\">" + HtmlEscape(row.note) + "</td></tr>\n";
+             "</td><td>" + PlusMinus(HtmlEscape(ValueText(row))) + "</td><td>" +
+             (row.measured ? HtmlEscape(BoundText(row)) : std::string("-")) + "</td><td class=\"" +
+             style + "\">" + verdict + "</td><td class=\"note\">" + HtmlEscape(row.note) +
+             "</td></tr>\n";
     }
     h += "</table>\n<h2>RTC minus reference</h2>\n" + AccuracyPlot(r);
     h += "<h2>Supply sweep</h2>\n" + SweepPlot(r);
-    h += "<p class=\"note\">The uncertainty is a bound: the true value lies within it when every "
-         "poll's bracket holds its transition and the system clock stays within the assumed error "
-         "of true time. A typical figure is judged as an upper limit.</p>\n";
+    h += "<p class=\"note\">What each uncertainty is. Frequency Tolerance and Monthly Deviation: a "
+         "strict bound on the RTC's mean offset between the two marks near the ends of the run; "
+         "it holds when every poll's bracket holds its transition, the RTC's rate against the "
+         "PC's counter wanders by less than 1 ppm within 30 s of each mark, and the system clock "
+         "is within the stated error of true time at each mark. The monthly row is the same "
+         "offset over 30 days. Currents: a statistical interval of about 95 % coverage (twice "
+         "the standard error of the mean) widened by the power monitor's gain error (0.05 %, "
+         "its data sheet) and twice its resolution (once for the reading, once standing in for "
+         "the offset its data sheet's summary does not give). Supply minimum and switch-overs: "
+         "a strict bound, the threshold lying between two neighbouring steps of the sweep, widened "
+         "by the monitor's gain error and resolution. VCLK (timekeeping): a strict bound, the two "
+         "anchors' brackets on the counter and the accuracy run's rate bound over the sweep. A "
+         "typical figure exceeded reads \"above typical\", which the data sheet does not forbid; "
+         "a figure stated at a temperature the board did not have gives no plain verdict.</p>\n";
     return h + "</body>\n</html>\n";
 }
 

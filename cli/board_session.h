@@ -44,6 +44,7 @@ class BoardSession {
     bool BusBusy() const { return action_ && action_->BusBusy(); }
 
     RegisterPort& Rtc() { return rtc_; }
+    DeviceHandle RtcDevice() const { return rtc_.Device(); }
     RegisterPort& PowerMonitor() { return powerMonitor_; }
     bool ReadRtc(uint8_t reg, uint8_t* value) { return rtc_.Read8(reg, value); }
     bool WriteRtc(uint8_t reg, uint8_t value) { return rtc_.Write8(reg, value); }

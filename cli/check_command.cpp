@@ -11,6 +11,7 @@
 #include "cli/csv_file.h"
 #include "cli/interrupt_request.h"
 #include "check/check_report.h"
+#include "check/check_report_file.h"
 #include "check/datasheet_check.h"
 #include "check/transition_offsets.h"
 #include "rtc/model_file.h"
@@ -127,16 +128,17 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
             if (!f->Create()) return c.Failed("ERROR: CSV file \"" + f->name() + "\" not written");
         }
     }
-    std::FILE* report = nullptr;
-    if (!o.reportFile.empty() && !(report = std::fopen(o.reportFile.c_str(), "wb"))) {
-        return c.Failed("ERROR: report \"" + o.reportFile + "\" not written");
+    // Made now, so a report that cannot be written is found before the board is touched.
+    if (!o.reportFile.empty()) {
+        std::FILE* report = std::fopen(o.reportFile.c_str(), "wb");
+        if (!report) return c.Failed("ERROR: report \"" + o.reportFile + "\" not written");
+        std::fclose(report);
     }
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> reportCloser(report, &std::fclose);
 
     BoardSession board;
     std::string error;
     if (!board.Open(&error, BoardSession::kLatencyTimerMs, true)) {
-        if (report) std::remove(o.reportFile.c_str());  // an empty report would say nothing
+        if (!o.reportFile.empty()) std::remove(o.reportFile.c_str());  // an empty one says nothing
         return c.Failed(error);
     }
     board.EndBusAction();  // each read and change takes the bus on its own
@@ -187,17 +189,14 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
     out.Text("result", passed ? "pass" : check::OverallVerdictWord(result));
 
     bool reportWritten = true;
-    if (report) {
+    if (!o.reportFile.empty()) {
         check::ReportInfo info;
         info.model = model;
-        info.board =
-            std::string("UM232H board 1") + (LoadedLibraryIsSimulatedBoard() ? ", simulated" : "");
+        info.board = check::BoardNameOf(board.RtcDevice());
         info.date = c.localNow ? check::CheckDateText(c.localNow()) : "";
         info.referenceErrorMs = o.referenceErrorMs;
         info.accuracyMinutes = o.minutes;
-        const std::string html = check::CheckReportHtml(result, info);
-        reportWritten = std::fwrite(html.data(), 1, html.size(), report) == html.size() &&
-                        std::fflush(report) == 0;
+        reportWritten = check::WriteCheckReport(o.reportFile, result, info);
         out.Text("report", o.reportFile);
     }
     bool csvWritten = true;

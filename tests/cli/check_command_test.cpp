@@ -346,6 +346,40 @@ TEST_F(CheckCommandTest, WritesTheReportAndTheCsvRecords) {
     };
     EXPECT_GE(lines(folder / "transitions.csv"), 10);
     EXPECT_EQ(lines(folder / "sweep.csv"), 2 * (30 - 16));
+    // The board as the bridge's table names it, and each row's kind of uncertainty.
+    EXPECT_NE(html.str().find("<tr><th>Board</th><td>UM232H, serial "), std::string::npos);
+    EXPECT_NE(html.str().find(" (board 1)"), std::string::npos);
+    EXPECT_NE(html.str().find("statistical interval, about 95 % coverage"), std::string::npos);
+    EXPECT_NE(html.str().find("<td>strict bound</td>"), std::string::npos);
+    // The records' values: transitions from the first (0 s, 0 ms, then about a second apart),
+    // and the first sweep step at the 2.9 V setting with its VDD measured near it.
+    std::ifstream t(folder / "transitions.csv");
+    std::string header, first, second;
+    std::getline(t, header);
+    std::getline(t, first);
+    std::getline(t, second);
+    EXPECT_EQ(header, "transition,pc_s,pc_half_width_ms,rtc_s,rtc_minus_pc_ms");
+    EXPECT_EQ(first.rfind("0,0.000000,", 0), 0u) << first;
+    EXPECT_EQ(first.substr(first.rfind(',')), ",0.000") << first;
+    double index = 0, pc = 0, halfWidth = 0, rtc = 0, offset = 0;
+    ASSERT_EQ(std::sscanf(second.c_str(), "%lf,%lf,%lf,%lf,%lf", &index, &pc, &halfWidth, &rtc,
+                          &offset),
+              5)
+        << second;
+    EXPECT_EQ(rtc, 1);
+    EXPECT_NEAR(pc, 1, 0.01);
+    EXPECT_NEAR(offset, (rtc - pc) * 1000, 0.001);
+    EXPECT_GT(halfWidth, 0);
+    EXPECT_LT(halfWidth, 2);
+    std::ifstream sweepFile(folder / "sweep.csv");
+    std::getline(sweepFile, header);
+    std::getline(sweepFile, first);
+    char direction[8] = {};
+    double setting = 0, vdd = 0;
+    ASSERT_EQ(std::sscanf(first.c_str(), "%4[^,],%lf,%lf", direction, &setting, &vdd), 3) << first;
+    EXPECT_STREQ(direction, "down");
+    EXPECT_DOUBLE_EQ(setting, 2.9);
+    EXPECT_NEAR(vdd, 2.9, 0.02);
     std::filesystem::remove_all(folder);
 }
 
