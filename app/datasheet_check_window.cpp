@@ -22,7 +22,7 @@ namespace {
 
 constexpr double kDefaultMinutes = 10;
 constexpr double kMostMinutes = 10080;  // a week, as kalendo-cli allows
-constexpr double kReferenceErrorMs = check::AccuracySettings().referenceErrorSeconds * 1000;
+constexpr double kReferenceErrorMs = check::kAssumedReferenceErrorSeconds * 1000;
 constexpr int kProgressSteps = 1000;
 
 struct Column {

@@ -50,11 +50,13 @@ constexpr double kRateWanderPpm = 1.0;
 // The end windows: this long at most, a quarter of the run at most.
 constexpr double kEndWindowSeconds = 30;
 
+// How far the system clock may be from true time at any moment, unless told. 10 ms: a PC
+// synchronised over a network (NTP, the Windows time service on a domain) keeps within a few ms
+// to some tens of ms; 10 ms is a fair figure for one kept on time, not a guarantee.
+constexpr double kAssumedReferenceErrorSeconds = 0.010;
+
 struct AccuracySettings {
-    // How far the system clock may be from true time at any moment. 10 ms: a PC synchronised
-    // over a network (NTP, the Windows time service on a domain) keeps within a few ms to some
-    // tens of ms; 10 ms is a fair figure for one kept on time, not a guarantee.
-    double referenceErrorSeconds = 0.010;
+    double referenceErrorSeconds = kAssumedReferenceErrorSeconds;
     // The reference error at a system clock reading, with its source, where something measured
     // it (an NTP exchange, the kernel's maxerror). Empty: referenceErrorSeconds, "assumed", at
     // both ends.

@@ -83,9 +83,10 @@ std::string TransitionRow(size_t index, const check::TransitionOffset& o) {
 
 std::string StepRow(const check::SweepStep& s) {
     char line[200];
-    std::snprintf(line, sizeof line, "%s,%.1f,%.4f,%.4f,%.4f,%.4f,%d,%d\n",
+    std::snprintf(line, sizeof line, "%s,%.1f,%.4f,%.4f,%.4f,%.4f,%d,%d,%d\n",
                   s.falling ? "down" : "up", s.tenths / 10.0, s.vddVolts, s.vddMicroamps,
-                  s.batteryVolts, s.batteryMicroamps, s.rtcAnswers ? 1 : 0, s.onBattery ? 1 : 0);
+                  s.batteryVolts, s.batteryMicroamps, s.rtcAnswers ? 1 : 0, s.failedReads,
+                  s.onBattery ? 1 : 0);
     return line;
 }
 
@@ -95,6 +96,7 @@ void PrintRows(FactOutput& out, const check::CheckResult& r) {
         fields.Text("row", row.name).Text("figure", row.figure).Flag("measured", row.measured);
         if (row.measured) {
             fields.Number("value", row.value, 6).Number("uncertainty", row.uncertainty, 6);
+            fields.Text("bound", check::BoundText(row));
         }
         fields.Text("unit", row.unit).Text("verdict", check::VerdictWord(row.verdict));
         fields.Text("note", row.note);
@@ -123,7 +125,7 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
                                                 "transition,pc_s,pc_half_width_ms,rtc_s,rtc_minus_pc_ms\n");
         sweep = std::make_unique<CsvFile>(Path(o.csvFolder, "sweep.csv"),
                                           "direction,setting_v,vdd_v,vdd_ua,battery_v,"
-                                          "battery_ua,rtc_answers,on_battery\n");
+                                          "battery_ua,rtc_answers,rtc_failed_reads,on_battery\n");
         for (CsvFile* f : {transitions.get(), sweep.get()}) {
             if (!f->Create()) return c.Failed("ERROR: CSV file \"" + f->name() + "\" not written");
         }
