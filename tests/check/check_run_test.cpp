@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 #include "bridge/register_port.h"
 #include "power/power_monitor.h"
@@ -219,6 +220,59 @@ TEST_F(CheckRunTest, TheToleranceIsJudgedOnlyAtTheFiguresTemperature) {
         EXPECT_NE(tolerance.note.find(c.note), std::string::npos) << tolerance.note;
         EXPECT_EQ(RowOf(r, check::CheckRowId::MonthlyDeviation).verdict, c.verdict);
         EXPECT_EQ(tolerance.figure, "+/-20.0 ppm at +25 C");
+    }
+}
+
+// Each row past its limit when the sample's figure is moved there (the TQ5100's: +-3.8 ppm,
+// 0.8 uA, supply from 2.5 V, VCLK from 1.6 V): fail, or "above typical" for a typical current,
+// which the data sheet does not forbid; the supply is put back every time.
+TEST_F(CheckRunTest, EachRowPastItsLimit) {
+    struct Case {
+        const char* what;
+        std::function<void(sim::EvaluationBoardChips&)> set;
+        std::vector<check::CheckRowId> rows;
+        double lowestSupply;
+        check::Verdict verdict = check::Verdict::Fail;
+    };
+    using Id = check::CheckRowId;
+    const Case cases[] = {
+        {"crystal -12 ppm", [](auto& c) { c.SetCrystalPpm(-12); },
+         {Id::FrequencyTolerance, Id::MonthlyDeviation}, 1.6},
+        {"VDD current 1.2 uA", [](auto& c) { c.SetRtcSupplyCurrent(1.2); }, {Id::TypicalCurrent},
+         1.6, check::Verdict::AboveTypical},
+        {"silent below 2.7 V", [](auto& c) { c.SetRtcInterfaceMinimum(2.7); }, {Id::SupplyMinimum},
+         1.6},
+        // Still on VDD at the sweep's floor, the VCLK minimum.
+        {"switch to battery at 1.5 V", [](auto& c) { c.SetSwitchToBattery(1.5); },
+         {Id::SwitchToBattery}, 1.6},
+        // Swept lower by the user's leave: both switch-overs found, both below 1.6 V.
+        {"switch-over 1.4 V down, 1.5 V up",
+         [](auto& c) {
+             c.SetSwitchToBattery(1.4);
+             c.SetSwitchToSupply(1.5);
+         },
+         {Id::SwitchToBattery, Id::SwitchToSupply}, 1.2},
+        {"battery current 1.0 uA", [](auto& c) { c.SetRtcBatteryCurrent(1.0); }, {Id::BatteryCurrent},
+         1.6, check::Verdict::AboveTypical},
+        // A battery below the timekeeping minimum stops the oscillator while it carries the RTC.
+        {"flat battery", [](auto& c) { c.SetBatteryVoltage(0.9); }, {Id::Timekeeping}, 1.6},
+    };
+    for (const Case& k : cases) {
+        chips = nullptr;
+        TearDown();
+        SetUp();
+        k.set(*chips);
+        settings.accuracySeconds = 180;
+        settings.accuracy.referenceErrorSeconds = 0;
+        settings.lowestSupplyVolts = k.lowestSupply;
+        const check::CheckResult r = RunCheck();
+        EXPECT_EQ(r.error, "") << k.what;
+        for (const check::CheckRowId id : k.rows) {
+            const check::CheckRow& row = RowOf(r, id);
+            EXPECT_EQ(row.verdict, k.verdict) << k.what << ": " << row.name << " " << row.value
+                                              << " +- " << row.uncertainty << "; " << row.note;
+        }
+        EXPECT_TRUE(r.supplyRestored) << k.what << ": " << r.boardState;
     }
 }
 
