@@ -223,6 +223,50 @@ TEST_F(CheckRunTest, TheToleranceIsJudgedOnlyAtTheFiguresTemperature) {
     }
 }
 
+// The supply minimum judged strictly both ways: silence at a VDD within the monitor's error of
+// the figure is no fail, an answer within it no pass; only beyond that error either way is the
+// row decided. The runs are the same on the board (the figure changes nothing sent), so each
+// run's steps are those of the first.
+TEST_F(CheckRunTest, TheSupplyMinimumIsJudgedStrictlyAstrideItsFigure) {
+    settings.accuracySeconds = 3;
+    const auto run = [&](double figure) {
+        chips = nullptr;
+        TearDown();
+        SetUp();
+        settings.figures.supplyMinVolts = figure;
+        return RunCheck();
+    };
+    const check::CheckResult first = run(2.5);
+    const check::SweepStep* lowest = nullptr;
+    const check::SweepStep* silent = nullptr;
+    for (const check::SweepStep& st : first.sweep) {
+        if (!st.falling) break;
+        if (!st.rtcAnswers) {
+            silent = &st;
+            break;
+        }
+        lowest = &st;
+    }
+    ASSERT_TRUE(lowest && silent && silent->rtcSilent);
+    const double a = lowest->vddVolts, b = silent->vddVolts;
+    struct Case {
+        double figure;
+        check::Verdict verdict;
+    };
+    const Case cases[] = {
+        {b - 0.0005, check::Verdict::Undecided},  // silent half a millivolt above: within 1 mV
+        {b - 0.0020, check::Verdict::Fail},       // silent surely above the figure
+        {a + 0.0005, check::Verdict::Undecided},  // answered half a millivolt below: within 1 mV
+        {a + 0.0020, check::Verdict::Pass},       // answered surely at or below it
+    };
+    for (const Case& c : cases) {
+        const check::CheckResult r = run(c.figure);
+        const check::CheckRow& row = RowOf(r, check::CheckRowId::SupplyMinimum);
+        EXPECT_EQ(row.verdict, c.verdict) << c.figure << " against " << a << " / " << b;
+        EXPECT_NEAR(row.value, (a + b) / 2, 1e-9);
+    }
+}
+
 // Each row past its limit when the sample's figure is moved there (the TQ5100's: +-3.8 ppm,
 // 0.8 uA, supply from 2.5 V, VCLK from 1.6 V): fail, or "above typical" for a typical current,
 // which the data sheet does not forbid; the supply is put back every time.
