@@ -341,7 +341,7 @@ std::string CheckReportHtml(const CheckResult& r, const ReportInfo& info) {
         h += "<tr><td>" + HtmlEscape(row.name) + "</td><td>" + HtmlEscape(row.figure) +
              "</td><td>" + PlusMinus(HtmlEscape(ValueText(row))) + "</td><td>" +
              (row.measured ? HtmlEscape(BoundText(row)) : std::string("-")) + "</td><td class=\"" +
-             style + "\">" + verdict + "</td><td class=\"note\">" + HtmlEscape(row.note) +
+             style + "\">" + HtmlEscape(verdict) + "</td><td class=\"note\">" + HtmlEscape(row.note) +
              "</td></tr>\n";
     }
     h += "</table>\n<h2>RTC minus reference</h2>\n" + AccuracyPlot(r);

@@ -76,6 +76,26 @@ TEST(CheckReport, RowsPlotsAndNoScript) {
     EXPECT_NE(html.find("UM232H &lt;board&gt; &quot;1&quot;"), std::string::npos);
 }
 
+// Each row says what its uncertainty is, as its kind gives it, and the footnote does not claim
+// every figure is a bound; verdicts that are no failure are not shown as one.
+TEST(CheckReport, EachRowSaysWhatItsUncertaintyIs) {
+    CheckResult r = SmallResult();
+    r.rows[2].bound = BoundKind::Statistical;
+    r.rows[2].coverage = 0.95;
+    r.rows[2].verdict = Verdict::AboveTypical;
+    r.rows[0].verdict = Verdict::NotAtCondition;
+    const std::string html = CheckReportHtml(r, ReportInfo());
+    EXPECT_EQ(Count(html, "<td>strict bound</td>"), 7u);
+    EXPECT_EQ(Count(html, "<td>statistical interval, about 95 % coverage</td>"), 1u);
+    EXPECT_NE(html.find("class=\"undecided\">above typical</td>"), std::string::npos);
+    EXPECT_NE(html.find("class=\"undecided\">not at the figure&#39;s temperature</td>"),
+              std::string::npos);
+    EXPECT_EQ(Count(html, "class=\"fail\""), 0u);
+    EXPECT_EQ(html.find("every uncertainty is a bound"), std::string::npos);
+    EXPECT_NE(html.find("Currents: a statistical interval of about 95 % coverage"),
+              std::string::npos);
+}
+
 // A check that ended before its plots had data still gives a whole page that says so.
 TEST(CheckReport, WithoutDataThePlotsSaySo) {
     CheckResult r = SmallResult();
@@ -123,6 +143,9 @@ TEST(ModelFigures, VerdictsAgainstALimit) {
         {AtLeast, 1.9, 0.05, 1.6, Verdict::Pass},
         {AtLeast, 1.5, 0.05, 1.6, Verdict::Fail},
         {AtMost, 0.5, 0.01, NAN, Verdict::Undecided},  // no figure
+        {AtMostTypical, 0.79, 0.01, 0.8, Verdict::Pass},
+        {AtMostTypical, 0.80, 0.01, 0.8, Verdict::Undecided},
+        {AtMostTypical, 0.82, 0.01, 0.8, Verdict::AboveTypical},  // not a data-sheet failure
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.judge(c.value, c.uncertainty, c.limit), c.expected) << c.value;
