@@ -292,8 +292,12 @@ void Application::BoardGone(const char* why) {
         entry->attached = 0;
     }
     // The lamp is about to say "FOUT Disabled": where the bridge is still there (a bus fault,
-    // not an unplugged board) the clock output stops with it.
-    SetFoutGate(false);
+    // not an unplugged board) the clock output stops with it. A board that stopped answering in
+    // time is not asked again (its engine would not answer the resynchronisation either); the
+    // next Connect drives the gate low.
+    if (!ThisThreadFoundBoardSilent()) {
+        SetFoutGate(false);
+    }
     ShowDisconnected();
     DisconnectBridge();
     if (why) {

@@ -17,6 +17,9 @@ void (*previousHandler)(int) = SIG_DFL;
 
 extern "C" void OnInterruptSignal(int) {
     requested = true;
+    // The Windows C library puts the default back before calling a handler: a second SIGINT while
+    // the supply is being put back would end the program there.
+    std::signal(SIGINT, OnInterruptSignal);
 }
 
 #ifdef _WIN32

@@ -322,8 +322,10 @@ TEST_F(DataSheetCheckWindowTest, EndingARunNeverFreezesTheWindow) {
     std::printf("ending: %llu ms from Disconnect to disconnected; the window's slowest answer "
                 "%lu ms over %d probes\n",
                 ending, static_cast<unsigned long>(probe.LongestMs()), probe.Probes());
-    EXPECT_LT(probe.LongestMs(), 1000u) << "the window never waited for the run";
-    EXPECT_LT(ending, kBusMutexTimeoutMs + 3000u) << "one more library time-out at most";
+    // Before, the window waited for the worker throughout: 30 s and more on such a board.
+    EXPECT_LT(probe.LongestMs(), 2000u) << "the window never waited for the run";
+    EXPECT_LT(ending, kBusMutexTimeoutMs + 5000u) << "one more library time-out, and the slack of "
+                                                     "a loaded machine";
     EXPECT_EQ(Text(IDC_MAIN_BOARD_TEXT), "Board Disconnected");
     EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind("Ended by Disconnect; supply NOT confirmed", 0), 0u)
         << CheckText(IDC_CHECK_STATE);
