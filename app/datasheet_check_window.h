@@ -1,7 +1,7 @@
 // The "Data Sheet Check" window: a modeless dialog that runs the data-sheet check (or the
 // accuracy rows alone) on the connected board, fills the rows in as they are measured, plots
 // RTC minus reference with the fit and its band, and saves the same HTML report as kalendo-cli.
-// The measuring is rtc/check's, on a worker thread (CheckWorker); this is its window.
+// The measuring is check/'s, on a worker thread (CheckWorker); this is its window.
 #pragma once
 
 #include <windows.h>

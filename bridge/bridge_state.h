@@ -30,10 +30,6 @@ constexpr uint32_t kOptionSkipBitModeReset = 0x8000;
 // kalendo-cli: when the serial engine still runs from the previous command it is kept, bit mode
 // and pins as they are, so an output set by one command (the FOUT gate) survives the next.
 constexpr uint32_t kOptionContinueEngine = 0x4000;
-// kalendo-cli's timed polls: every burst ends with a send-immediate, so its answer comes back at
-// the next USB round trip instead of when the latency timer runs out. The window's bursts stay
-// as they are.
-constexpr uint32_t kOptionSendImmediate = 0x2000;
 
 enum class DeviceKind : uint32_t { PowerMonitor = 0, Rtc = 1 };
 

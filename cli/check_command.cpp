@@ -1,5 +1,5 @@
 // check: the board's RTC measured against its model file's figures, row by row, with an HTML
-// report and CSV records if asked. The measuring is rtc/check's; this is its console front end.
+// report and CSV records if asked. The measuring is check/'s; this is its console front end.
 #include <cmath>
 #include <cstdio>
 #include <memory>
