@@ -72,8 +72,7 @@ uint32_t I2C_DeviceWriteRead(FtHandle channel, uint8_t address, uint32_t writeCo
                              const uint8_t* bytes, uint32_t readCount, uint8_t* buffer,
                              uint32_t* received, LatchTiming* latch = nullptr);
 
-// The bytes of that burst, for a caller that times it on its own (the benchmarks). out: at
-// least CombinedBurstSize bytes; *readStart (may be null) gets the offset of the repeated START.
+// The bytes of that burst as the transaction builds them. out: at least CombinedBurstSize bytes; *readStart (may be null) gets the offset of the repeated START.
 // Returns the bytes used.
 uint32_t CombinedBurstSize(const TimingRecord& t, uint32_t writeCount, uint32_t readCount,
                            bool sendImmediate);
