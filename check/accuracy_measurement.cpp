@@ -166,11 +166,14 @@ AccuracyResult MeasureAccuracy(const std::vector<SecondsPoll>& polls,
             PhaseAt(near, x, 1 - kLargestRateError, 1 + kLargestRateError, kRateWanderPpm * 1e-6);
         if (!phase.feasible) return false;
         *poll = best;
+        // The system clock was read somewhere within the reading's counter bracket about x:
+        // the RTC moved on by up to that much (at its rate, within 1 % of nominal) from x.
+        const double readingHalfWidth =
+            readings[best].halfWidth - settings.systemResolutionSeconds;
         mark->rtcSeconds = phase.Mid();
-        mark->rtcHalfWidth = phase.HalfRange();
+        mark->rtcHalfWidth = phase.HalfRange() + readingHalfWidth * (1 + kLargestRateError);
         mark->systemSeconds = readings[best].system;
-        // A counter interval is a true one within the largest rate error.
-        mark->systemHalfWidth = readings[best].halfWidth * (1 + kLargestRateError);
+        mark->systemHalfWidth = settings.systemResolutionSeconds;
         mark->reference = settings.referenceAt
                               ? settings.referenceAt(readings[best].system)
                               : ReferenceError{settings.referenceErrorSeconds, "assumed"};

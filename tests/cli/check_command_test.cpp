@@ -313,6 +313,8 @@ TEST_F(CheckCommandTest, WritesTheReportAndTheCsvRecords) {
     EXPECT_STREQ(direction, "down");
     EXPECT_DOUBLE_EQ(setting, 2.9);
     EXPECT_NEAR(vdd, 2.9, 0.02);
+    t.close();  // Windows removes no file that is open
+    sweepFile.close();
     std::filesystem::remove_all(folder);
 }
 
