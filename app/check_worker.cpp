@@ -1,7 +1,7 @@
 #include "app/check_worker.h"
 
 #include "bridge/register_port.h"
-#include "rtc/check/pc_clocks.h"
+#include "check/pc_clocks.h"
 
 namespace kalendo {
 
@@ -98,8 +98,10 @@ DWORD WINAPI CheckWorker::ThreadMain(void* self) {
 }
 
 void CheckWorker::Run() {
-    DevicePort rtc(request_.rtc);
-    DevicePort monitor(request_.powerMonitor);
+    // The check's polls want each answer at the next USB round trip, not at the latency timer's
+    // next expiry; the pages' ports keep the timer.
+    DevicePort rtc(request_.rtc, AnswerTiming::Immediate);
+    DevicePort monitor(request_.powerMonitor, AnswerTiming::Immediate);
     const check::PcClocks clocks = check::SystemPcClocks();
 
     check::CheckSettings settings;
@@ -121,13 +123,8 @@ void CheckWorker::Run() {
         Notify();
     };
     settings.transitionSeen = [this](size_t index, const check::SecondsTransition& t) {
-        if (index == 0) {
-            firstCounter_ = t.pcSeconds;
-            firstRtc_ = t.rtcSeconds;
-        }
-        const double seconds = t.pcSeconds - firstCounter_;
-        const double rtc = static_cast<double>(t.rtcSeconds - firstRtc_);
-        const CheckPlotPoint point = {seconds, (rtc - seconds) * 1000, t.halfWidth * 1000};
+        const check::TransitionOffset o = offsets_.Of(index, t);
+        const CheckPlotPoint point = {o.pcSeconds, o.offsetMs, o.halfWidthMs};
         Locked hold(&lock_);
         // A plot is a few hundred pixels wide: a week's run keeps its shape in a few thousand.
         if (shared_.points.size() >= kMostPlotPoints) {

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "bridge/bridge_state.h"
-#include "rtc/check/datasheet_check.h"
+#include "check/datasheet_check.h"
+#include "check/transition_offsets.h"
 
 namespace kalendo {
 
@@ -89,8 +90,7 @@ class CheckWorker {
     mutable CRITICAL_SECTION lock_;
     bool lockMade_ = false;
     CheckSnapshot shared_;  // under lock_
-    double firstCounter_ = 0;  // worker thread only: the first transition of the run
-    int64_t firstRtc_ = 0;
+    check::TransitionOffsets offsets_;  // worker thread only
 };
 
 }  // namespace kalendo

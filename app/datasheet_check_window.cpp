@@ -10,8 +10,9 @@
 #include "app/check_plot.h"
 #include "app/connection_state.h"
 #include "bridge/register_access.h"
-#include "rtc/check/check_report.h"
-#include "rtc/check/pc_clocks.h"
+#include "check/check_report.h"
+#include "check/check_report_file.h"
+#include "check/pc_clocks.h"
 #include "rtc/model_file.h"
 #include "resources/resource_ids.h"
 
@@ -21,7 +22,7 @@ namespace {
 
 constexpr double kDefaultMinutes = 10;
 constexpr double kMostMinutes = 10080;  // a week, as kalendo-cli allows
-constexpr double kReferenceErrorMs = check::AccuracySettings().referenceErrorSeconds * 1000;
+constexpr double kReferenceErrorMs = check::kAssumedReferenceErrorSeconds * 1000;
 constexpr int kProgressSteps = 1000;
 
 struct Column {
@@ -159,18 +160,6 @@ void DataSheetCheckWindow::SetState(const std::string& text) {
     if (dialog_) SetDlgItemTextA(dialog_, IDC_CHECK_STATE, text.c_str());
 }
 
-// The check's polls want each answer at the next USB round trip, not at the latency timer's
-// next expiry: the window's own channel set-up keeps the timer, so the run adds a send-immediate
-// to its devices' bursts and takes it away at the end.
-void DataSheetCheckWindow::UseSendImmediate(bool on) {
-    for (DeviceHandle device : {running_.rtc, running_.powerMonitor}) {
-        DeviceEntry* entry = EntryOf(device);
-        if (!entry) continue;
-        entry->options = on ? entry->options | kOptionSendImmediate
-                            : entry->options & ~kOptionSendImmediate;
-    }
-}
-
 void DataSheetCheckWindow::OnStart() {
     if (worker_.Running() || !settled_) return;
     if (!BoardConnected) {
@@ -212,9 +201,7 @@ void DataSheetCheckWindow::OnStart() {
     endedBecause_.clear();
     // Before the worker's first transfer: the pages' timers and the tick see the hold from now.
     if (hold_) hold_(request.accuracyOnly ? CheckHold::MeasuringRtc : CheckHold::WholeBoard);
-    UseSendImmediate(true);
     if (!worker_.Start(request)) {
-        UseSendImmediate(false);
         if (hold_) hold_(CheckHold::None);
         SetState("ERROR: Data Sheet Check not started");
         return;
@@ -287,7 +274,6 @@ void DataSheetCheckWindow::ShowProgress() {
 void DataSheetCheckWindow::Settle() {
     if (settled_) return;
     settled_ = true;
-    UseSendImmediate(false);
     if (hold_) hold_(CheckHold::None);
 }
 
@@ -351,15 +337,12 @@ bool DataSheetCheckWindow::SaveReport(const std::string& path) {
     }
     check::ReportInfo info;
     info.model = model_;
-    info.board = std::string("UM232H board 1");
+    info.board = check::BoardNameOf(running_.rtc);
     info.date = check::CheckDateText(check::SystemLocalTime());
     info.referenceErrorMs = kReferenceErrorMs;
     info.accuracyMinutes = running_.accuracyOnly ? s.result.drift.accuracy.spanSeconds / 60
                                                  : running_.minutes;
-    const std::string html = check::CheckReportHtml(s.result, info);
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    bool written = file && std::fwrite(html.data(), 1, html.size(), file) == html.size();
-    if (file) written = std::fclose(file) == 0 && written;
+    const bool written = check::WriteCheckReport(path, s.result, info);
     SetState(written ? "Report saved: " + path : "ERROR: report \"" + path + "\" not written");
     return written;
 }

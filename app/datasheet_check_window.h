@@ -1,7 +1,7 @@
 // The "Data Sheet Check" window: a modeless dialog that runs the data-sheet check (or the
 // accuracy rows alone) on the connected board, fills the rows in as they are measured, plots
 // RTC minus reference with the fit and its band, and saves the same HTML report as kalendo-cli.
-// The measuring is rtc/check's, on a worker thread (CheckWorker); this is its window.
+// The measuring is check/'s, on a worker thread (CheckWorker); this is its window.
 #pragma once
 
 #include <windows.h>
@@ -64,8 +64,7 @@ class DataSheetCheckWindow {
     void ShowRows(const CheckSnapshot& s);
     void Finished(const CheckSnapshot& s);
     void SetState(const std::string& text);
-    void UseSendImmediate(bool on);
-    // What a run changed in the program (the send-immediate, the hold on the pages) undone, once,
+    // What a run changed in the program (the hold on the pages) undone, once,
     // even where the window is gone before its last notice arrived.
     void Settle();
 

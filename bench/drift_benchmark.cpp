@@ -11,7 +11,7 @@
 #include "bench/connected_board.h"
 #include "bridge/board_discovery.h"
 #include "cli/board_session.h"
-#include "cli/drift_measurement.h"
+#include "check/drift_measurement.h"
 #include "sim/chips/evaluation_board_chips.h"
 #include "sim/library/simulated_library.h"
 
@@ -22,10 +22,13 @@ using namespace kalendo;
 constexpr double kTruePpm = 8.0;
 constexpr int kReportMinutes[] = {1, 10, 60};
 
-class BenchDriftBoard final : public cli::DriftBoard {
+class BenchDriftBoard final : public check::DriftBoard {
   public:
     explicit BenchDriftBoard(cli::BoardSession& board) : board_(board) {}
-    bool ReadSeconds(uint8_t* bcd) override { return board_.ReadRtc(0x00, bcd); }
+    bool ReadSeconds(uint8_t* bcd, LatchTiming* latch) override {
+        *latch = LatchTiming();
+        return board_.ReadRtc(0x00, bcd);
+    }
     bool ReadHoursMinutes(uint8_t* h, uint8_t* m) override {
         return board_.ReadRtc(0x02, h) && board_.ReadRtc(0x01, m);
     }
@@ -71,8 +74,8 @@ void Run(uint8_t latencyMs, double phaseSeconds, HostWait wait) {
             return;
         }
         BenchDriftBoard board(session);
-        cli::PcClocks clocks{BoardSeconds, BoardSeconds};
-        cli::DriftSettings settings;
+        check::PcClocks clocks{BoardSeconds, BoardSeconds};
+        check::DriftSettings settings;
         settings.seconds = 60.0 * kReportMinutes[2] + 0.5;
         settings.progressEverySeconds = 60;
         settings.temperatureEverySeconds = 1e9;
@@ -85,7 +88,7 @@ void Run(uint8_t latencyMs, double phaseSeconds, HostWait wait) {
                 });
             };
         }
-        settings.progress = [&](const cli::DriftProgress& p) {
+        settings.progress = [&](const check::DriftProgress& p) {
             const int minute = static_cast<int>(std::lround(p.elapsedSeconds / 60));
             for (int report : kReportMinutes) {
                 if (minute != report) continue;
@@ -97,7 +100,7 @@ void Run(uint8_t latencyMs, double phaseSeconds, HostWait wait) {
                 std::fflush(stdout);
             }
         };
-        const cli::DriftResult result = cli::MeasureDrift(board, clocks, settings);
+        const check::DriftResult result = check::MeasureDrift(board, clocks, settings);
         if (!result.error.empty()) std::printf("failed: %s\n", result.error.c_str());
     }
     InstallOsSeam(nullptr);

@@ -30,10 +30,6 @@ constexpr uint32_t kOptionSkipBitModeReset = 0x8000;
 // kalendo-cli: when the serial engine still runs from the previous command it is kept, bit mode
 // and pins as they are, so an output set by one command (the FOUT gate) survives the next.
 constexpr uint32_t kOptionContinueEngine = 0x4000;
-// kalendo-cli's timed polls: every burst ends with a send-immediate, so its answer comes back at
-// the next USB round trip instead of when the latency timer runs out. The window's bursts stay
-// as they are.
-constexpr uint32_t kOptionSendImmediate = 0x2000;
 
 enum class DeviceKind : uint32_t { PowerMonitor = 0, Rtc = 1 };
 
@@ -97,6 +93,9 @@ struct BridgeState {
     // A transfer came back short or late: what is left of its answer may still arrive, so the
     // engine is drained and resynchronised before the next burst (changed under the bus only).
     bool engineNeedsResync = false;
+    // The transfer under way asks for its answers at once (a send-immediate after each burst):
+    // its port's setting, set and cleared by the thread holding the bus.
+    bool sendImmediate = false;
     DeviceHandle ActiveDevice = 0;
     int32_t BusStatus = 0;
     DeviceEntry* BusTarget = nullptr;

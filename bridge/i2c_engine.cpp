@@ -87,10 +87,9 @@ class Burst {
     uint32_t used_ = 0;
 };
 
-// The device the burst is for asked for its answers at once (kOptionSendImmediate).
+// The port the transfer is made through asked for its answers at once.
 bool SendsImmediately() {
-    const DeviceEntry* target = Bridge().BusTarget;
-    return target != nullptr && (target->options & kOptionSendImmediate) != 0;
+    return Bridge().sendImmediate;
 }
 
 FtLibrary& Ft() {
@@ -525,6 +524,90 @@ uint32_t I2C_DeviceRead(FtHandle channel, uint8_t address, uint32_t count, uint8
     *received = got;
     if (status != kEngineOk) return status;
     return (addressAck & 0x01) ? kEngineAddressNack : kEngineOk;
+}
+
+uint32_t CombinedBurstSize(const TimingRecord& t, uint32_t writeCount, uint32_t readCount,
+                           bool sendImmediate) {
+    return kPinStateBytes * (2 * t.startCommands + t.stopCommands) +
+           kByteOutBlockBytes * (2 + writeCount) + kByteInBlockBytes * readCount +
+           (sendImmediate ? 1 : 0);
+}
+
+uint32_t BuildCombinedBurst(uint8_t* out, const TimingRecord& t, uint8_t address,
+                            const uint8_t* bytes, uint32_t writeCount, uint32_t readCount,
+                            bool sendImmediate, uint32_t* readStart) {
+    uint32_t used = BuildStartSequence(out, t);
+    Burst write(out + used);
+    write.ByteOut(static_cast<uint8_t>(address << 1));
+    for (uint32_t i = 0; i < writeCount; ++i) write.ByteOut(bytes[i]);
+    used += write.size();
+    if (readStart) *readStart = used;
+    used += BuildStartSequence(out + used, t);  // SCL low on entry: a repeated START
+    Burst read(out + used);
+    read.ByteOut(static_cast<uint8_t>((address << 1) | 1));
+    for (uint32_t i = 0; i < readCount; ++i) read.ByteIn(i + 1 == readCount);
+    used += read.size();
+    used += BuildStopSequence(out + used, t);
+    if (sendImmediate) out[used++] = kSendImmediate;
+    return used;
+}
+
+double LeastWireSeconds(const uint8_t* burst, uint32_t from, uint32_t to, uint32_t clockRate) {
+    uint64_t bits = 0;
+    uint32_t i = from;
+    while (i < to) {
+        switch (burst[i]) {
+            case kClockBitsOutFallingMsb:  // n, byte: n + 1 bits
+                if (i + 1 < to) bits += burst[i + 1] + 1u;
+                i += 3;
+                break;
+            case kClockBitsInRisingMsb:  // n: n + 1 bits
+                if (i + 1 < to) bits += burst[i + 1] + 1u;
+                i += 2;
+                break;
+            case kSetLowPins:
+            case kSetHighPins:
+                i += 3;
+                break;
+            default:  // a send-immediate and other one-byte commands
+                i += 1;
+                break;
+        }
+    }
+    return clockRate ? static_cast<double>(bits) / clockRate : 0;
+}
+
+uint32_t I2C_DeviceWriteRead(FtHandle channel, uint8_t address, uint32_t writeCount,
+                             const uint8_t* bytes, uint32_t readCount, uint8_t* buffer,
+                             uint32_t* received, LatchTiming* latch) {
+    *received = 0;
+    if (!channel) return kEngineNoChannel;
+    Ft().Purge(channel, kFtPurgeRx | kFtPurgeTx);  // a stale answer would shift the acknowledges
+    const TimingRecord& t = TimingFor(channel);
+    const bool immediate = SendsImmediately();
+    OwnedBytes burst(CombinedBurstSize(t, writeCount, readCount, immediate));
+    const uint32_t acks = writeCount + 2;  // both addresses and every byte written
+    OwnedBytes ackBits(acks);
+    if (!burst.data || !ackBits.data) return kEngineNoMemory;
+    uint32_t readStart = 0;
+    const uint32_t used = BuildCombinedBurst(burst.data, t, address, bytes, writeCount, readCount,
+                                             immediate, &readStart);
+    if (latch) {
+        latch->afterStartSeconds = LeastWireSeconds(burst.data, 0, readStart, t.clockRate);
+        latch->beforeEndSeconds = LeastWireSeconds(burst.data, readStart, used, t.clockRate);
+    }
+    uint32_t status = WriteAll(channel, burst.data, used);
+    if (status != kEngineOk) return status;
+    uint32_t got = 0;
+    if ((status = ReadAll(channel, ackBits.data, acks, &got)) != kEngineOk) return status;
+    status = ReadAll(channel, buffer, readCount, &got);
+    *received = got;
+    if (status != kEngineOk) return status;
+    if (ackBits.data[0] & 0x01) return kEngineAddressNack;
+    for (uint32_t i = 1; i < acks; ++i) {
+        if (ackBits.data[i] & 0x01) return i + 1 == acks ? kEngineAddressNack : kEngineDataNack;
+    }
+    return kEngineOk;
 }
 
 const TimingRecord& TimingFor(FtHandle channel) {

@@ -23,6 +23,17 @@ constexpr uint32_t kEngineLateAnswer = 0x100;
 // adds some hundreds at most) is a failing board.
 constexpr uint64_t kLateAnswerMs = 2000;
 
+// Where a timed read's value was taken, in the burst as built. The RTC takes its time registers
+// at the START that begins a read (the repeated START of a combined burst), which keeps a
+// multi-byte read consistent; the engine cannot clock faster than its bus rate, so that START
+// came at least afterStartSeconds of wire time after the burst began, and the burst ended at
+// least beforeEndSeconds after it (bits clocked at a whole period each, pin states taken as
+// instant: both are lower bounds).
+struct LatchTiming {
+    double afterStartSeconds = 0;
+    double beforeEndSeconds = 0;
+};
+
 // Transfer options of I2C_DeviceWrite.
 constexpr uint32_t XFER_START = 0x01;
 constexpr uint32_t XFER_STOP = 0x02;
@@ -52,6 +63,25 @@ uint32_t I2C_DeviceWrite(uint8_t address, uint32_t count, const uint8_t* bytes, 
                          uint32_t options);
 uint32_t I2C_DeviceRead(FtHandle channel, uint8_t address, uint32_t count, uint8_t* buffer,
                         uint32_t* received);
+
+// A combined write-then-read transaction in one burst: START, address and write, the bytes,
+// repeated START, address and read, readCount bytes in (the last NACKed), STOP, and a
+// send-immediate when the transfer asks for it. One USB round trip instead of two.
+// latch, when given, gets where in the burst the chip takes the value (LatchTiming).
+uint32_t I2C_DeviceWriteRead(FtHandle channel, uint8_t address, uint32_t writeCount,
+                             const uint8_t* bytes, uint32_t readCount, uint8_t* buffer,
+                             uint32_t* received, LatchTiming* latch = nullptr);
+
+// The bytes of that burst as the transaction builds them. out: at least CombinedBurstSize bytes; *readStart (may be null) gets the offset of the repeated START.
+// Returns the bytes used.
+uint32_t CombinedBurstSize(const TimingRecord& t, uint32_t writeCount, uint32_t readCount,
+                           bool sendImmediate);
+uint32_t BuildCombinedBurst(uint8_t* out, const TimingRecord& t, uint8_t address,
+                            const uint8_t* bytes, uint32_t writeCount, uint32_t readCount,
+                            bool sendImmediate, uint32_t* readStart = nullptr);
+// The least time the engine takes to run burst[from, to) at this bus clock: the bits it clocks
+// out or in, each a whole bit period; pin states and other commands taken as instant.
+double LeastWireSeconds(const uint8_t* burst, uint32_t from, uint32_t to, uint32_t clockRate);
 
 // Timing records of configured channels.
 const TimingRecord& TimingFor(FtHandle channel);  // the standard-mode row when none

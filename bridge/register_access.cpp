@@ -106,6 +106,31 @@ int32_t ReadRtcRegister(uint8_t address, uint8_t reg, uint32_t n, uint32_t* valu
     return ok ? kBusOk : kBusTransactionFailed;
 }
 
+// The value of a register's bytes: the power monitor sends the most significant first, the RTC
+// the least.
+uint32_t Assemble(const uint8_t* bytes, uint32_t n, bool mostSignificantFirst) {
+    uint32_t v = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        v |= uint32_t{bytes[i]} << (mostSignificantFirst ? 8 * (n - 1 - i) : 8 * i);
+    }
+    return v;
+}
+
+int32_t ReadRegisterInOneBurst(uint8_t address, uint8_t reg, uint32_t n, bool mostSignificantFirst,
+                               uint32_t* value, LatchTiming* latch) {
+    uint8_t bytes[4] = {};
+    uint32_t received = 0;
+    const uint32_t status = I2C_DeviceWriteRead(Bridge().ChannelHandle, address, 1, &reg, n, bytes,
+                                                &received, latch);
+    if (status != kEngineOk || received != n) {
+        SetBusStatus(kBusTransactionFailed);
+        *value = mostSignificantFirst ? 0xFFFF : 0;  // as the two-burst reads' fallbacks
+        return kBusTransactionFailed;
+    }
+    *value = Assemble(bytes, n, mostSignificantFirst);
+    return kBusOk;
+}
+
 // Before a burst: an engine left with part of an answer still to come is drained and
 // resynchronised first. False when it does not echo: the board still does not answer, and this
 // thread stops waiting for it.
@@ -277,9 +302,13 @@ void WriteRegisterChecked(uint8_t reg, uint32_t value, uint32_t width) {
 
 namespace {
 
+// The pages' register read (two bursts) or the timed polls' (one).
+enum class ReadForm { TwoBursts, OneBurst };
+
 // One register read of the selected device, under the bus: its outcome, the value (the
 // fallback after a failure) in *value.
-int32_t ReadSelected(uint8_t reg, uint32_t width, uint32_t* value) {
+int32_t ReadSelected(uint8_t reg, uint32_t width, uint32_t* value,
+                     ReadForm form = ReadForm::TwoBursts, LatchTiming* latch = nullptr) {
     BridgeState& s = Bridge();
     // Callers test the selection first; an invalid one gets the checked form's answer rather
     // than a transaction to nowhere.
@@ -297,8 +326,11 @@ int32_t ReadSelected(uint8_t reg, uint32_t width, uint32_t* value) {
     const uint32_t n = ByteCount(width);
     const uint8_t address = s.BusTarget->address;
     uint32_t v = 0;
-    const int32_t outcome = powerMonitor ? ReadPowerMonitorRegister(address, reg, n, &v)
-                                         : ReadRtcRegister(address, reg, n, &v);
+    const int32_t outcome =
+        form == ReadForm::OneBurst
+            ? ReadRegisterInOneBurst(address, reg, n, powerMonitor, &v, latch)
+        : powerMonitor ? ReadPowerMonitorRegister(address, reg, n, &v)
+                       : ReadRtcRegister(address, reg, n, &v);
     *value = v & MaskFor(width);
     return outcome;
 }
@@ -335,8 +367,20 @@ int32_t WriteSelected(uint8_t reg, uint32_t value, uint32_t width, WhenStopped s
 // selected, so another thread's transfer (the window's check runs beside its status tick)
 // cannot select its own device in between; the transaction's own outcome says whether it
 // succeeded.
+// The port's answer timing, for the one transaction made under the bus.
+class AnswerTimingScope {
+  public:
+    explicit AnswerTimingScope(AnswerTiming timing) {
+        Bridge().sendImmediate = timing == AnswerTiming::Immediate;
+    }
+    ~AnswerTimingScope() { Bridge().sendImmediate = false; }
+    AnswerTimingScope(const AnswerTimingScope&) = delete;
+    AnswerTimingScope& operator=(const AnswerTimingScope&) = delete;
+};
+
 template <typename Transaction>
-bool OnDevice(DeviceHandle device, WhenStopped stopped, Transaction transaction) {
+bool OnDevice(DeviceHandle device, WhenStopped stopped, AnswerTiming timing,
+              Transaction transaction) {
     if (!IsValidHandle(device)) {
         // Selecting it would keep the previous device, and the transaction would go there.
         SetBusStatus(kBusInvalidSelection);
@@ -349,6 +393,7 @@ bool OnDevice(DeviceHandle device, WhenStopped stopped, Transaction transaction)
     }
     SelectDevice(device);
     OpenSelectedDevice();
+    const AnswerTimingScope answers(timing);
     return transaction() == kBusOk;
 }
 
@@ -368,18 +413,33 @@ void WriteDeviceRegister(uint8_t reg, uint32_t value, uint32_t width, WhenStoppe
     WriteSelected(reg, value, width, stopped);
 }
 
-bool ReadRegisterOf(DeviceHandle device, uint8_t reg, uint32_t width, uint32_t* value) {
+bool ReadRegisterOf(DeviceHandle device, uint8_t reg, uint32_t width, uint32_t* value,
+                    AnswerTiming timing) {
     uint32_t v = 0;
-    const bool ok = OnDevice(device, WhenStopped::Skip, [&] { return ReadSelected(reg, width, &v); });
+    const bool ok =
+        OnDevice(device, WhenStopped::Skip, timing, [&] { return ReadSelected(reg, width, &v); });
     if (!IsValidHandle(device)) v = MaskFor(width) & 0xFFFFFF;  // the checked read's fallback
     *value = v;
     return ok;
 }
 
 bool WriteRegisterOf(DeviceHandle device, uint8_t reg, uint32_t value, uint32_t width,
-                     WhenStopped stopped) {
-    return OnDevice(device, stopped,
+                     WhenStopped stopped, AnswerTiming timing) {
+    return OnDevice(device, stopped, timing,
                     [&] { return WriteSelected(reg, value, width, stopped); });
+}
+
+bool ReadRegisterInOneBurstOf(DeviceHandle device, uint8_t reg, uint32_t width, uint32_t* value,
+                              AnswerTiming timing, LatchTiming* latch) {
+    uint32_t v = 0;
+    LatchTiming taken;
+    const bool ok = OnDevice(device, WhenStopped::Skip, timing, [&] {
+        return ReadSelected(reg, width, &v, ReadForm::OneBurst, &taken);
+    });
+    if (!IsValidHandle(device)) v = MaskFor(width) & 0xFFFFFF;  // the checked read's fallback
+    *value = v;
+    if (latch) *latch = ok ? taken : LatchTiming();
+    return ok;
 }
 
 int SetBridgeOutputPin(uint32_t level) {

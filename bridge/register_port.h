@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "bridge/bridge_state.h"
+#include "bridge/register_access.h"
 
 namespace kalendo {
 
@@ -20,6 +21,14 @@ class RegisterPort {
     // silent: the release of a write guard, a supply output switched back on.
     virtual bool WriteAlways(uint8_t reg, uint32_t value, uint32_t width) {
         return Write(reg, value, width);
+    }
+
+    // A read timed by its caller: one burst where the port can (the register written, a
+    // repeated START, the bytes read), so its answer is one round trip away. *latch gets where
+    // in what was sent the chip took the value (zeros where the port cannot say: no narrowing).
+    virtual bool ReadTimed(uint8_t reg, uint32_t width, uint32_t* value, LatchTiming* latch) {
+        *latch = LatchTiming();
+        return Read(reg, width, value);
     }
 
     // 8-bit forms, the RTC's width.
@@ -41,16 +50,23 @@ class RegisterPort {
 
 // A port on a device of the bridge's device table (the bridge library; the RTC operations above
 // need only the interface).
+// Its answer timing is its own: the check's ports ask for every answer at once, the pages' wait
+// for the latency timer, on the same device and channel.
 class DevicePort final : public RegisterPort {
   public:
-    explicit DevicePort(DeviceHandle device) : device_(device) {}
+    explicit DevicePort(DeviceHandle device, AnswerTiming timing = AnswerTiming::LatencyTimer)
+        : device_(device), timing_(timing) {}
     bool Read(uint8_t reg, uint32_t width, uint32_t* value) override;
     bool Write(uint8_t reg, uint32_t value, uint32_t width) override;
     bool WriteAlways(uint8_t reg, uint32_t value, uint32_t width) override;
+    bool ReadTimed(uint8_t reg, uint32_t width, uint32_t* value,
+                   LatchTiming* latch) override;
     DeviceHandle Device() const { return device_; }
+    AnswerTiming Timing() const { return timing_; }
 
   private:
     DeviceHandle device_;
+    AnswerTiming timing_;
 };
 
 }  // namespace kalendo

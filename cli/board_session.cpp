@@ -37,14 +37,10 @@ bool BoardSession::Open(std::string* error, uint8_t latencyTimerMs, bool timedPo
     for (const DeviceHandle device : {monitor, rtc}) {
         EntryOf(device)->latencyTimer = latencyTimerMs;
         EntryOf(device)->options |= kOptionContinueEngine;
-        if (timedPolls) {
-            EntryOf(device)->options |= kOptionSendImmediate;
-        } else {
-            EntryOf(device)->options &= ~kOptionSendImmediate;
-        }
     }
-    powerMonitor_ = DevicePort(monitor);
-    rtc_ = DevicePort(rtc);
+    const AnswerTiming timing = timedPolls ? AnswerTiming::Immediate : AnswerTiming::LatencyTimer;
+    powerMonitor_ = DevicePort(monitor, timing);
+    rtc_ = DevicePort(rtc, timing);
     if (!PowerMonitorAnswers()) {
         *error = BusBusy() ? kBusBusyMessage : kDisconnectedMessage;
         return false;

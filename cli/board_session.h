@@ -32,8 +32,9 @@ class BoardSession {
     // board is there, "ERROR: Board in use by another program" when another program has it
     // open, "ERROR: Bus busy, board not connected" when another program kept the bus mutex,
     // "ERROR: Board Disconnected" when the power monitor does not identify itself.
-    // timedPolls: every transfer ends with a send-immediate (drift, check), so each read's
-    // answer comes back one USB round trip after it instead of at the latency timer.
+    // timedPolls: the ports ask for every answer at once (a send-immediate after each burst:
+    // drift, check), so each read's answer comes back one USB round trip after it instead of at
+    // the latency timer.
     bool Open(std::string* error, uint8_t latencyTimerMs = kLatencyTimerMs,
               bool timedPolls = false);
     // For the long runs (log, drift): ends the command's action after opening, so the bus is
@@ -43,6 +44,7 @@ class BoardSession {
     bool BusBusy() const { return action_ && action_->BusBusy(); }
 
     RegisterPort& Rtc() { return rtc_; }
+    DeviceHandle RtcDevice() const { return rtc_.Device(); }
     RegisterPort& PowerMonitor() { return powerMonitor_; }
     bool ReadRtc(uint8_t reg, uint8_t* value) { return rtc_.Read8(reg, value); }
     bool WriteRtc(uint8_t reg, uint8_t value) { return rtc_.Write8(reg, value); }

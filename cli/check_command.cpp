@@ -1,5 +1,5 @@
 // check: the board's RTC measured against its model file's figures, row by row, with an HTML
-// report and CSV records if asked. The measuring is rtc/check's; this is its console front end.
+// report and CSV records if asked. The measuring is check/'s; this is its console front end.
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -10,9 +10,11 @@
 #include "cli/command_context.h"
 #include "cli/csv_file.h"
 #include "cli/interrupt_request.h"
+#include "check/check_report.h"
+#include "check/check_report_file.h"
+#include "check/datasheet_check.h"
+#include "check/transition_offsets.h"
 #include "cli/reference_error.h"
-#include "rtc/check/check_report.h"
-#include "rtc/check/datasheet_check.h"
 #include "rtc/model_file.h"
 
 namespace kalendo::cli {
@@ -73,18 +75,19 @@ std::string Number(const char* format, double value) {
     return text;
 }
 
-std::string TransitionRow(size_t index, const check::SecondsTransition& t) {
-    char line[128];
-    std::snprintf(line, sizeof line, "%zu,%.6f,%.3f,%lld\n", index, t.pcSeconds, t.halfWidth * 1000,
-                  static_cast<long long>(t.rtcSeconds));
+std::string TransitionRow(size_t index, const check::TransitionOffset& o) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%zu,%.6f,%.3f,%lld,%.3f\n", index, o.pcSeconds, o.halfWidthMs,
+                  static_cast<long long>(o.rtcSeconds), o.offsetMs);
     return line;
 }
 
 std::string StepRow(const check::SweepStep& s) {
     char line[200];
-    std::snprintf(line, sizeof line, "%s,%.1f,%.4f,%.4f,%.4f,%.4f,%d,%d\n",
+    std::snprintf(line, sizeof line, "%s,%.1f,%.4f,%.4f,%.4f,%.4f,%d,%d,%d\n",
                   s.falling ? "down" : "up", s.tenths / 10.0, s.vddVolts, s.vddMicroamps,
-                  s.batteryVolts, s.batteryMicroamps, s.rtcAnswers ? 1 : 0, s.onBattery ? 1 : 0);
+                  s.batteryVolts, s.batteryMicroamps, s.rtcAnswers ? 1 : 0, s.failedReads,
+                  s.onBattery ? 1 : 0);
     return line;
 }
 
@@ -94,6 +97,7 @@ void PrintRows(FactOutput& out, const check::CheckResult& r) {
         fields.Text("row", row.name).Text("figure", row.figure).Flag("measured", row.measured);
         if (row.measured) {
             fields.Number("value", row.value, 6).Number("uncertainty", row.uncertainty, 6);
+            fields.Text("bound", check::BoundText(row));
         }
         fields.Text("unit", row.unit).Text("verdict", check::VerdictWord(row.verdict));
         fields.Text("note", row.note);
@@ -119,32 +123,34 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
     std::unique_ptr<CsvFile> transitions, sweep;
     if (!o.csvFolder.empty()) {
         transitions = std::make_unique<CsvFile>(Path(o.csvFolder, "transitions.csv"),
-                                                "transition,pc_s,pc_half_width_ms,rtc_s\n");
+                                                "transition,pc_s,pc_half_width_ms,rtc_s,rtc_minus_pc_ms\n");
         sweep = std::make_unique<CsvFile>(Path(o.csvFolder, "sweep.csv"),
                                           "direction,setting_v,vdd_v,vdd_ua,battery_v,"
-                                          "battery_ua,rtc_answers,on_battery\n");
+                                          "battery_ua,rtc_answers,rtc_failed_reads,on_battery\n");
         for (CsvFile* f : {transitions.get(), sweep.get()}) {
             if (!f->Create()) return c.Failed("ERROR: CSV file \"" + f->name() + "\" not written");
         }
     }
-    std::FILE* report = nullptr;
-    if (!o.reportFile.empty() && !(report = std::fopen(o.reportFile.c_str(), "wb"))) {
-        return c.Failed("ERROR: report \"" + o.reportFile + "\" not written");
+    // Made now, so a report that cannot be written is found before the board is touched.
+    if (!o.reportFile.empty()) {
+        std::FILE* report = std::fopen(o.reportFile.c_str(), "wb");
+        if (!report) return c.Failed("ERROR: report \"" + o.reportFile + "\" not written");
+        std::fclose(report);
     }
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> reportCloser(report, &std::fclose);
 
     BoardSession board;
     std::string error;
     if (!board.Open(&error, BoardSession::kLatencyTimerMs, true)) {
-        if (report) std::remove(o.reportFile.c_str());  // an empty report would say nothing
+        if (!o.reportFile.empty()) std::remove(o.reportFile.c_str());  // an empty one says nothing
         return c.Failed(error);
     }
     board.EndBusAction();  // each read and change takes the bus on its own
 
-    const ReferenceErrorMarks marks(o.referenceErrorMs);
+    ReferenceErrorMarks marks(o.referenceErrorMs, c.clocks.systemSeconds);
     check::CheckSettings settings;
     settings.accuracySeconds = o.minutes * 60;
-    settings.accuracy.referenceErrorSeconds = marks.DuringRunMs() / 1000;
+    settings.accuracy.referenceAt = [&](double system) { return marks.At(system); };
+    settings.accuracyPollingEnded = [&] { marks.TakeEnd(); };
     settings.figures = check::FiguresOf(models[record]);
     settings.lowestSupplyVolts = o.lowestSupplyVolts;
     settings.wait = [](double seconds) { Os().SleepMs(static_cast<uint32_t>(seconds * 1000)); };
@@ -158,9 +164,10 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
             c.progress(line + ", " + check::TimeLeftText(p.remainingSeconds));
         };
     }
+    check::TransitionOffsets offsets;
     if (transitions) {
         settings.transitionSeen = [&](size_t index, const check::SecondsTransition& t) {
-            transitions->Add(TransitionRow(index, t));
+            transitions->Add(TransitionRow(index, offsets.Of(index, t)));
         };
         settings.stepSeen = [&](const check::SweepStep& s) { sweep->Add(StepRow(s)); };
     }
@@ -168,10 +175,7 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
     settings.cancelRequested = [&] { return interrupt.Requested(); };
     check::CheckResult result =
         check::RunDataSheetCheck(board.Rtc(), board.PowerMonitor(), c.clocks, settings);
-    const ReferenceError reference = marks.AtEnd();
-    check::AccuracySettings accuracy = settings.accuracy;
-    accuracy.referenceErrorSeconds = reference.ms / 1000;
-    ApplyReferenceError(result, settings.figures, accuracy, settings.accuracy.referenceErrorSeconds);
+    const ReferenceError reference = marks.Ended();
 
     const std::string model = c.model == RtcModelChoice::Tq5200 ? "TQ5200" : "TQ5100";
     FactOutput& out = *c.out;
@@ -188,22 +192,17 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
     out.Flag("supply_restored", result.supplyRestored);
     out.Text("board_state", result.boardState);
     const bool passed = result.error.empty() && !result.interrupted && check::AllRowsPassed(result);
-    bool anyFailed = false;
-    for (const check::CheckRow& row : result.rows) anyFailed |= row.verdict == check::Verdict::Fail;
-    out.Text("result", passed ? "pass" : anyFailed ? "fail" : "undecided");
+    out.Text("result", passed ? "pass" : check::OverallVerdictWord(result));
 
     bool reportWritten = true;
-    if (report) {
+    if (!o.reportFile.empty()) {
         check::ReportInfo info;
         info.model = model;
-        info.board =
-            std::string("UM232H board 1") + (LoadedLibraryIsSimulatedBoard() ? ", simulated" : "");
+        info.board = check::BoardNameOf(board.RtcDevice());
         info.date = c.localNow ? check::CheckDateText(c.localNow()) : "";
         info.referenceErrorMs = reference.ms;
         info.accuracyMinutes = o.minutes;
-        const std::string html = check::CheckReportHtml(result, info);
-        reportWritten = std::fwrite(html.data(), 1, html.size(), report) == html.size() &&
-                        std::fflush(report) == 0;
+        reportWritten = check::WriteCheckReport(o.reportFile, result, info);
         out.Text("report", o.reportFile);
     }
     bool csvWritten = true;

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "cli/drift_measurement.h"
+#include "check/drift_measurement.h"
 #include "cli/fact_output.h"
 #include "marks/mark_clocks.h"
 #include "ntp/udp_network.h"
-#include "power/data_log.h"
+#include "power/local_time.h"
 
 namespace kalendo::cli {
 
@@ -20,7 +20,7 @@ struct CommandContext {
     FactOutput* out = nullptr;
     std::string errors;      // for standard error, each line ending in a line feed
     std::string usageError;  // set by a command that refuses its arguments (exit 2)
-    PcClocks clocks;
+    check::PcClocks clocks;
     std::function<LocalTime()> localNow;
     std::function<void(const std::string&)> progress;  // a progress line, may be empty
     std::string modelFile;  // rtc_model_info.txt to take the data sheet's tolerance from

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "check/pc_clocks.h"
 #include "cli/command_table.h"
 #include "cli/model_file_location.h"
 #include "marks/mark_clocks.h"
 #include "marks/mark_store_file.h"
-#include "rtc/check/pc_clocks.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);

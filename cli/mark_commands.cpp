@@ -14,7 +14,7 @@
 #include "marks/since_text.h"
 #include "marks/take_mark.h"
 #include "resources/resource_ids.h"
-#include "rtc/check/model_figures.h"
+#include "check/model_figures.h"
 #include "rtc/model_file.h"
 
 namespace kalendo::cli {

@@ -8,6 +8,7 @@
 #include "bridge/register_access.h"
 #include "cli/board_session.h"
 #include "cli/command_context.h"
+#include "power/data_log.h"
 #include "power/power_monitor.h"
 
 namespace kalendo::cli {

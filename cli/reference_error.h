@@ -4,44 +4,47 @@
 // the output.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "bridge/os_seam.h"
 #include "cli/fact_output.h"
-#include "rtc/check/datasheet_check.h"
+#include "check/rate_between_marks.h"
 
 namespace kalendo::cli {
 
 struct ReferenceError {
-    double ms = 0;     // what the result is measured with
+    double ms = 0;     // the larger of the two ends'
+    double startMs = 0, endMs = 0;  // what each end of the span is measured with
     const char* from = "assumed";  // "option", "kernel" or "assumed"
     std::string why;   // a sentence for the engineer
     SystemClockError start, end;  // the kernel's word at each end (from the kernel only)
 };
 
-// Asks the kernel at the start of a run (unless the user gave the error) and at its end.
+// Asks the kernel at the start of a run (unless the user gave the error) and at its end; each
+// end of the run's span is measured with its own.
 class ReferenceErrorMarks {
   public:
     // givenMs: the option's value, or a negative number when it was not given.
-    explicit ReferenceErrorMarks(double givenMs);
-    // The error to run with until the end is known: the given one, the kernel's at the start,
-    // or the assumed one.
-    double DuringRunMs() const;
-    // Takes the end's mark and decides.
-    ReferenceError AtEnd() const;
+    ReferenceErrorMarks(double givenMs, std::function<double()> systemSeconds);
+    // Takes the end's mark, once the run's last poll is taken.
+    void TakeEnd();
+    // The error at a system clock reading (the run's own scale): the end's, once taken, for a
+    // reading nearer the end than the start; the start's otherwise.
+    check::ReferenceError At(double systemSeconds) const;
+    // What the run was measured with, for the output.
+    ReferenceError Ended() const;
 
   private:
+    check::ReferenceError Of(const SystemClockError& kernel) const;
     double givenMs_;
-    SystemClockError start_;
+    std::function<double()> systemSeconds_;
+    SystemClockError start_, end_;
+    double startAt_ = 0, endAt_ = 0;
+    bool ended_ = false;
 };
 
 // reference_error_ms, reference_error_from, reference_error_why, and the kernel's two values.
 void PrintReferenceError(FactOutput& out, const ReferenceError& reference);
-
-// The check measured with `ranWithSeconds`: its accuracy and the rows that depend on the
-// reference (frequency tolerance, monthly deviation, timekeeping) measured again from the same
-// polls with `accuracy`'s error. Nothing changes when the two are the same.
-void ApplyReferenceError(check::CheckResult& result, const check::ModelFigures& figures,
-                         const check::AccuracySettings& accuracy, double ranWithSeconds);
 
 }  // namespace kalendo::cli

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "marks/since_report.h"
-#include "rtc/check/model_figures.h"
+#include "check/model_figures.h"
 
 namespace kalendo::marks {
 

@@ -10,8 +10,8 @@
 #include "marks/transition_line.h"
 #include "power/power_monitor_operations.h"
 #include "rtc/bcd_codec.h"
-#include "rtc/check/drift_measurement.h"
-#include "rtc/check/port_drift_board.h"
+#include "check/drift_measurement.h"
+#include "check/port_drift_board.h"
 #include "rtc/rtc_registers.h"
 
 namespace kalendo::marks {

@@ -5,17 +5,9 @@
 
 #include <string>
 
-namespace kalendo {
+#include "power/local_time.h"
 
-// The local time as the system clock gives it (year with four digits, month 1-12).
-struct LocalTime {
-    int year;
-    int month;
-    int day;
-    int hour;
-    int minute;
-    int second;
-};
+namespace kalendo {
 
 // The texts of the page's value fields at the moment of a write. The battery fields are not
 // logged while the TQ5200 is chosen.

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "bridge/register_port.h"
 #include "tests/bridge/bridge_fixture.h"
 
 namespace kalendo::testing {
@@ -74,26 +75,65 @@ TEST_F(I2cTransactionTest, PowerMonitorReadIsAddressPhaseThenRepeatedStartRead) 
     EXPECT_EQ(powerMonitorChip.MasterNacks(), 1);
 }
 
-// kalendo-cli's timed polls end every burst with a send-immediate, so the answer comes back at
-// the next USB round trip rather than at the latency timer; the window's bursts stay as they are.
+// A port with immediate answers ends every burst with a send-immediate, so the answer comes back
+// at the next USB round trip rather than at the latency timer; a port of the same device without
+// it (the pages') sends its bursts as they are.
 TEST_F(I2cTransactionTest, TimedPollsEndEachBurstWithASendImmediate) {
     powerMonitorChip.At(0x8B) = 0x01;
     powerMonitorChip.At(0x8C) = 0x90;
-    Connect();
-    EntryOf(kPowerMonitor)->options |= kOptionSendImmediate;
-    SelectDevice(kPowerMonitor);
-    OpenSelectedDevice();
-    Sim().SetRecording(true);
-    Sim().ClearRecording();
+    ConnectAndSelect(kPowerMonitor);
+    DevicePort timed(kPowerMonitor, AnswerTiming::Immediate);
+    DevicePort page(kPowerMonitor);
+    uint32_t value = 0;
 
-    EXPECT_EQ(ReadRegisterChecked(0x8B, 16), 0x0190u);
+    EXPECT_TRUE(timed.Read(0x8B, 16, &value));
+    EXPECT_EQ(value, 0x0190u);
+    EXPECT_TRUE(page.Read(0x8B, 16, &value));
 
     const Bytes immediate = {0x87};
-    ASSERT_EQ(Sim().Writes().size(), 2u);
+    ASSERT_EQ(Sim().Writes().size(), 4u);
     EXPECT_EQ(Sim().Writes()[0], Cat({Start(), ByteOut(0x80), ByteOut(0x8B), immediate}));
     EXPECT_EQ(Sim().Writes()[1],
               Cat({Start(), ByteOut(0x81), ByteIn(false), ByteIn(true), Stop(), immediate}));
-    EXPECT_EQ(Bridge().BusStatus, 0);
+    EXPECT_EQ(Sim().Writes()[2], Cat({Start(), ByteOut(0x80), ByteOut(0x8B)}));
+    EXPECT_EQ(Sim().Writes()[3], Cat({Start(), ByteOut(0x81), ByteIn(false), ByteIn(true), Stop()}));
+    EXPECT_FALSE(Bridge().sendImmediate) << "the setting ends with its transfer";
+}
+
+// The polls' read in one burst: the register written, a repeated START, the byte read, STOP and
+// the send-immediate, one exchange; the answer is the three acknowledges, then the byte. The chip
+// latches at the repeated START: 18 bit periods at 100 kHz after the burst began (address and
+// register) and as many before it ended (address and the byte with its NACK).
+TEST_F(I2cTransactionTest, TimedReadIsOneCombinedBurst) {
+    rtcChip.At(0x00) = 0x37;
+    powerMonitorChip.At(0x8B) = 0x01;
+    powerMonitorChip.At(0x8C) = 0x90;
+    ConnectAndSelect(kRtc);
+    DevicePort rtc(kRtc, AnswerTiming::Immediate);
+    DevicePort monitor(kPowerMonitor, AnswerTiming::Immediate);
+    uint32_t value = 0;
+    LatchTiming latch;
+
+    ASSERT_TRUE(rtc.ReadTimed(0x00, 8, &value, &latch));
+    EXPECT_EQ(value, 0x37u);
+    EXPECT_NEAR(latch.afterStartSeconds, 18 / 100e3, 1e-12);
+    EXPECT_NEAR(latch.beforeEndSeconds, 18 / 100e3, 1e-12);
+    ASSERT_TRUE(monitor.ReadTimed(0x8B, 16, &value, &latch));
+    EXPECT_EQ(value, 0x0190u) << "most significant byte first";
+    EXPECT_NEAR(latch.beforeEndSeconds, 27 / 100e3, 1e-12);
+
+    ASSERT_EQ(Sim().Writes().size(), 2u);
+    EXPECT_EQ(Sim().Writes()[0], Cat({Start(), ByteOut(0x64), ByteOut(0x00), Start(), ByteOut(0x65),
+                                      ByteIn(true), Stop(), {0x87}}));
+    EXPECT_EQ(ReadCounts(), (std::vector<uint64_t>{3, 1, 3, 2}));
+    EXPECT_EQ(rtcChip.MasterNacks(), 1);
+
+    // A silent RTC: the read fails, the value is the fallback, and nothing was claimed sent.
+    Sim().SetAddressAcknowledge(0x32, false);
+    EXPECT_FALSE(rtc.ReadTimed(0x00, 8, &value, &latch));
+    EXPECT_EQ(value, 0u);
+    EXPECT_EQ(latch.afterStartSeconds, 0);
+    EXPECT_EQ(latch.beforeEndSeconds, 0);
 }
 
 TEST_F(I2cTransactionTest, UnacknowledgedRtcAddressReleasesTheBusWithALoneStop) {

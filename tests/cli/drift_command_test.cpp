@@ -2,6 +2,8 @@
 // the CSV, and a board lost part-way. On the virtual clock a minute of polling takes no waiting.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <csignal>
 #include <functional>
@@ -88,8 +90,11 @@ TEST_F(DriftCommandTest, ToleranceVerdictWaitsForEnoughCertainty) {
         const cli::CliRun run =
             Run({"drift", "--minutes", c.minutes, "--reference-error-ms", c.referenceErrorMs});
         if (std::string(c.referenceErrorMs) == "10") {
-            EXPECT_NEAR(Fact(run.out, "reference_uncertainty_ppm"), 2 * 0.010 / 600 * 1e6, 0.5)
+            // Over the span between the two marks, half an end window in from each end.
+            EXPECT_NEAR(Fact(run.out, "reference_uncertainty_ppm"),
+                        2 * 0.010 / Fact(run.out, "span_s") * 1e6, 0.05)
                 << run.out;
+            EXPECT_NEAR(Fact(run.out, "span_s"), 570, 2) << run.out;
         }
         ASSERT_EQ(run.status, cli::kExitOk) << run.err;
         EXPECT_NE(run.out.find(std::string("within_tolerance: ") + c.verdict + "\n"),
@@ -251,9 +256,9 @@ TEST_F(DriftCommandTest, ProgressShowsElapsedTimeAndTheRunningEstimate) {
     EXPECT_NE(lines.back().find(" +- "), std::string::npos) << lines.back();
 }
 
-// The reference's error: the kernel's maximum error where it says the clock is synchronised,
-// the larger of the run's two ends (the polls measured again with the end's); the assumed 10 ms
-// where it does not say so at both ends; the user's figure over both.
+// The reference's error at each end of the span: the kernel's maximum error where it says the
+// clock is synchronised at that end, the assumed 10 ms where it does not; the user's figure over
+// both. The reference's part of the bound is the two ends' errors over the span.
 TEST_F(DriftCommandTest, ReferenceErrorFromTheKernelTheAssumptionOrTheUser) {
     chips->SetCrystalPpm(50);
     const auto synchronised = [](double ms) { return SystemClockError{true, true, ms / 1000, 0}; };
@@ -261,16 +266,17 @@ TEST_F(DriftCommandTest, ReferenceErrorFromTheKernelTheAssumptionOrTheUser) {
     struct Case {
         std::vector<SystemClockError> kernel;
         std::vector<std::string> options;
-        double expectedMs;
+        double startMs, endMs;
         const char* from;
         const char* why;
     };
     const Case cases[] = {
-        {{synchronised(2), synchronised(4)}, {}, 4, "kernel", "2.000 ms at the start, 4.000 ms at the end"},
-        {{synchronised(4), synchronised(2)}, {}, 4, "kernel", "4.000 ms at the start, 2.000 ms at the end"},
-        {{synchronised(2), unsynchronised}, {}, 10, "assumed", "not synchronised at the end"},
-        {{}, {}, 10, "assumed", "does not report its clock's error"},
-        {{synchronised(2), synchronised(4)}, {"--reference-error-ms", "7"}, 7, "option",
+        {{synchronised(2), synchronised(4)}, {}, 2, 4, "kernel", "2.000 ms at the start, 4.000 ms at the end"},
+        {{synchronised(4), synchronised(2)}, {}, 4, 2, "kernel", "4.000 ms at the start, 2.000 ms at the end"},
+        {{synchronised(2), unsynchronised}, {}, 2, 10, "kernel and assumed",
+         "assumed at the end, where the kernel said the system clock was not synchronised"},
+        {{}, {}, 10, 10, "assumed", "does not report its clock's error"},
+        {{synchronised(2), synchronised(4)}, {"--reference-error-ms", "7"}, 7, 7, "option",
          "given by --reference-error-ms"},
     };
     for (const Case& c : cases) {
@@ -280,16 +286,16 @@ TEST_F(DriftCommandTest, ReferenceErrorFromTheKernelTheAssumptionOrTheUser) {
         args.insert(args.end(), c.options.begin(), c.options.end());
         const cli::CliRun run = Run(args);
         ASSERT_EQ(run.status, cli::kExitOk) << c.from << ": " << run.err;
-        EXPECT_DOUBLE_EQ(Fact(run.out, "reference_error_ms"), c.expectedMs) << run.out;
+        EXPECT_DOUBLE_EQ(Fact(run.out, "reference_error_start_ms"), c.startMs) << run.out;
+        EXPECT_DOUBLE_EQ(Fact(run.out, "reference_error_end_ms"), c.endMs) << run.out;
+        EXPECT_DOUBLE_EQ(Fact(run.out, "reference_error_ms"), std::max(c.startMs, c.endMs));
         EXPECT_NE(run.out.find(std::string("reference_error_from: ") + c.from + "\n"),
                   std::string::npos) << run.out;
         EXPECT_NE(run.out.find(c.why), std::string::npos) << run.out;
-        // The reference's part is its error at both ends of the span, as a rate: the result
-        // is measured with the figure it names, not the start's.
+        // Each end's own error, as a rate over the span: not the start's at both, nor the larger.
         const double span = Fact(run.out, "span_s");
-        EXPECT_NEAR(Fact(run.out, "reference_uncertainty_ppm"), 2 * c.expectedMs / 1000 / span * 1e6,
-                    0.1 * 2 * c.expectedMs / 1000 / span * 1e6)
-            << run.out;
+        const double expected = (c.startMs + c.endMs) / 1000 / span * 1e6;
+        EXPECT_NEAR(Fact(run.out, "reference_uncertainty_ppm"), expected, 0.1 * expected) << run.out;
         if (std::string(c.from) == "option") EXPECT_EQ(os.clockQueries, 0);
     }
 }

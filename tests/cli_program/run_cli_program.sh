@@ -193,7 +193,7 @@ check_short_run_puts_the_supply_back)
     echo "check of 0.1 min ($library_name): $elapsed s"
     expect_status 3 "check"
     expect_in "$out" "Frequency Tolerance: " "check"
-    expect_in "$out" "(data sheet: +/-3.8 ppm): undecided" "check"
+    expect_in "$out" "(data sheet: +/-3.8 ppm over -40 to +85 C): undecided" "check"
     expect_in "$out" "Battery switch-over, falling: " "check"
     expect_in "$out" "supply_restored: yes" "check"
     expect_in "$out" "board_state: supply put back as found (configuration 0x04, level 238)" "check"
