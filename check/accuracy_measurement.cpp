@@ -172,11 +172,11 @@ AccuracyResult MeasureAccuracy(const std::vector<SecondsPoll>& polls,
             readings[best].halfWidth - settings.systemResolutionSeconds;
         mark->rtcSeconds = phase.Mid();
         mark->rtcHalfWidth = phase.HalfRange() + readingHalfWidth * (1 + kLargestRateError);
-        mark->systemSeconds = readings[best].system;
-        mark->systemHalfWidth = settings.systemResolutionSeconds;
         mark->reference = settings.referenceAt
                               ? settings.referenceAt(readings[best].system)
                               : ReferenceError{settings.referenceErrorSeconds, "assumed"};
+        mark->systemSeconds = readings[best].system + mark->reference.correctionSeconds;
+        mark->systemHalfWidth = settings.systemResolutionSeconds;
         return true;
     };
     RateMark from, to;

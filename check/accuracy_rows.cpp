@@ -35,8 +35,8 @@ void FillAccuracyRows(const AccuracyResult& a, const BoardTemperatures& t, const
         "mean over " + Format("%.0f s against the ", a.spanSeconds) + a.reference +
         Format("; the run's part +-%.3f ppm", a.fitUncertaintyPpm) +
         Format(", the reference's +-%.3f ppm", a.referenceUncertaintyPpm) + " (" +
-        a.referenceFrom.source + Format(" %g ms at the start, ", a.referenceFrom.seconds * 1000) +
-        a.referenceTo.source + Format(" %g ms at the end)", a.referenceTo.seconds * 1000);
+        a.referenceFrom.source + Format(" %.3f ms at the start, ", a.referenceFrom.seconds * 1000) +
+        a.referenceTo.source + Format(" %.3f ms at the end)", a.referenceTo.seconds * 1000);
     how += a.steadyRate ? "; the rate was steady (one line fits every transition)"
                         : "; the rate was not steady over the run: only its mean is claimed";
     if (!a.steps.empty()) {

@@ -13,6 +13,9 @@ namespace kalendo::check {
 struct ReferenceError {
     double seconds = 0.010;
     std::string source = "assumed";
+    // Added to the reference clock's reading for true time, where something measured it (an
+    // NTP server's offset); 0 otherwise. `seconds` is then the bound about the corrected time.
+    double correctionSeconds = 0;
 };
 
 // One end of the span.

@@ -14,7 +14,7 @@
 #include "check/check_report_file.h"
 #include "check/datasheet_check.h"
 #include "check/transition_offsets.h"
-#include "cli/reference_error.h"
+#include "cli/reference_options.h"
 #include "rtc/model_file.h"
 
 namespace kalendo::cli {
@@ -25,43 +25,45 @@ constexpr double kDefaultMinutes = 10;
 
 struct CheckOptions {
     double minutes = kDefaultMinutes;
-    double referenceErrorMs = -1;  // not given
+    ReferenceOptions reference;
     double lowestSupplyVolts = NAN;
     std::string reportFile;
     std::string csvFolder;
 };
 
 int ParseOptions(CommandContext& c, const CommandArguments& args, CheckOptions* o) {
-    for (size_t i = 0; i < args.size(); i += 2) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        bool taken = false;
+        if (const int status = TakeReferenceOption(c, args, &i, &o->reference, &taken)) {
+            return status;
+        }
+        if (taken) continue;
         if (i + 1 >= args.size()) return c.UsageError("\"" + args[i] + "\" needs a value");
-        const std::string& value = args[i + 1];
-        if (args[i] == "--minutes") {
+        const std::string& value = args[++i];
+        const std::string& option = args[i - 1];
+        if (option == "--minutes") {
             if (!ParseMinutes(value, &o->minutes)) {
                 return c.UsageError("--minutes \"" + value +
                                     "\" is no positive number of minutes (at most 10080)");
             }
-        } else if (args[i] == "--reference-error-ms") {
-            if (!ParseReferenceError(value, &o->referenceErrorMs)) {
-                return c.UsageError(ReferenceErrorUsage(value));
-            }
-        } else if (args[i] == "--lowest-supply") {
+        } else if (option == "--lowest-supply") {
             int tenths = 0;
             if (!ParseSupplyTenths(value, &tenths) || tenths > 30) {
                 return c.UsageError("--lowest-supply \"" + value +
                                     "\" is no supply setting from 0.1 to 3.0 V");
             }
             o->lowestSupplyVolts = tenths / 10.0;
-        } else if (args[i] == "--report") {
+        } else if (option == "--report") {
             if (value.empty()) return c.UsageError("--report needs a file name");
             o->reportFile = value;
-        } else if (args[i] == "--csv") {
+        } else if (option == "--csv") {
             if (value.empty()) return c.UsageError("--csv needs a folder");
             o->csvFolder = value;
         } else {
-            return c.UsageError("unknown option \"" + args[i] + "\"");
+            return c.UsageError("unknown option \"" + option + "\"");
         }
     }
-    return kExitOk;
+    return CheckReferenceOptions(c, o->reference);
 }
 
 std::string Path(const std::string& folder, const char* name) {
@@ -146,24 +148,30 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
     }
     board.EndBusAction();  // each read and change takes the bus on its own
 
-    ReferenceErrorMarks marks(o.referenceErrorMs, c.clocks.systemSeconds);
+    marks::RunReference runReference(ChoiceOf(c, o.reference), c.markClocks,
+                                     c.clocks.systemSeconds, c.progress);
+    if (!runReference.Start(&error)) {
+        if (!o.reportFile.empty()) std::remove(o.reportFile.c_str());
+        return c.Failed(error + "; the check was not started");
+    }
+    std::string endError;
     check::CheckSettings settings;
     settings.accuracySeconds = o.minutes * 60;
-    settings.accuracy.referenceAt = [&](double system) { return marks.At(system); };
-    settings.accuracyPollingEnded = [&] { marks.TakeEnd(); };
+    settings.accuracy.referenceAt = [&](double system) { return runReference.At(system); };
+    settings.accuracyPollingEnded = [&] { runReference.End(&endError); };
     settings.figures = check::FiguresOf(models[record]);
     settings.lowestSupplyVolts = o.lowestSupplyVolts;
     settings.wait = [](double seconds) { Os().SleepMs(static_cast<uint32_t>(seconds * 1000)); };
-    if (c.progress) {
-        settings.progress = [&](const check::CheckProgress& p) {
-            std::string line = "check: " + p.phase;
-            if (p.accuracy.valid) {
-                line += Number(", %+.2f", p.accuracy.ppm) +
-                        Number(" +- %.2f ppm", p.accuracy.uncertaintyPpm);
-            }
-            c.progress(line + ", " + check::TimeLeftText(p.remainingSeconds));
-        };
-    }
+    settings.progress = [&](const check::CheckProgress& p) {
+        runReference.Sample();
+        if (!c.progress) return;
+        std::string line = "check: " + p.phase;
+        if (p.accuracy.valid) {
+            line += Number(", %+.2f", p.accuracy.ppm) +
+                    Number(" +- %.2f ppm", p.accuracy.uncertaintyPpm);
+        }
+        c.progress(line + ", " + check::TimeLeftText(p.remainingSeconds));
+    };
     check::TransitionOffsets offsets;
     if (transitions) {
         settings.transitionSeen = [&](size_t index, const check::SecondsTransition& t) {
@@ -175,14 +183,25 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
     settings.cancelRequested = [&] { return interrupt.Requested(); };
     check::CheckResult result =
         check::RunDataSheetCheck(board.Rtc(), board.PowerMonitor(), c.clocks, settings);
-    const ReferenceError reference = marks.Ended();
+    if (!endError.empty()) {
+        // Without the end's reference (and no fallback asked for) the mean rate has no bound.
+        for (check::CheckRow& row : result.rows) {
+            if (row.id != check::CheckRowId::FrequencyTolerance &&
+                row.id != check::CheckRowId::MonthlyDeviation) {
+                continue;
+            }
+            row.measured = false;
+            row.verdict = check::Verdict::Undecided;
+            row.note = "not measured: " + runReference.EndFailure() + " at the accuracy run's end";
+        }
+    }
 
     const std::string model = c.model == RtcModelChoice::Tq5200 ? "TQ5200" : "TQ5100";
     FactOutput& out = *c.out;
     const check::AccuracyResult& a = result.drift.accuracy;
     out.Text("model", model);
     out.Text("reference", a.reference);
-    PrintReferenceError(out, reference);
+    PrintRunReference(out, runReference, o.reference);
     if (a.valid) {
         out.Number("counter_ppm", a.counterPpm, 2);
         out.Integer("system_clock_steps", static_cast<long long>(a.steps.size()));
@@ -200,7 +219,7 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
         info.model = model;
         info.board = check::BoardNameOf(board.RtcDevice());
         info.date = c.localNow ? check::CheckDateText(c.localNow()) : "";
-        info.referenceErrorMs = reference.ms;
+        info.referenceErrorMs = runReference.ErrorMs(false);
         info.accuracyMinutes = o.minutes;
         reportWritten = check::WriteCheckReport(o.reportFile, result, info);
         out.Text("report", o.reportFile);

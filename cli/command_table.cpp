@@ -35,12 +35,17 @@ const std::vector<CommandSpec> kCommands = {
      "Logs the power measurement once a second for N seconds (1-86400) into a data log as the\n"
      "window writes it: datalog_MMDDYYYY_hhmmss.txt in the current folder, or FILE, which must\n"
      "not exist yet. Each record averages N readings (1-25, default 5).", RunLog},
-    {"drift", "drift --minutes N [--reference-error-ms E] [--csv FILE]",
+    {"drift",
+     "drift --minutes N [--ntp SERVER[:PORT] [--ntp-fallback] | --reference-error-ms E] "
+     "[--csv FILE]",
      "Measures the RTC's frequency offset against the PC's system clock over N minutes (a decimal, at\n"
      "most a week): the offset in ppm and the range the true offset lies in, with its two parts (the\n"
-     "run's own, and the reference's: the system clock within E ms of true time over the run's span;\n"
-     "without --reference-error-ms, the kernel's maximum error where it keeps the clock synchronised\n"
-     "(Linux), else 10 ms assumed), the performance counter's rate against the system clock, any step\n"
+     "run's own, and the reference's: the system clock's error at each end of the span, measured\n"
+     "against the NTP server SERVER at each end (its offset corrects that end, its strict bound is\n"
+     "the error; a server that gives none fails the run unless --ntp-fallback takes the assumed error\n"
+     "instead), else E ms when given, else the kernel's maximum error where it keeps the clock\n"
+     "synchronised (Linux) and 10 ms assumed where not), the counter's rate against the system clock,\n"
+     "any step\n"
      "of the system clock (only the polls after it are used), the RTC's offset from the PC's time of\n"
      "day, the gain or loss per month, the board temperature and whether the result lies within the\n"
      "model's frequency tolerance and monthly deviation (yes, no, or undecided while the range\n"
@@ -49,13 +54,13 @@ const std::vector<CommandSpec> kCommands = {
      "silent for 5 s. Ctrl-C ends it with the result so far.",
      RunDrift},
     {"check",
-     "check [--minutes N] [--reference-error-ms E] [--lowest-supply V] [--report FILE.html] "
-     "[--csv FOLDER]",
+     "check [--minutes N] [--ntp SERVER[:PORT] [--ntp-fallback] | --reference-error-ms E] "
+     "[--lowest-supply V] [--report FILE.html] [--csv FOLDER]",
      "Checks the RTC against the model file's figures, one row each with the data sheet's figure, the\n"
      "measured value with its uncertainty and a verdict (pass, fail, or undecided while the\n"
      "uncertainty straddles the limit): frequency tolerance and monthly deviation (N minutes, default\n"
-     "10, of seconds polled against the system clock, within E ms of true time: the kernel's maximum\n"
-     "error where it keeps the clock synchronised (Linux), else 10 ms assumed), the VDD current at\n"
+     "10, of seconds polled against the system clock, its error at each end of the span measured as\n"
+     "for drift: an NTP server, E ms, or the kernel's maximum error, else 10 ms), the VDD current at\n"
      "3.0 V, the lowest supply the RTC answers at, the battery switch-over falling and rising, the\n"
      "battery current, and timekeeping through the low supply and the battery. The supply is stepped\n"
      "in 0.1 V steps from 3.0 V down to the lowest voltage the model file names (VCLK or supply\n"
@@ -66,14 +71,14 @@ const std::vector<CommandSpec> kCommands = {
      "still printed).",
      RunCheck},
     {"mark",
-     "mark [--ntp SERVER [--ntp-fallback] | --kernel-reference] [--reference-error-ms E] "
-     "[--seconds N] [--seal]",
+     "mark [--ntp SERVER[:PORT] [--ntp-fallback] | --reference-error-ms E] [--seconds N] [--seal]",
      "Takes a mark of the RTC and keeps it in the mark store: N seconds (default 60, 10-600) of\n"
      "its seconds transitions bracketed on the system clock, the sharpest kept, with the RTC's full\n"
-     "date and time at it and how far the system clock could be from true time then: E ms assumed\n"
-     "(default 10), or measured against the NTP server SERVER (a host name or address, :PORT\n"
-     "optional, IPv6 in brackets) as its offset and a strict bound under NTP's assumptions, or the\n"
-     "kernel's own maximum error (Linux). A server that gives no reference fails the mark, unless\n"
+     "date and time at it and how far the system clock could be from true time then: measured against\n"
+     "the NTP server SERVER (a host name or address, :PORT optional, IPv6 in brackets) as its offset\n"
+     "and a strict bound under NTP's assumptions, else E ms when given, else the kernel's own maximum\n"
+     "error where it keeps the clock synchronised (Linux), else 10 ms assumed. A server that gives\n"
+     "no reference fails the mark, unless\n"
      "--ntp-fallback takes the assumed error instead (and says so). --seal writes a random byte to\n"
      "RAM register 0x07 (the user's register: never without asking), which since checks.\n"
      "The store: %APPDATA%\\Kalendo\\marks.txt (Linux ~/.local/share/kalendo/marks.txt), or the\n"
@@ -84,8 +89,7 @@ const std::vector<CommandSpec> kCommands = {
      "the program wrote its RTC's time.",
      RunMarks},
     {"since",
-     "since [--ntp SERVER [--ntp-fallback] | --kernel-reference] [--reference-error-ms E] "
-     "[--seconds N] [--seal]",
+     "since [--ntp SERVER[:PORT] [--ntp-fallback] | --reference-error-ms E] [--seconds N] [--seal]",
      "Takes a new mark (as mark does) and gives, for each earlier mark of this board, the RTC's\n"
      "mean rate since in ppm with its strict bound (both brackets and both reference errors over\n"
      "the span), the gain or loss per 30 days, and a verdict against the model's frequency\n"

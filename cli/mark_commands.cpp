@@ -8,6 +8,7 @@
 #include "cli/board_session.h"
 #include "cli/command_context.h"
 #include "cli/interrupt_request.h"
+#include "cli/reference_options.h"
 #include "marks/board_identity.h"
 #include "marks/mark_store_file.h"
 #include "marks/since_report.h"
@@ -25,11 +26,7 @@ constexpr double kDefaultMarkSeconds = 60;
 
 struct MarkOptions {
     double seconds = kDefaultMarkSeconds;
-    double referenceErrorMs = kDefaultReferenceErrorMs;
-    bool ntp = false;
-    ntp::NtpServerName server;
-    bool fallback = false;
-    bool kernel = false;
+    ReferenceOptions reference;
     bool seal = false;
 };
 
@@ -40,27 +37,14 @@ int ParseMarkOptions(CommandContext& c, const CommandArguments& args, MarkOption
             o->seal = true;
             continue;
         }
-        if (a == "--ntp-fallback") {
-            o->fallback = true;
-            continue;
+        bool taken = false;
+        if (const int status = TakeReferenceOption(c, args, &i, &o->reference, &taken)) {
+            return status;
         }
-        if (a == "--kernel-reference") {
-            o->kernel = true;
-            continue;
-        }
+        if (taken) continue;
         if (i + 1 >= args.size()) return c.UsageError("\"" + a + "\" needs a value");
         const std::string& value = args[++i];
-        if (a == "--ntp") {
-            std::string error;
-            if (!ntp::ParseNtpServerName(value, &o->server, &error)) {
-                return c.UsageError("--ntp " + error);
-            }
-            o->ntp = true;
-        } else if (a == "--reference-error-ms") {
-            if (!ParseReferenceError(value, &o->referenceErrorMs)) {
-                return c.UsageError(ReferenceErrorUsage(value));
-            }
-        } else if (a == "--seconds") {
+        if (a == "--seconds") {
             if (!ParseDecimal(value, 10, 600, &o->seconds)) {
                 return c.UsageError("--seconds \"" + value +
                                     "\" is no number of seconds from 10 to 600");
@@ -69,11 +53,7 @@ int ParseMarkOptions(CommandContext& c, const CommandArguments& args, MarkOption
             return c.UsageError("unknown option \"" + a + "\"");
         }
     }
-    if (o->ntp && o->kernel) return c.UsageError("--ntp and --kernel-reference exclude each other");
-    if (o->fallback && !o->ntp && !o->kernel) {
-        return c.UsageError("--ntp-fallback goes with --ntp SERVER or --kernel-reference");
-    }
-    return kExitOk;
+    return CheckReferenceOptions(c, o->reference);
 }
 
 std::string ModelName(const CommandContext& c) {
@@ -122,18 +102,7 @@ bool TakeAndStore(CommandContext& c, const MarkOptions& o, BoardSession& board,
     settings.seconds = o.seconds;
     settings.seal = o.seal;
     settings.randomByte = c.randomByte;
-    marks::ReferenceChoice& ref = settings.reference;
-    ref.assumedErrorSeconds = o.referenceErrorMs / 1000;
-    ref.fallback = o.fallback;
-    if (o.ntp) {
-        ref.source = marks::ReferenceSource::Ntp;
-        ref.server = o.server;
-        ref.network = c.network;
-        ref.burst.wait = [](double s) { Os().SleepMs(static_cast<uint32_t>(s * 1000)); };
-    } else if (o.kernel) {
-        ref.source = marks::ReferenceSource::Kernel;
-        ref.kernelError = c.kernelError;
-    }
+    settings.reference = ChoiceOf(c, o.reference);
     settings.wait = [](double s) { Os().SleepMs(static_cast<uint32_t>(s * 1000)); };
     if (c.progress) settings.progress = c.progress;
     const InterruptRequest interrupt;

@@ -6,7 +6,6 @@
 #include <random>
 
 #include "bridge/bus_action.h"
-#include "marks/kernel_clock_error.h"
 #include "marks/transition_line.h"
 #include "power/power_monitor_operations.h"
 #include "rtc/bcd_codec.h"
@@ -22,11 +21,6 @@ constexpr uint8_t kRamRegister = 0x07;
 // The counter's rate against the system clock may differ by this much (a PC's crystal is well
 // within it): a bracket measured on the counter is widened by it on the system clock.
 constexpr double kCounterRateSlack = 1e-3;
-// How far the system clock may move against the counter between the reference's reading and
-// the transition before the carry is refused: a slewing daemon's 500 ppm and a millisecond for
-// the readings. More is a step, or a slew the carry's bound does not cover.
-constexpr double kLargestSlew = 500e-6;
-constexpr double kCarryReadingSlack = 0.001;
 // The date is read right after a transition; it waits at most this long for one.
 constexpr double kDateWaitSeconds = 2.5;
 
@@ -45,18 +39,6 @@ std::string SignedMs(double seconds) {
 bool ValidBcd(uint8_t v, int low, int high) {
     return (v & 0x0F) <= 9 && (v >> 4) <= 9 && FromBcd(v) >= low && FromBcd(v) <= high;
 }
-
-// The reference as read once, before the transitions: at system time `utcNanos` the true time
-// is the system clock plus `offset`, within `error`; carrying it to another instant costs
-// `carryRate` of the time between.
-struct ReferenceReading {
-    ReferenceSource source = ReferenceSource::Assumed;
-    int64_t utcNanos = 0;
-    double monotonic = 0;
-    double offset = 0;
-    double error = 0;
-    double carryRate = 0;
-};
 
 struct DateAtTransition {
     bool ok = false;
@@ -173,57 +155,22 @@ TakenMark TakeMark(RegisterPort& rtc, RegisterPort& monitor, const MarkClocks& c
 
     // The reference, read before the transitions: the transitions just after it carry it least.
     const ReferenceChoice& choice = settings.reference;
-    ReferenceReading ref;
-    const auto assumed = [&] {
-        ref = ReferenceReading{};
-        ref.source = ReferenceSource::Assumed;
-        ref.error = choice.assumedErrorSeconds;
-        out.referenceText =
-            "system clock, assumed within " + Ms(choice.assumedErrorSeconds, 1) + " of true time";
-    };
-    assumed();
-    if (choice.source == ReferenceSource::Ntp) {
-        if (settings.progress)
-            settings.progress("mark: asking NTP server " + ntp::NtpServerText(choice.server));
-        ntp::NtpClocks ntpClocks{clocks.systemUtcNanos, clocks.monotonicSeconds,
-                                 clocks.systemResolutionSeconds};
-        out.ntp = ntp::MeasureNtpOffset(choice.network ? *choice.network : ntp::SystemUdpNetwork(),
-                                        choice.server, ntpClocks, choice.burst);
-        if (out.ntp.valid) {
-            const ntp::NtpSample& s = out.ntp.best;
-            ref.source = ReferenceSource::Ntp;
-            ref.utcNanos = s.MiddleUtcNanos();
-            ref.monotonic = (s.monotonicBeforeT1 + s.monotonicAfterT4) / 2;
-            ref.offset = s.offsetSeconds;
-            ref.error = s.boundSeconds;
-            ref.carryRate = ntp::kFrequencyTolerance;
-            mark.reference.server = out.ntp.server;
-        } else if (choice.fallback) {
-            out.fellBack = true;
-        } else {
-            return fail("ERROR: " + out.ntp.error +
-                        "; no mark taken (--ntp-fallback takes the assumed error instead)");
-        }
-    } else if (choice.source == ReferenceSource::Kernel) {
-        double maxError = 0;
-        std::string reason;
-        const auto kernel = choice.kernelError ? choice.kernelError : KernelMaximumClockError;
-        ref.monotonic = clocks.monotonicSeconds();
-        ref.utcNanos = clocks.systemUtcNanos();
-        if (kernel(&maxError, &reason)) {
-            ref.source = ReferenceSource::Kernel;
-            ref.error = maxError;
-            ref.carryRate = kKernelErrorGrowth;
-        } else if (choice.fallback) {
-            out.fellBack = true;
-            out.referenceText += " (the kernel: " + reason + ")";
-        } else {
-            return fail("ERROR: no kernel reference: " + reason + "; no mark taken");
-        }
+    const ReferenceTaken taken = ReadReference(choice, clocks, [&](const std::string& line) {
+        if (settings.progress) settings.progress("mark: " + line);
+    });
+    out.ntp = taken.ntp;
+    out.fellBack = taken.fellBack;
+    if (!taken.ok) {
+        return fail("ERROR: " + taken.error +
+                    (choice.source == ReferenceSource::Ntp
+                         ? "; no mark taken (--ntp-fallback takes the assumed error instead)"
+                         : "; no mark taken"));
     }
-    if (out.fellBack && choice.source == ReferenceSource::Ntp) {
-        out.referenceText += " (" + out.ntp.error + ")";
-    }
+    const ReferenceReading& ref = taken.reading;
+    mark.reference.server = ref.server;
+    out.referenceText =
+        "system clock, assumed within " + Ms(choice.assumedErrorSeconds, 1) + " of true time";
+    if (taken.fellBack) out.referenceText += " (" + taken.fallenBecause + ")";
 
     // The transitions, as the drift run polls them, on the system clock from a whole second.
     const int64_t originNanos = clocks.systemUtcNanos() / 1000000000 * 1000000000;
@@ -309,22 +256,16 @@ TakenMark TakeMark(RegisterPort& rtc, RegisterPort& monitor, const MarkClocks& c
         (chosen.counterAfterSystem - chosen.counterBefore) * (1 + kCounterRateSlack);
 
     // The reference carried to the transition: refused across a step of the system clock.
+    std::string why;
+    if (!CarryReference(ref, systemAt, chosen.counterAfterSystem, clocks.systemResolutionSeconds,
+                        &mark.reference.errorSeconds, &why)) {
+        return fail("ERROR: " + why + ": no mark taken");
+    }
     if (ref.source != ReferenceSource::Assumed) {
-        const double alongSystem = static_cast<double>(systemAt - ref.utcNanos) / 1e9;
-        const double alongCounter = chosen.counterAfterSystem - ref.monotonic;
-        const double moved = std::fabs(alongSystem - alongCounter);
-        if (moved > kCarryReadingSlack + kLargestSlew * std::fabs(alongCounter)) {
-            return fail("ERROR: the system clock moved " + Ms(moved, 1) +
-                        " against the performance counter between the reference's reading and "
-                        "the mark (a step or a fast slew): no mark taken");
-        }
-        out.carriedSeconds = std::fabs(alongSystem);
+        out.carriedSeconds = std::fabs(static_cast<double>(systemAt - ref.utcNanos) / 1e9);
     }
     mark.reference.source = ref.source;
     mark.reference.offsetSeconds = ref.offset;
-    mark.reference.errorSeconds =
-        ref.error + ref.carryRate * out.carriedSeconds +
-        (ref.source == ReferenceSource::Assumed ? 0 : clocks.systemResolutionSeconds);
     if (ref.source == ReferenceSource::Ntp) {
         const ntp::NtpSample& s = out.ntp.best;
         char text[320];

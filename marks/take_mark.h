@@ -13,23 +13,11 @@
 #include "bridge/register_port.h"
 #include "marks/mark_clocks.h"
 #include "marks/mark_records.h"
+#include "marks/reference_reading.h"
 #include "ntp/ntp_burst.h"
 
 namespace kalendo::marks {
 
-struct ReferenceChoice {
-    ReferenceSource source = ReferenceSource::Assumed;
-    double assumedErrorSeconds = 0.010;  // the system clock's error when assumed
-    // Ntp: the server, the network to reach it, the burst.
-    ntp::NtpServerName server;
-    ntp::UdpNetwork* network = nullptr;
-    ntp::NtpBurstSettings burst;
-    // When the server (or the kernel) gives no reference: the assumed error instead, and the
-    // mark says so. Without it the mark fails.
-    bool fallback = false;
-    // Kernel: the operating system's maximum error (KernelMaximumClockError unless a test's).
-    std::function<bool(double* seconds, std::string* reason)> kernelError;
-};
 
 struct TakeMarkSettings {
     BoardIdentity board;

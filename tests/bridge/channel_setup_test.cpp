@@ -120,8 +120,9 @@ TEST_F(ChannelSetupTest, EngineThatNeverEchoesFailsAfterBoundedPollingAndIsRetri
     Sim().SetRecording(true);
     EXPECT_EQ(AttachDevice(kRtc), 0);
     EXPECT_EQ(Bridge().BusStatus, kBusNoChannel);
-    // Bounded by time, not by a count of polls that each last a timer period on Windows.
-    EXPECT_GE(os.sleptMs, 250u);
+    // Bounded by time, not by a count of polls that each last a timer period on Windows. The
+    // library's own calls take some of the 250 ms on the board's clock, so the sleeps may not.
+    EXPECT_GE(os.sleptMs, 245u);
     EXPECT_LE(os.sleptMs, 252u);
     EXPECT_EQ(Bridge().boards[0]->attachedCount, 0u)
         << "nothing marked, so the next attach retries";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -50,12 +51,15 @@ class FakeOs final : public OsSeam {
     uint64_t NowMs() override;
     std::atomic<uint64_t> waitedMs{0};
     bool GetEnv(const char* name, char* value, uint32_t capacity) override;
-    // The kernel's word on the system clock: one answer per query in order, the last repeated;
-    // none: the system does not say.
+    // The kernel's word on the system clock: clockErrorNow's answer where set (a test's clock
+    // decides), else one answer per query in order, the last repeated; none: the system does
+    // not say.
+    std::function<SystemClockError()> clockErrorNow;
     std::vector<SystemClockError> clockErrors;
     int clockQueries = 0;
     SystemClockError QuerySystemClockError() override {
         const size_t n = static_cast<size_t>(clockQueries++);
+        if (clockErrorNow) return clockErrorNow();
         if (clockErrors.empty()) return {};
         return clockErrors[n < clockErrors.size() ? n : clockErrors.size() - 1];
     }

@@ -164,7 +164,7 @@ TEST_F(BoardCommandsTest, HelpForAllAndForOneCommand) {
         EXPECT_NE(run.out.find(command), std::string::npos) << command;
     }
     run = Run({"drift", "--help"});
-    EXPECT_NE(run.out.find("drift --minutes N [--reference-error-ms E] [--csv FILE]"), std::string::npos);
+    EXPECT_NE(run.out.find("drift --minutes N [--ntp SERVER[:PORT] [--ntp-fallback] | --reference-error-ms E] [--csv FILE]"), std::string::npos);
     EXPECT_EQ(run.out.find("alarm"), std::string::npos);
 }
 

@@ -21,6 +21,12 @@ cli::CliRun CliBoardTest::Run(const std::vector<std::string>& arguments) {
         return t;
     };
     context.modelFile = KALENDO_MODEL_FILE;
+    // A mark's and a run reference's clocks: UTC running true with the board's clock.
+    context.markClocks.monotonicSeconds = [this] { return BoardSeconds(); };
+    context.markClocks.systemUtcNanos = [this] {
+        return 1781000000LL * 1000000000 + static_cast<int64_t>(BoardSeconds() * 1e9);
+    };
+    context.markClocks.utcOffsetSeconds = [] { return 0; };
     if (configure) configure(context);
     return cli::RunCli(arguments, context);
 }

@@ -30,8 +30,8 @@ double Fact(const std::string& out, const std::string& name) {
     return std::strtod(text.c_str() + at + name.size() + 3, nullptr);
 }
 
-// An NTP server on the true clock, 0.2 ms away each way; "nowhere.invalid" does not resolve and
-// "silent.example" never answers.
+// An NTP server on the true clock, 0.2 ms away each way; "nowhere.invalid" does not resolve,
+// "silent.example" never answers, and none does once `silent` is set.
 class FakeNtpNetwork : public ntp::UdpNetwork {
   public:
     explicit FakeNtpNetwork(std::function<double()> trueSeconds)
@@ -47,6 +47,7 @@ class FakeNtpNetwork : public ntp::UdpNetwork {
         return std::make_unique<Socket>(*this, host == "silent.example");
     }
     int requests = 0;
+    bool silent = false;  // every server stops answering
 
   private:
     static void Advance(double seconds) {
@@ -72,7 +73,7 @@ class FakeNtpNetwork : public ntp::UdpNetwork {
             a.transmitTimestamp =
                 ntp::NtpTimestampOfUnixNanos(kEpochUtcNanos + std::llround((t + 0.00005) * 1e9));
             answer_ = a;
-            pending_ = !silent_;
+            pending_ = !silent_ && !net_.silent;
             return true;
         }
         ntp::ReceiveOutcome Receive(std::vector<uint8_t>* d, double timeout) override {
@@ -251,8 +252,110 @@ TEST_F(MarkCommandTest, AServerThatGivesNoReferenceFailsTheMarkUnlessAFallbackWa
     EXPECT_NE(fallback.out.find("no answer within 2.0 s"), std::string::npos) << fallback.out;
 }
 
-// The kernel's maximum error as the reference: grown at the kernel's own 500 ppm over the
-// carry; a kernel without one fails the mark unless the fallback was asked for.
+// drift and check put each end of their run on the server: its offset corrects that end, so a
+// system clock running 12 ppm fast (within NTP's 15 ppm) does not pass for the RTC's rate, and
+// its bound is the reference's part. The same run against the bare system clock is 12 ppm off.
+TEST_F(MarkCommandTest, DriftAndCheckCorrectEachEndOfTheRunByTheServer) {
+    chips->SetCrystalPpm(20);
+    configure = [base = configure, this](cli::CommandContext& c) {
+        base(c);
+        c.clocks.systemSeconds = [this] { return BoardSeconds() + systemError(BoardSeconds()); };
+    };
+    const double start = BoardSeconds();
+    systemError = [start](double t) { return 12e-6 * (t - start); };
+    const cli::CliRun ntp = Run({"drift", "--minutes", "10", "--ntp", "time.example"});
+    ASSERT_EQ(ntp.status, cli::kExitOk) << ntp.err;
+    EXPECT_NE(ntp.out.find("reference_start: ntp time.example\nreference_end: ntp time.example\n"
+                           "reference_error_from: ntp\n"),
+              std::string::npos)
+        << ntp.out;
+    EXPECT_NEAR(Fact(ntp.out, "offset_ppm"), 20, Fact(ntp.out, "uncertainty_ppm")) << ntp.out;
+    EXPECT_LT(Fact(ntp.out, "uncertainty_ppm"), 5) << ntp.out;
+    EXPECT_LT(Fact(ntp.out, "reference_error_ms"), 0.5) << ntp.out;
+    EXPECT_EQ(network_.requests, 8);  // a burst at each end, none between
+    const cli::CliRun bare = Run({"drift", "--minutes", "10", "--reference-error-ms", "0.3"});
+    ASSERT_EQ(bare.status, cli::kExitOk) << bare.err;
+    EXPECT_NEAR(Fact(bare.out, "offset_ppm"), 20 - 12, 1) << bare.out;
+
+    const cli::CliRun check =
+        Run({"--json", "check", "--minutes", "1", "--ntp", "time.example"});
+    ASSERT_NE(check.status, cli::kExitBoardFailed) << check.err;
+    EXPECT_NE(check.out.find("\"reference_error_from\": \"ntp\""), std::string::npos)
+        << check.out;
+    const size_t row = check.out.find("{\"row\": \"Frequency Tolerance\"");
+    ASSERT_NE(row, std::string::npos) << check.out;
+    EXPECT_NE(check.out.find("(ntp time.example ", row), std::string::npos) << check.out;
+}
+
+// A server that gives nothing when the run starts: the run is not started and nothing reached
+// the chips (the supply is not touched), unless --ntp-fallback was asked for. One that goes
+// quiet by the run's end: drift states no rate, check leaves its accuracy rows unmeasured and
+// still puts the supply back. One whose two offsets show the system clock slewed beyond NTP's
+// assumption: no rate, or with the fallback the assumed error at both ends.
+TEST_F(MarkCommandTest, AServerThatFailsAtEitherEndOfARun) {
+    const cli::CliRun notStarted = Run({"check", "--minutes", "1", "--ntp", "silent.example"});
+    EXPECT_EQ(notStarted.status, cli::kExitBoardFailed);
+    EXPECT_EQ(notStarted.err.rfind("ERROR: NTP server silent.example: no answer within 2.0 s", 0),
+              0u) << notStarted.err;
+    EXPECT_NE(notStarted.err.find("; the check was not started"), std::string::npos);
+    EXPECT_TRUE(writes.Writes(0x40).empty()) << "the supply was touched";
+    EXPECT_TRUE(writes.Writes(0x32).empty());
+
+    const cli::CliRun fallback =
+        Run({"drift", "--minutes", "1", "--ntp", "silent.example", "--ntp-fallback"});
+    ASSERT_EQ(fallback.status, cli::kExitOk) << fallback.err;
+    EXPECT_NE(fallback.out.find("reference_start: assumed (fallback)\n"), std::string::npos)
+        << fallback.out;
+    EXPECT_NE(fallback.out.find("no answer within 2.0 s"), std::string::npos) << fallback.out;
+
+    // Quiet from 30 s into the run.
+    const double start = BoardSeconds();
+    onClockRead = [&](double now) { network_.silent = now > start + 30; };
+    const cli::CliRun drift = Run({"drift", "--minutes", "1", "--ntp", "time.example"});
+    EXPECT_EQ(drift.status, cli::kExitBoardFailed);
+    EXPECT_NE(drift.err.find("at the run's end; drift not stated"), std::string::npos)
+        << drift.err;
+    EXPECT_EQ(drift.out, "");
+
+    network_.silent = false;
+    const double checkStart = BoardSeconds();
+    onClockRead = [&](double now) { network_.silent = now > checkStart + 30; };
+    const cli::CliRun check = Run({"--json", "check", "--minutes", "1", "--ntp", "time.example"});
+    onClockRead = nullptr;
+    network_.silent = false;
+    EXPECT_EQ(check.status, cli::kExitCheckFailed) << check.err;
+    EXPECT_NE(check.out.find("not measured: NTP server time.example: no answer within 2.0 s"),
+              std::string::npos)
+        << check.out;
+    EXPECT_NE(check.out.find("at the accuracy run's end"), std::string::npos);
+    EXPECT_NE(check.out.find("supply put back as found"), std::string::npos) << check.out;
+
+    chips->SetCrystalPpm(20);
+    configure = [base = configure, this](cli::CommandContext& c) {
+        base(c);
+        c.clocks.systemSeconds = [this] { return BoardSeconds() + systemError(BoardSeconds()); };
+    };
+    const double slewFrom = BoardSeconds();
+    systemError = [slewFrom](double t) { return 100e-6 * (t - slewFrom); };
+    const cli::CliRun slewed = Run({"drift", "--minutes", "1", "--ntp", "time.example"});
+    EXPECT_EQ(slewed.status, cli::kExitBoardFailed);
+    EXPECT_NE(slewed.err.find("more than NTP's 15 ppm allows (a daemon slewing it)"),
+              std::string::npos)
+        << slewed.err;
+    const cli::CliRun assumed =
+        Run({"drift", "--minutes", "1", "--ntp", "time.example", "--ntp-fallback"});
+    ASSERT_EQ(assumed.status, cli::kExitOk) << assumed.err;
+    EXPECT_NE(assumed.out.find("reference_start: assumed (fallback)\nreference_end: assumed "
+                               "(fallback)\n"),
+              std::string::npos)
+        << assumed.out;
+    EXPECT_NEAR(Fact(assumed.out, "offset_ppm"), 20, Fact(assumed.out, "uncertainty_ppm"))
+        << assumed.out;
+}
+
+// The kernel's maximum error is the reference where no other is asked for: grown at the
+// kernel's own 500 ppm over the carry; where the kernel has none, the assumed error stands and
+// the mark says why.
 TEST_F(MarkCommandTest, TheKernelsMaximumErrorIsAReference) {
     bool synchronised = true;
     configure = [base = configure, &synchronised](cli::CommandContext& c) {
@@ -263,7 +366,7 @@ TEST_F(MarkCommandTest, TheKernelsMaximumErrorIsAReference) {
             return synchronised;
         };
     };
-    const cli::CliRun kernel = Run({"mark", "--seconds", "10", "--kernel-reference"});
+    const cli::CliRun kernel = Run({"mark", "--seconds", "10"});
     ASSERT_EQ(kernel.status, cli::kExitOk) << kernel.err;
     EXPECT_NE(kernel.out.find("reference: kernel\n"), std::string::npos) << kernel.out;
     EXPECT_NE(kernel.out.find("reference_error_kind: the kernel's own maximum error\n"),
@@ -272,18 +375,19 @@ TEST_F(MarkCommandTest, TheKernelsMaximumErrorIsAReference) {
     EXPECT_GE(Fact(kernel.out, "reference_error_ms"), 3.5);
     EXPECT_LE(Fact(kernel.out, "reference_error_ms"), 3.5 + 0.5 * 11);
     synchronised = false;
-    const cli::CliRun refused = Run({"mark", "--seconds", "10", "--kernel-reference"});
-    EXPECT_EQ(refused.status, cli::kExitBoardFailed);
-    EXPECT_EQ(refused.err,
-              "ERROR: no kernel reference: the kernel says its clock is not "
-              "synchronised; no mark taken\n");
-    const cli::CliRun fallback =
-        Run({"mark", "--seconds", "10", "--kernel-reference", "--ntp-fallback"});
-    ASSERT_EQ(fallback.status, cli::kExitOk) << fallback.err;
-    EXPECT_NE(fallback.out.find("reference: assumed\n"), std::string::npos) << fallback.out;
-    EXPECT_NE(fallback.out.find("(the kernel: the kernel says its clock is not synchronised)"),
+    const cli::CliRun assumed = Run({"mark", "--seconds", "10"});
+    ASSERT_EQ(assumed.status, cli::kExitOk) << assumed.err;
+    EXPECT_NE(assumed.out.find("reference: assumed\n"), std::string::npos) << assumed.out;
+    EXPECT_NE(assumed.out.find("(the kernel: the kernel says its clock is not synchronised)"),
               std::string::npos)
-        << fallback.out;
+        << assumed.out;
+    EXPECT_DOUBLE_EQ(Fact(assumed.out, "reference_error_ms"), 10);
+    // A figure the user gives is not the kernel's, synchronised or not.
+    synchronised = true;
+    const cli::CliRun given = Run({"mark", "--seconds", "10", "--reference-error-ms", "2"});
+    ASSERT_EQ(given.status, cli::kExitOk) << given.err;
+    EXPECT_NE(given.out.find("reference: assumed\n"), std::string::npos) << given.out;
+    EXPECT_DOUBLE_EQ(Fact(given.out, "reference_error_ms"), 2);
 }
 
 // The program's own writes of the time are recorded, and a pair across one says nothing; a set
@@ -456,7 +560,10 @@ TEST_F(MarkCommandTest, UsageErrorsTouchNothing) {
         {"mark", "--ntp", "a:0"},
         {"mark", "--ntp-fallback"},
         {"since", "--colour", "red"},
-        {"mark", "--ntp", "x", "--kernel-reference"},
+        {"mark", "--ntp", "x", "--reference-error-ms", "2"},
+        {"since", "--reference-error-ms", "2", "--ntp-fallback"},
+        {"drift", "--minutes", "1", "--ntp", "x", "--reference-error-ms", "2"},
+        {"check", "--ntp-fallback"},
         {"marks", "all"},
     };
     for (const auto& args : cases) {

@@ -65,7 +65,7 @@ case "$case_name" in
 help_and_usage_errors)
     run --help
     expect_status 0 "--help"
-    expect_in "$out" "drift --minutes N [--reference-error-ms E] [--csv FILE]" "--help"
+    expect_in "$out" "drift --minutes N [--ntp SERVER[:PORT] [--ntp-fallback] | --reference-error-ms E] [--csv FILE]" "--help"
     run --version
     expect_status 0 "--version"
     [[ "$out" =~ ^kalendo-cli\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version: \"$out\""
