@@ -194,7 +194,6 @@ void DataSheetCheckWindow::OnInit() {
     AddColumns(GetDlgItem(dialog_, IDC_CHECK_MARKS), kMarkColumns,
                static_cast<int>(sizeof kMarkColumns / sizeof kMarkColumns[0]));
     SendDlgItemMessageA(dialog_, IDC_CHECK_NTP, EM_LIMITTEXT, 255, 0);
-    ShowBoardMarks();
     const CheckSnapshot last = worker_.Snapshot();
     if (marker_.Running()) {
         ShowMarkProgress();
@@ -204,7 +203,10 @@ void DataSheetCheckWindow::OnInit() {
         SetState(BoardConnected ? "Ready: choose the minutes of the accuracy run and Start"
                                 : "Connect the board, then Start");
     }
+    // After the state: a store that cannot be read says so there.
+    ShowBoardMarks();
 }
+
 
 void DataSheetCheckWindow::SetState(const std::string& text) {
     if (dialog_) SetDlgItemTextA(dialog_, IDC_CHECK_STATE, text.c_str());

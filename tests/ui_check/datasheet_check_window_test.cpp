@@ -469,9 +469,8 @@ TEST_F(MarkNowWindowTest, MarksFillTheTableAndASetBetweenBreaksThePairs) {
     ASSERT_EQ(MarkNow().rfind("Mark taken: RTC ", 0), 0u) << CheckText(IDC_CHECK_STATE);
     ASSERT_EQ(MarkRows(), 1);
     EXPECT_NE(MarkCell(0, 2).find(" +- "), std::string::npos) << MarkCell(0, 2);
-    EXPECT_TRUE(MarkCell(0, 3) == "PASS" || MarkCell(0, 3) == "FAIL" ||
-                MarkCell(0, 3) == "UNDECIDED")
-        << MarkCell(0, 3);
+    // Seconds apart, the two reference errors alone leave thousands of ppm: no verdict.
+    EXPECT_EQ(MarkCell(0, 3), "undecided");
     EXPECT_EQ(MarkCell(0, 4).rfind("assumed, 10.000 ms", 0), 0u) << MarkCell(0, 4);
     EXPECT_NE(CheckText(IDC_CHECK_AGING).find("2 marks of this board"), std::string::npos)
         << CheckText(IDC_CHECK_AGING);
