@@ -36,11 +36,11 @@ struct Column {
 };
 constexpr Column kColumns[] = {
     {"Row", 150}, {"Data sheet", 190}, {"Measured", 170}, {"Verdict", 70}};
-constexpr Column kMarkColumns[] = {{"Since mark (UTC)", 120},
-                                   {"Days", 55},
-                                   {"Rate since, ppm (strict bound)", 170},
+constexpr Column kMarkColumns[] = {{"Since mark (UTC)", 118},
+                                   {"Days", 45},
+                                   {"Rate since, ppm (strict bound)", 250},
                                    {"Verdict", 60},
-                                   {"Reference then", 150}};
+                                   {"Reference then", 130}};
 
 std::string Fixed(double value, int decimals, bool sign = false) {
     char text[64];
@@ -246,6 +246,12 @@ void DataSheetCheckWindow::OnStart() {
     }
     const int record = Tq5200Selected == 1 ? 1 : 0;
     CheckRequest request;
+    std::string why;
+    if (!ReferenceOfField(&request.reference, &why)) {
+        SetState("ERROR: Data Sheet Check not started, " + why);
+        return;
+    }
+    request.measuredReference = request.reference.source != marks::ReferenceSource::Assumed;
     request.rtc = RtcHandle;
     request.powerMonitor = PowerMonitorHandle;
     request.accuracyOnly =
@@ -306,10 +312,13 @@ void DataSheetCheckWindow::ShowProgress() {
                              : a.uncertaintyPpm >= 1 ? "%+.1f +- %.1f ppm"
                                                      : "%+.3f +- %.3f ppm";
         SetDlgItemTextA(dialog_, IDC_CHECK_PPM, Format(figure, a.ppm, a.uncertaintyPpm).c_str());
+        const std::string reference =
+            s.referenceWhy.empty() ? a.reference + Format(" within %g ms", kReferenceErrorMs)
+                                   : s.referenceWhy;
         const std::string detail =
             Format("run +-%.3f, reference +-%.3f ppm", a.fitUncertaintyPpm,
                    a.referenceUncertaintyPpm) +
-            " (" + a.reference + Format(" within %g ms)\r\n", kReferenceErrorMs) +
+            " (" + reference + ")\r\n" +
             Format("over %.0f s; PC counter %+.1f ppm against it", a.spanSeconds, a.counterPpm);
         SetDlgItemTextA(dialog_, IDC_CHECK_PPM_DETAIL, detail.c_str());
     }
@@ -411,7 +420,7 @@ bool DataSheetCheckWindow::SaveReport(const std::string& path) {
     info.model = model_;
     info.board = check::BoardNameOf(running_.rtc);
     info.date = check::CheckDateText(check::SystemLocalTime());
-    info.referenceErrorMs = kReferenceErrorMs;
+    info.referenceErrorMs = s.referenceWhy.empty() ? kReferenceErrorMs : s.referenceErrorMs;
     info.accuracyMinutes = running_.accuracyOnly ? s.result.drift.accuracy.spanSeconds / 60
                                                  : running_.minutes;
     const bool written = check::WriteCheckReport(path, s.result, info);
@@ -430,6 +439,26 @@ void DataSheetCheckWindow::OnSave() {
     dialog.lpstrDefExt = "html";
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     if (GetSaveFileNameA(&dialog)) SaveReport(path);
+}
+
+bool DataSheetCheckWindow::ReferenceOfField(marks::ReferenceChoice* reference,
+                                            std::string* error) const {
+    char server[256] = {};
+    GetDlgItemTextA(dialog_, IDC_CHECK_NTP, server, sizeof server);
+    *reference = marks::ReferenceChoice();
+    reference->assumedErrorSeconds = check::kAssumedReferenceErrorSeconds;
+    std::string text = server;
+    text.erase(0, text.find_first_not_of(" \t"));
+    text.erase(text.find_last_not_of(" \t") + 1);
+    if (text.empty()) return true;
+    std::string why;
+    if (!ntp::ParseNtpServerName(text, &reference->server, &why)) {
+        *error = "NTP server \"" + text + "\": " + why;
+        return false;
+    }
+    reference->source = marks::ReferenceSource::Ntp;
+    reference->burst.wait = [](double seconds) { Sleep(static_cast<DWORD>(seconds * 1000)); };
+    return true;
 }
 
 void DataSheetCheckWindow::ShowBoardMarks() {
@@ -508,18 +537,10 @@ void DataSheetCheckWindow::OnMarkNow() {
         SetState("ERROR: Mark not taken, no folder for the mark store (APPDATA unset)");
         return;
     }
-    char server[256] = {};
-    GetDlgItemTextA(dialog_, IDC_CHECK_NTP, server, sizeof server);
-    marks::ReferenceChoice& reference = request.settings.reference;
-    reference.assumedErrorSeconds = check::kAssumedReferenceErrorSeconds;
-    if (server[0]) {
-        std::string why;
-        if (!ntp::ParseNtpServerName(server, &reference.server, &why)) {
-            SetState("ERROR: Mark not taken, NTP server \"" + std::string(server) + "\": " + why);
-            return;
-        }
-        reference.source = marks::ReferenceSource::Ntp;
-        reference.burst.wait = [](double seconds) { Sleep(static_cast<DWORD>(seconds * 1000)); };
+    std::string why;
+    if (!ReferenceOfField(&request.settings.reference, &why)) {
+        SetState("ERROR: Mark not taken, " + why);
+        return;
     }
     request.rtc = RtcHandle;
     request.powerMonitor = PowerMonitorHandle;

@@ -14,6 +14,7 @@
 #include "app/check_hold.h"
 #include "app/check_worker.h"
 #include "app/mark_worker.h"
+#include "marks/reference_reading.h"
 #include "marks/since_report.h"
 
 namespace kalendo {
@@ -82,6 +83,8 @@ class DataSheetCheckWindow {
     void Finished(const CheckSnapshot& s);
     void SetState(const std::string& text);
     void OnMarkNow();
+    // The NTP server field: empty for the assumed reference; false with why for a bad name.
+    bool ReferenceOfField(marks::ReferenceChoice* reference, std::string* error) const;
     void ShowMarkProgress();
     void MarkFinished(const MarkSnapshot& s);
     void ShowMarks(const marks::SinceReport& report);

@@ -51,14 +51,23 @@ void DrawMarksPlot(HDC dc, const RECT& area, const std::vector<marks::OffsetPoin
     FillRect(dc, &area, static_cast<HBRUSH>(GetSysColorBrush(COLOR_BTNFACE)));
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-    Text(dc, area.left + 4, area.top + 2, "RTC minus reference at each mark (ms), bars: strict bound");
+    Text(dc, area.left + 4, area.top + 2,
+         "RTC minus reference (ms) from each segment's first mark; bars: strict bound");
     if (series.empty()) {
         Text(dc, area.left + 4, area.top + 22, "No marks of this board yet");
         SelectObject(dc, oldFont);
         return;
     }
+    // A set RTC moves the offset by anything up to years: each segment is drawn from its own
+    // first mark, so the drift within it shows; a break starts anew at zero.
+    std::vector<marks::OffsetPoint> shown = series;
+    double segmentStart = 0;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if (i == 0 || shown[i].segment != series[i - 1].segment) segmentStart = series[i].offsetMs;
+        shown[i].offsetMs = series[i].offsetMs - segmentStart;
+    }
     double xHigh = 0, yLow = 0, yHigh = 0;
-    for (const marks::OffsetPoint& p : series) {
+    for (const marks::OffsetPoint& p : shown) {
         xHigh = std::max(xHigh, p.days);
         yLow = std::min(yLow, p.offsetMs - p.boundMs);
         yHigh = std::max(yHigh, p.offsetMs + p.boundMs);
@@ -84,13 +93,16 @@ void DrawMarksPlot(HDC dc, const RECT& area, const std::vector<marks::OffsetPoin
     Text(dc, x.to - 8 * static_cast<int>(days.size()) + 8, y.from + 2, days);
 
     const marks::OffsetPoint* before = nullptr;
-    for (const marks::OffsetPoint& p : series) {
+    for (const marks::OffsetPoint& p : shown) {
         const COLORREF colour =
             kSegments[static_cast<size_t>(std::abs(p.segment)) % (sizeof kSegments / sizeof *kSegments)];
         const int px = x.At(p.days);
         const int py = y.At(p.offsetMs);
         if (before && before->segment == p.segment) {
             Line(dc, colour, 1, x.At(before->days), y.At(before->offsetMs), px, py);
+        } else if (before) {  // the break, between the two marks
+            const int bx = (x.At(before->days) + px) / 2;
+            Line(dc, kGrid, 1, bx, y.to, bx, y.from);
         }
         Line(dc, colour, 1, px, y.At(p.offsetMs - p.boundMs), px, y.At(p.offsetMs + p.boundMs));
         Line(dc, colour, 1, px - 3, y.At(p.offsetMs - p.boundMs), px + 4, y.At(p.offsetMs - p.boundMs));

@@ -20,6 +20,7 @@
 #include "pages/alarm_page.h"
 #include "pages/timer_page.h"
 #include "resources/resource_ids.h"
+#include "tests/ntp/ntp_test_responder.h"
 #include "tests/ui_time_alarm/page_test_support.h"
 
 namespace kalendo {
@@ -374,6 +375,15 @@ TEST_F(DataSheetCheckWindowTest, AWholeCheckHoldsTheTickAndThePagesTimers) {
 TEST_F(DataSheetCheckWindowTest, StartRefusesBadMinutesAndADisconnectedBoard) {
     StartConnected();
     sim_.ClearRegisterWrites();
+    SetDlgItemTextA(check_, IDC_CHECK_NTP, "[::1");
+    ClickCheck(IDC_CHECK_START);
+    EXPECT_FALSE(app_->CheckWindow().Running());
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind("ERROR: Data Sheet Check not started, NTP server "
+                                               "\"[::1\": ",
+                                               0),
+              0u)
+        << CheckText(IDC_CHECK_STATE);
+    SetDlgItemTextA(check_, IDC_CHECK_NTP, "");
     for (const char* minutes : {"", "0", "-1", "abc", "10081", "1e400"}) {
         SetDlgItemTextA(check_, IDC_CHECK_MINUTES, minutes);
         ClickCheck(IDC_CHECK_START);
@@ -572,6 +582,63 @@ TEST_F(MarkNowWindowTest, DisconnectEndsAMarkWithoutStoringIt) {
     EXPECT_EQ(CheckText(IDC_CHECK_STATE), "Ended by Disconnect; no mark taken");
     EXPECT_EQ(CurrentCheckHold(), CheckHold::None);
     EXPECT_TRUE(Stored().marks.empty());
+}
+
+// The NTP server field measures the reference: a mark's, and the check's at each end of its
+// accuracy run (a responder of the test's own, 5 ms ahead of the system clock). A server that
+// does not answer stops the check before it changes anything on the board.
+TEST_F(MarkNowWindowTest, TheNtpFieldMeasuresTheReferenceOfAMarkAndOfTheCheck) {
+    constexpr int64_t kAheadNanos = 5000000;
+    ntp::testing::NtpTestResponder server([](const ntp::NtpPacket& request, int64_t received) {
+        return std::vector<ntp::testing::Datagram>{
+            ntp::testing::Bytes(ntp::testing::ServerAnswer(request, received, kAheadNanos))};
+    });
+    const std::string name = "127.0.0.1:" + std::to_string(server.Port());
+    StartConnected();
+    SetDlgItemTextA(check_, IDC_CHECK_NTP, name.c_str());
+
+    ASSERT_EQ(MarkNow().rfind("Mark taken: RTC ", 0), 0u) << CheckText(IDC_CHECK_STATE);
+    EXPECT_NE(CheckText(IDC_CHECK_STATE).find("reference ntp " + name + ", "), std::string::npos)
+        << CheckText(IDC_CHECK_STATE);
+    const marks::MarkStore store = Stored();
+    ASSERT_EQ(store.marks.size(), 1u);
+    const marks::MarkReference& r = store.marks[0].reference;
+    EXPECT_EQ(r.source, marks::ReferenceSource::Ntp);
+    EXPECT_LT(r.errorSeconds, 0.005) << "a loopback round trip, not the assumed 10 ms";
+    EXPECT_NEAR(r.offsetSeconds, 0.005, r.errorSeconds);
+
+    const int requestsBefore = server.Requests();
+    StartCheck("1", true);
+    ASSERT_TRUE(PumpUntil([&] { return app_->CheckWindow().Snapshot().points.size() >= 3; }))
+        << CheckText(IDC_CHECK_STATE);
+    const int requestsAtStart = server.Requests();
+    ClickCheck(IDC_CHECK_CANCEL);
+    ASSERT_TRUE(PumpUntil([&] { return Finished(); }));
+    const CheckSnapshot s = app_->CheckWindow().Snapshot();
+    EXPECT_GT(requestsAtStart, requestsBefore);
+    EXPECT_GT(server.Requests(), requestsAtStart) << "asked again at the run's end";
+    EXPECT_EQ(s.referenceWhy.rfind("at the start: NTP server " + name, 0), 0u) << s.referenceWhy;
+    EXPECT_NE(s.referenceWhy.find("; at the end: NTP server " + name), std::string::npos)
+        << s.referenceWhy;
+    EXPECT_LT(s.referenceErrorMs, 5.0);
+    EXPECT_TRUE(s.result.drift.accuracy.valid) << s.result.drift.accuracy.error;
+    EXPECT_NE(CheckText(IDC_CHECK_PPM_DETAIL).find("NTP server " + name), std::string::npos)
+        << CheckText(IDC_CHECK_PPM_DETAIL);
+
+    ntp::testing::NtpTestResponder silent(
+        [](const ntp::NtpPacket&, int64_t) { return std::vector<ntp::testing::Datagram>{}; });
+    const std::string silentName = "127.0.0.1:" + std::to_string(silent.Port());
+    SetDlgItemTextA(check_, IDC_CHECK_NTP, silentName.c_str());
+    sim_.ClearRegisterWrites();
+    StartCheck(kShortMinutes, false);
+    ASSERT_TRUE(PumpUntil([&] { return Finished(); }));
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind("ERROR: Data Sheet Check not started: ", 0), 0u)
+        << CheckText(IDC_CHECK_STATE);
+    EXPECT_NE(CheckText(IDC_CHECK_STATE).find(silentName), std::string::npos);
+    EXPECT_GT(silent.Requests(), 0);
+    EXPECT_TRUE(sim_.ValueWrites(kPowerMonitorAddress).empty()) << "the supply was never touched";
+    EXPECT_TRUE(app_->CheckWindow().Snapshot().steps.empty());
+    EXPECT_EQ(CurrentCheckHold(), CheckHold::None);
 }
 
 }  // namespace
