@@ -16,6 +16,7 @@
 #include "check/pc_clocks.h"
 #include "marks/board_identity.h"
 #include "marks/mark_store_file.h"
+#include "marks/since_report_html.h"
 #include "marks/since_text.h"
 #include "ntp/ntp_server_name.h"
 #include "rtc/model_file.h"
@@ -421,6 +422,9 @@ bool DataSheetCheckWindow::SaveReport(const std::string& path) {
     info.board = check::BoardNameOf(running_.rtc);
     info.date = check::CheckDateText(check::SystemLocalTime());
     info.referenceErrorMs = s.referenceWhy.empty() ? kReferenceErrorMs : s.referenceErrorMs;
+    info.referenceText = s.referenceWhy;
+    // The board's marks as the window shows them.
+    info.longTermHtml = marks::SinceReportHtml(marksShown_, ModelTolerancePpm());
     info.accuracyMinutes = running_.accuracyOnly ? s.result.drift.accuracy.spanSeconds / 60
                                                  : running_.minutes;
     const bool written = check::WriteCheckReport(path, s.result, info);

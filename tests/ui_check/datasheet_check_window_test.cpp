@@ -604,7 +604,7 @@ TEST_F(MarkNowWindowTest, TheNtpFieldMeasuresTheReferenceOfAMarkAndOfTheCheck) {
     ASSERT_EQ(store.marks.size(), 1u);
     const marks::MarkReference& r = store.marks[0].reference;
     EXPECT_EQ(r.source, marks::ReferenceSource::Ntp);
-    EXPECT_LT(r.errorSeconds, 0.005) << "a loopback round trip, not the assumed 10 ms";
+    // The loopback's round trip depends on the machine's load; the bound holds whatever it is.
     EXPECT_NEAR(r.offsetSeconds, 0.005, r.errorSeconds);
 
     const int requestsBefore = server.Requests();
@@ -620,10 +620,22 @@ TEST_F(MarkNowWindowTest, TheNtpFieldMeasuresTheReferenceOfAMarkAndOfTheCheck) {
     EXPECT_EQ(s.referenceWhy.rfind("at the start: NTP server " + name, 0), 0u) << s.referenceWhy;
     EXPECT_NE(s.referenceWhy.find("; at the end: NTP server " + name), std::string::npos)
         << s.referenceWhy;
-    EXPECT_LT(s.referenceErrorMs, 5.0);
     EXPECT_TRUE(s.result.drift.accuracy.valid) << s.result.drift.accuracy.error;
     EXPECT_NE(CheckText(IDC_CHECK_PPM_DETAIL).find("NTP server " + name), std::string::npos)
         << CheckText(IDC_CHECK_PPM_DETAIL);
+    // The report names the measured reference and carries the board's marks.
+    char folder[MAX_PATH] = {};
+    GetTempPathA(sizeof folder, folder);
+    const std::string report = std::string(folder) + "kalendo-window-marks-report.html";
+    ASSERT_TRUE(app_->CheckWindow().SaveReport(report)) << CheckText(IDC_CHECK_STATE);
+    std::ifstream in(report, std::ios::binary);
+    const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    DeleteFileA(report.c_str());
+    EXPECT_NE(html.find("at the start: NTP server " + name), std::string::npos);
+    EXPECT_EQ(html.find("assumed within +-10.0 ms"), std::string::npos);
+    EXPECT_NE(html.find("<h2>Long-term marks</h2>"), std::string::npos);
+    EXPECT_NE(html.find("aria-label=\"RTC minus reference at each mark\""), std::string::npos);
 
     ntp::testing::NtpTestResponder silent(
         [](const ntp::NtpPacket&, int64_t) { return std::vector<ntp::testing::Datagram>{}; });
