@@ -37,7 +37,7 @@ struct Column {
 };
 constexpr Column kColumns[] = {
     {"Row", 150}, {"Data sheet", 190}, {"Measured", 170}, {"Verdict", 70}};
-constexpr Column kMarkColumns[] = {{"Since mark (UTC)", 118},
+constexpr Column kMarkColumns[] = {{"Since mark (UTC)", 128},
                                    {"Days", 45},
                                    {"Rate since, ppm (strict bound)", 250},
                                    {"Verdict", 60},

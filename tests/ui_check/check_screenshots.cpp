@@ -1,6 +1,6 @@
 // Photographs the Data Sheet Check window during a short check (the supply sweep under way), when
-// it has finished, and with three short marks of the board (the RTC set between the second and
-// the third), on the simulated board in real time, as BMP files in the folder given as the first
+// it has finished, and with three short marks of the board (the RTC set between the first and
+// the second), on the simulated board in real time, as BMP files in the folder given as the first
 // argument; the marks go to a store in that folder. tools/screenshots.sh runs it on a virtual
 // display.
 #include <windows.h>
@@ -48,12 +48,12 @@ bool Photograph(const std::string& folder, SimBoard& sim, Application& app, HWND
     _putenv_s("KALENDO_MARK_STORE", store.c_str());
     window.SetMarkSeconds(5);
     for (int mark = 0; mark < 3 && ok; ++mark) {
-        if (mark == 2) {  // a time write between: the pairs across it say nothing
+        if (mark == 1) {  // a time write between: the pair across it says nothing
             ClickButton(app.Pages().Page(kTimeDateTab)->Dialog(), IDC_TD_SYNC);
         }
         ClickButton(check, IDC_CHECK_MARK_NOW);
         ok = RunUntil(main, [&] { return !window.Running(); });
-        if (mark == 0) Sleep(4000);  // marks a little apart
+        Sleep(3000);  // marks a little apart
     }
     return ok && SaveWindowBitmap(check, folder + "\\check-marks.bmp");
 }
