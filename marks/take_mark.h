@@ -18,7 +18,6 @@
 
 namespace kalendo::marks {
 
-
 struct TakeMarkSettings {
     BoardIdentity board;
     std::string program;  // "kalendo-cli 2.00 build 13"

@@ -135,6 +135,15 @@ class MarkCommandTest : public CliBoardTest {
 
     // The system clock minus true time, at a board time.
     std::function<double(double)> systemError = [](double) { return 0.0; };
+    // drift and check read the system clock through their own clocks: the same erring one.
+    void TimedRunsOnTheErringSystemClock() {
+        configure = [base = configure, this](cli::CommandContext& c) {
+            base(c);
+            c.clocks.systemSeconds = [this] {
+                return BoardSeconds() + systemError(BoardSeconds());
+            };
+        };
+    }
     FakeNtpNetwork network_{[this] { return BoardSeconds(); }};
     fs::path folder_;
     std::string store_;
@@ -257,10 +266,7 @@ TEST_F(MarkCommandTest, AServerThatGivesNoReferenceFailsTheMarkUnlessAFallbackWa
 // its bound is the reference's part. The same run against the bare system clock is 12 ppm off.
 TEST_F(MarkCommandTest, DriftAndCheckCorrectEachEndOfTheRunByTheServer) {
     chips->SetCrystalPpm(20);
-    configure = [base = configure, this](cli::CommandContext& c) {
-        base(c);
-        c.clocks.systemSeconds = [this] { return BoardSeconds() + systemError(BoardSeconds()); };
-    };
+    TimedRunsOnTheErringSystemClock();
     const double start = BoardSeconds();
     systemError = [start](double t) { return 12e-6 * (t - start); };
     const cli::CliRun ntp = Run({"drift", "--minutes", "10", "--ntp", "time.example"});
@@ -331,10 +337,7 @@ TEST_F(MarkCommandTest, AServerThatFailsAtEitherEndOfARun) {
     EXPECT_NE(check.out.find("supply put back as found"), std::string::npos) << check.out;
 
     chips->SetCrystalPpm(20);
-    configure = [base = configure, this](cli::CommandContext& c) {
-        base(c);
-        c.clocks.systemSeconds = [this] { return BoardSeconds() + systemError(BoardSeconds()); };
-    };
+    TimedRunsOnTheErringSystemClock();
     const double slewFrom = BoardSeconds();
     systemError = [slewFrom](double t) { return 100e-6 * (t - slewFrom); };
     const cli::CliRun slewed = Run({"drift", "--minutes", "1", "--ntp", "time.example"});
