@@ -113,14 +113,15 @@ void CheckWorker::Run() {
 
     // A measured reference is read at each end of the accuracy run and now and then between, as
     // kalendo-cli's check does; the assumed one needs none of it.
-    marks::RunReference reference(request_.reference, marks::SystemMarkClocks(), clocks.systemSeconds,
-                                  [this](const std::string& line) {
-                                      {
-                                          Locked hold(&lock_);
-                                          shared_.phase = line;
-                                      }
-                                      Notify();
-                                  });
+    const auto phase = [this](const std::string& line) {
+        {
+            Locked hold(&lock_);
+            shared_.phase = line;
+        }
+        Notify();
+    };
+    marks::RunReference reference(request_.reference, marks::SystemMarkClocks(),
+                                  clocks.systemSeconds, phase);
     std::string startError, endError;
     if (request_.measuredReference && !reference.Start(&startError)) {
         check::CheckResult result;
@@ -191,8 +192,7 @@ void CheckWorker::Run() {
                 }
                 row.measured = false;
                 row.verdict = check::Verdict::Undecided;
-                row.note =
-                    "not measured: " + reference.EndFailure() + " at the accuracy run's end";
+                row.note = "not measured: " + reference.EndFailure() + " at the accuracy run's end";
             }
         }
         const double start = reference.ErrorMs(false), end = reference.ErrorMs(true);

@@ -49,7 +49,9 @@ std::string Fixed(double value, int decimals, bool sign = false) {
     return text;
 }
 
-std::string ModelName() { return Tq5200Selected == 1 ? "TQ5200" : "TQ5100"; }
+std::string ModelName() {
+    return Tq5200Selected == 1 ? "TQ5200" : "TQ5100";
+}
 
 // The data sheet's frequency tolerance of the chosen model; NaN without the model file.
 double ModelTolerancePpm() {
@@ -195,19 +197,23 @@ void DataSheetCheckWindow::OnInit() {
     AddColumns(GetDlgItem(dialog_, IDC_CHECK_MARKS), kMarkColumns,
                static_cast<int>(sizeof kMarkColumns / sizeof kMarkColumns[0]));
     SendDlgItemMessageA(dialog_, IDC_CHECK_NTP, EM_LIMITTEXT, 255, 0);
+    SetState(BoardConnected ? "Ready: choose the minutes of the accuracy run and Start"
+                            : "Connect the board, then Start");
+    // Opened again while a run goes on, or after one ended unseen: its state, and its Cancel.
     const CheckSnapshot last = worker_.Snapshot();
-    if (marker_.Running()) {
+    if (markRun_) {
         ShowMarkProgress();
     } else if (last.finished || last.running) {
         ShowProgress();
-    } else {
-        SetState(BoardConnected ? "Ready: choose the minutes of the accuracy run and Start"
-                                : "Connect the board, then Start");
+    }
+    if (Running()) {
+        EnableWindow(GetDlgItem(dialog_, IDC_CHECK_START), FALSE);
+        EnableWindow(GetDlgItem(dialog_, IDC_CHECK_MARK_NOW), FALSE);
+        EnableWindow(GetDlgItem(dialog_, IDC_CHECK_CANCEL), TRUE);
     }
     // After the state: a store that cannot be read says so there.
     ShowBoardMarks();
 }
-
 
 void DataSheetCheckWindow::SetState(const std::string& text) {
     if (dialog_) SetDlgItemTextA(dialog_, IDC_CHECK_STATE, text.c_str());
@@ -313,9 +319,9 @@ void DataSheetCheckWindow::ShowProgress() {
                              : a.uncertaintyPpm >= 1 ? "%+.1f +- %.1f ppm"
                                                      : "%+.3f +- %.3f ppm";
         SetDlgItemTextA(dialog_, IDC_CHECK_PPM, Format(figure, a.ppm, a.uncertaintyPpm).c_str());
-        const std::string reference =
-            s.referenceWhy.empty() ? a.reference + Format(" within %g ms", kReferenceErrorMs)
-                                   : s.referenceWhy;
+        const std::string reference = s.referenceWhy.empty()
+                                          ? a.reference + Format(" within %g ms", kReferenceErrorMs)
+                                          : s.referenceWhy;
         const std::string detail =
             Format("run +-%.3f, reference +-%.3f ppm", a.fitUncertaintyPpm,
                    a.referenceUncertaintyPpm) +

@@ -45,6 +45,8 @@ class DataSheetCheckWindow {
     HWND Dialog() const { return dialog_; }
     // A check or a mark.
     bool Running() const { return worker_.Running() || marker_.Running(); }
+    // The run going, or ending with its notice on the way, is a mark rather than a check.
+    bool TakingAMark() const { return markRun_ && !settled_; }
 
     // Ends a run because the board goes (Disconnect, board lost, model change, exit). True when a
     // run was going: it is asked to end, puts the board back where it still answers, and the

@@ -5,7 +5,9 @@
 
 namespace kalendo {
 
-MarkWorker::~MarkWorker() { Stop(); }
+MarkWorker::~MarkWorker() {
+    Stop();
+}
 
 bool MarkWorker::Start(const MarkRequest& request) {
     if (Running()) return false;

@@ -94,8 +94,8 @@ void DrawMarksPlot(HDC dc, const RECT& area, const std::vector<marks::OffsetPoin
 
     const marks::OffsetPoint* before = nullptr;
     for (const marks::OffsetPoint& p : shown) {
-        const COLORREF colour =
-            kSegments[static_cast<size_t>(std::abs(p.segment)) % (sizeof kSegments / sizeof *kSegments)];
+        const COLORREF colour = kSegments[static_cast<size_t>(std::abs(p.segment)) %
+                                          (sizeof kSegments / sizeof *kSegments)];
         const int px = x.At(p.days);
         const int py = y.At(p.offsetMs);
         if (before && before->segment == p.segment) {
@@ -105,8 +105,10 @@ void DrawMarksPlot(HDC dc, const RECT& area, const std::vector<marks::OffsetPoin
             Line(dc, kGrid, 1, bx, y.to, bx, y.from);
         }
         Line(dc, colour, 1, px, y.At(p.offsetMs - p.boundMs), px, y.At(p.offsetMs + p.boundMs));
-        Line(dc, colour, 1, px - 3, y.At(p.offsetMs - p.boundMs), px + 4, y.At(p.offsetMs - p.boundMs));
-        Line(dc, colour, 1, px - 3, y.At(p.offsetMs + p.boundMs), px + 4, y.At(p.offsetMs + p.boundMs));
+        Line(dc, colour, 1, px - 3, y.At(p.offsetMs - p.boundMs), px + 4,
+             y.At(p.offsetMs - p.boundMs));
+        Line(dc, colour, 1, px - 3, y.At(p.offsetMs + p.boundMs), px + 4,
+             y.At(p.offsetMs + p.boundMs));
         RECT dot = {px - 2, py - 2, px + 3, py + 3};
         HBRUSH brush = CreateSolidBrush(p.latest ? kLatest : colour);
         FillRect(dc, &dot, brush);

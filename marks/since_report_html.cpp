@@ -64,9 +64,8 @@ std::string OffsetPlot(const std::vector<OffsetPoint>& series) {
               "middle");
     for (size_t i = 0; i < series.size(); ++i) {
         const OffsetPoint& p = series[i];
-        const char* colour =
-            kSegmentColours[static_cast<size_t>(std::abs(p.segment)) %
-                            (sizeof kSegmentColours / sizeof *kSegmentColours)];
+        const char* colour = kSegmentColours[static_cast<size_t>(std::abs(p.segment)) %
+                                             (sizeof kSegmentColours / sizeof *kSegmentColours)];
         if (i > 0 && series[i - 1].segment == p.segment) {
             s += "<line x1=\"" + Fmt("%.1f", X(series[i - 1].days)) + "\" y1=\"" +
                  Fmt("%.1f", Y(y[i - 1])) + "\" x2=\"" + Fmt("%.1f", X(p.days)) + "\" y2=\"" +
@@ -77,9 +76,9 @@ std::string OffsetPlot(const std::vector<OffsetPoint>& series) {
                  Fmt("%.1f", bx) + "\" y2=\"" + Fmt("%.1f", kTop + kHeight) +
                  "\" stroke=\"#bbb\" stroke-dasharray=\"5,4\"/>\n";
         }
-        s += "<line x1=\"" + Fmt("%.1f", X(p.days)) + "\" y1=\"" + Fmt("%.1f", Y(y[i] - p.boundMs)) +
-             "\" x2=\"" + Fmt("%.1f", X(p.days)) + "\" y2=\"" + Fmt("%.1f", Y(y[i] + p.boundMs)) +
-             "\" stroke=\"" + colour + "\"/>";
+        s += "<line x1=\"" + Fmt("%.1f", X(p.days)) + "\" y1=\"" +
+             Fmt("%.1f", Y(y[i] - p.boundMs)) + "\" x2=\"" + Fmt("%.1f", X(p.days)) + "\" y2=\"" +
+             Fmt("%.1f", Y(y[i] + p.boundMs)) + "\" stroke=\"" + colour + "\"/>";
         s += "<circle cx=\"" + Fmt("%.1f", X(p.days)) + "\" cy=\"" + Fmt("%.1f", Y(y[i])) +
              "\" r=\"3\" fill=\"" + (p.latest ? "#c82828" : colour) + "\"/>\n";
     }
@@ -90,22 +89,22 @@ std::string OffsetPlot(const std::vector<OffsetPoint>& series) {
 
 std::string SinceReportHtml(const SinceReport& report, double tolerancePpm) {
     if (report.series.empty()) return "";
-    std::string h = "<h2>Long-term marks</h2>\n<table>\n<tr><th>Since mark (UTC)</th><th>Days</th>"
-                    "<th>Rate since</th><th>Monthly</th><th>Verdict</th><th>Reference then</th>"
-                    "</tr>\n";
+    std::string h =
+        "<h2>Long-term marks</h2>\n<table>\n<tr><th>Since mark (UTC)</th><th>Days</th>"
+        "<th>Rate since</th><th>Monthly</th><th>Verdict</th><th>Reference then</th>"
+        "</tr>\n";
     for (const SinceRow& row : report.rows) {
         const PairRate& p = row.rate;
         h += "<tr><td>" +
-             check::HtmlEscape(UtcText(row.earlier.MiddleUtcNanos()).substr(0, 19) + "Z") +
-             "</td>";
+             check::HtmlEscape(UtcText(row.earlier.MiddleUtcNanos()).substr(0, 19) + "Z") + "</td>";
         if (p.valid) {
             const check::Verdict v = SinceVerdict(p, tolerancePpm);
             const char* style = v == check::Verdict::Pass   ? "pass"
                                 : v == check::Verdict::Fail ? "fail"
                                                             : "undecided";
-            h += "<td>" + Fmt("%.3f", p.spanSeconds / 86400) + "</td><td>" +
-                 Fmt("%+.3f", p.ppm) + " &plusmn; " + Fmt("%.3f", p.boundPpm) +
-                 " ppm (strict bound)</td><td>" + Fmt("%+.2f", p.monthlySeconds) + " &plusmn; " +
+            h += "<td>" + Fmt("%.3f", p.spanSeconds / 86400) + "</td><td>" + Fmt("%+.3f", p.ppm) +
+                 " &plusmn; " + Fmt("%.3f", p.boundPpm) + " ppm (strict bound)</td><td>" +
+                 Fmt("%+.2f", p.monthlySeconds) + " &plusmn; " +
                  Fmt("%.2f", p.monthlyBoundSeconds) + " s/month</td><td class=\"" + style + "\">" +
                  check::VerdictWord(v) + "</td>";
         } else {
@@ -115,9 +114,9 @@ std::string SinceReportHtml(const SinceReport& report, double tolerancePpm) {
     }
     h += "</table>\n<p>Aging: " + check::HtmlEscape(AgingText(report.aging)) + "</p>\n";
     h += "<p class=\"note\">" +
-         (std::isnan(tolerancePpm) ? std::string("No data-sheet figure to judge the rates by.")
-                                   : Fmt("Rates judged against the data sheet's +/-%.1f ppm.",
-                                         tolerancePpm)) +
+         (std::isnan(tolerancePpm)
+              ? std::string("No data-sheet figure to judge the rates by.")
+              : Fmt("Rates judged against the data sheet's +/-%.1f ppm.", tolerancePpm)) +
          " Each rate is the RTC's mean over the span between two marks, a strict bound: both "
          "marks' brackets and the reference's error at each mark (assumed, or measured against "
          "an NTP server), whatever the luck. A pair across a time write, or whose count of "

@@ -364,12 +364,12 @@ void RegistersPage::SendCommandSequence() {
     int firstFailedRow = 0;
     PageAction action(Owner());
     DevicePort rtc(RtcHandle);
-    std::string timeWrites;  // the commands that touch the time or its guard, for the store
+    std::string timeWrites;          // the commands that touch the time or its guard, for the store
     std::map<uint8_t, int> written;  // what this sequence wrote, the guard's "before" for the next
     for (const Command& command : commands) {
         const auto earlier = written.find(command.address);
-        const int before = earlier != written.end() ? earlier->second
-                                                    : GuardBefore(rtc, command.address);
+        const int before =
+            earlier != written.end() ? earlier->second : GuardBefore(rtc, command.address);
         if (!rtc.Write8(command.address, command.data)) {
             if (failed++ == 0) {
                 firstFailedRow = command.row;

@@ -193,8 +193,7 @@ void TimeDatePage::SetRtcDate() {
     GuardedTimeWrite(rtc, writes);
     action.Report("RTC Date Updated", "RTC Date not updated, bus error");
     char what[32];
-    std::snprintf(what, sizeof what, "date set %04u-%02u-%02u", date.wYear, date.wMonth,
-                  date.wDay);
+    std::snprintf(what, sizeof what, "date set %04u-%02u-%02u", date.wYear, date.wMonth, date.wDay);
     NoteTimeWrite(Owner(), what);
 }
 

@@ -8,7 +8,9 @@
 
 namespace kalendo {
 
-std::string ChosenModelName() { return Tq5200Selected == 1 ? "TQ5200" : "TQ5100"; }
+std::string ChosenModelName() {
+    return Tq5200Selected == 1 ? "TQ5200" : "TQ5100";
+}
 
 void NoteTimeWrite(HWND mainWindow, const std::string& what) {
     const std::string path = marks::DefaultMarkStorePath();

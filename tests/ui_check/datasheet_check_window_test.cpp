@@ -378,9 +378,10 @@ TEST_F(DataSheetCheckWindowTest, StartRefusesBadMinutesAndADisconnectedBoard) {
     SetDlgItemTextA(check_, IDC_CHECK_NTP, "[::1");
     ClickCheck(IDC_CHECK_START);
     EXPECT_FALSE(app_->CheckWindow().Running());
-    EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind("ERROR: Data Sheet Check not started, NTP server "
-                                               "\"[::1\": ",
-                                               0),
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE)
+                  .rfind("ERROR: Data Sheet Check not started, NTP server "
+                         "\"[::1\": ",
+                         0),
               0u)
         << CheckText(IDC_CHECK_STATE);
     SetDlgItemTextA(check_, IDC_CHECK_NTP, "");
@@ -427,7 +428,8 @@ class MarkNowWindowTest : public DataSheetCheckWindowTest {
         return CheckText(IDC_CHECK_STATE);
     }
     int MarkRows() const {
-        return static_cast<int>(SendDlgItemMessageA(check_, IDC_CHECK_MARKS, LVM_GETITEMCOUNT, 0, 0));
+        return static_cast<int>(
+            SendDlgItemMessageA(check_, IDC_CHECK_MARKS, LVM_GETITEMCOUNT, 0, 0));
     }
     std::string MarkCell(int row, int column) const {
         char text[256] = {};
@@ -469,10 +471,12 @@ TEST_F(MarkNowWindowTest, MarksFillTheTableAndASetBetweenBreaksThePairs) {
     sim_.ClearRegisterWrites();
     ClickPage(kTimeDateTab, IDC_TD_SET_TIME);
     EXPECT_EQ(Text(IDC_MAIN_INFO), kRefusedWhileMeasuring);
-    EXPECT_TRUE(sim_.ValueWrites(kRtcAddress).empty()) << "nothing moved the seconds under the mark";
+    EXPECT_TRUE(sim_.ValueWrites(kRtcAddress).empty())
+        << "nothing moved the seconds under the mark";
     ASSERT_TRUE(PumpUntil([&] { return !app_->CheckWindow().Running(); }));
     PumpMessages();
-    EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind("Mark taken: RTC ", 0), 0u) << CheckText(IDC_CHECK_STATE);
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind("Mark taken: RTC ", 0), 0u)
+        << CheckText(IDC_CHECK_STATE);
     EXPECT_EQ(CurrentCheckHold(), CheckHold::None);
     EXPECT_EQ(app_->CheckWindow().MarksShown().series.size(), 1u);
 
@@ -577,6 +581,8 @@ TEST_F(MarkNowWindowTest, DisconnectEndsAMarkWithoutStoringIt) {
     Click(IDC_MAIN_CONNECT);
     EXPECT_LT(GetTickCount64() - began, 1000u) << "Disconnect returns at once";
     EXPECT_TRUE(BoardConnected) << "until the mark has ended";
+    EXPECT_EQ(Text(IDC_MAIN_INFO),
+              "Data Sheet Check ending: Disconnect follows once the mark has stopped");
     ASSERT_TRUE(PumpUntil([&] { return !BoardConnected; }));
     EXPECT_LT(GetTickCount64() - began, 10000u);
     EXPECT_EQ(CheckText(IDC_CHECK_STATE), "Ended by Disconnect; no mark taken");
