@@ -1,7 +1,12 @@
 #include "app/check_worker.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "bridge/register_port.h"
 #include "check/pc_clocks.h"
+#include "marks/mark_clocks.h"
+#include "marks/run_reference.h"
 
 namespace kalendo {
 
@@ -84,6 +89,8 @@ CheckSnapshot CheckWorker::Snapshot(bool withResult) const {
     s.rows = shared_.rows;
     s.points = shared_.points;
     s.steps = shared_.steps;
+    s.referenceWhy = shared_.referenceWhy;
+    s.referenceErrorMs = shared_.referenceErrorMs;
     return s;
 }
 
@@ -104,6 +111,31 @@ void CheckWorker::Run() {
     DevicePort monitor(request_.powerMonitor, AnswerTiming::Immediate);
     const check::PcClocks clocks = check::SystemPcClocks();
 
+    // A measured reference is read at each end of the accuracy run and now and then between, as
+    // kalendo-cli's check does; the assumed one needs none of it.
+    const auto phase = [this](const std::string& line) {
+        {
+            Locked hold(&lock_);
+            shared_.phase = line;
+        }
+        Notify();
+    };
+    marks::RunReference reference(request_.reference, marks::SystemMarkClocks(),
+                                  clocks.systemSeconds, phase);
+    std::string startError, endError;
+    if (request_.measuredReference && !reference.Start(&startError)) {
+        check::CheckResult result;
+        result.error = "ERROR: Data Sheet Check not started: " + startError;
+        result.boardState = "nothing was changed on the board";
+        Finish(std::move(result));
+        return;
+    }
+    if (request_.measuredReference) {
+        Locked hold(&lock_);
+        shared_.referenceWhy = reference.Why();
+        shared_.referenceErrorMs = reference.ErrorMs(false);
+    }
+
     check::CheckSettings settings;
     settings.accuracyOnly = request_.accuracyOnly;
     settings.accuracySeconds = request_.accuracyOnly ? kUntilCancelledSeconds : request_.minutes * 60;
@@ -111,7 +143,12 @@ void CheckWorker::Run() {
     // The run waits in short slices and looks at the cancel between them.
     settings.wait = [](double seconds) { Sleep(static_cast<DWORD>(seconds * 1000)); };
     settings.cancelRequested = [this] { return cancel_.load(); };
-    settings.progress = [this](const check::CheckProgress& p) {
+    if (request_.measuredReference) {
+        settings.accuracy.referenceAt = [&](double system) { return reference.At(system); };
+        settings.accuracyPollingEnded = [&] { reference.End(&endError); };
+    }
+    settings.progress = [&](const check::CheckProgress& p) {
+        if (request_.measuredReference) reference.Sample();
         {
             Locked hold(&lock_);
             shared_.phase = p.phase;
@@ -145,6 +182,28 @@ void CheckWorker::Run() {
     };
 
     check::CheckResult result = check::RunDataSheetCheck(rtc, monitor, clocks, settings);
+    if (request_.measuredReference) {
+        if (!endError.empty()) {
+            // Without the end's reference the mean rate has no bound.
+            for (check::CheckRow& row : result.rows) {
+                if (row.id != check::CheckRowId::FrequencyTolerance &&
+                    row.id != check::CheckRowId::MonthlyDeviation) {
+                    continue;
+                }
+                row.measured = false;
+                row.verdict = check::Verdict::Undecided;
+                row.note = "not measured: " + reference.EndFailure() + " at the accuracy run's end";
+            }
+        }
+        const double start = reference.ErrorMs(false), end = reference.ErrorMs(true);
+        Locked hold(&lock_);
+        shared_.referenceWhy = reference.Why();
+        shared_.referenceErrorMs = std::isnan(end) ? start : std::max(start, end);
+    }
+    Finish(std::move(result));
+}
+
+void CheckWorker::Finish(check::CheckResult result) {
     {
         Locked hold(&lock_);
         shared_.rows = result.rows;

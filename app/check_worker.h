@@ -13,6 +13,7 @@
 #include "bridge/bridge_state.h"
 #include "check/datasheet_check.h"
 #include "check/transition_offsets.h"
+#include "marks/reference_reading.h"
 
 namespace kalendo {
 
@@ -22,6 +23,10 @@ struct CheckRequest {
     bool accuracyOnly = false;
     double minutes = 10;
     check::ModelFigures figures{};
+    // The accuracy run's reference measured at each end (an NTP server); otherwise the system
+    // clock assumed within check::kAssumedReferenceErrorSeconds throughout.
+    bool measuredReference = false;
+    marks::ReferenceChoice reference;
 };
 
 // RTC minus the PC's counter at one seconds transition, for the plot; the plot takes the
@@ -45,6 +50,9 @@ struct CheckSnapshot {
     std::vector<CheckPlotPoint> points;  // thinned to every other one when they grow many
     std::vector<check::SweepStep> steps;
     check::CheckResult result;
+    // With a measured reference: what each end used, and the larger end's error (ms).
+    std::string referenceWhy;
+    double referenceErrorMs = 0;
 };
 
 class CheckWorker {
@@ -78,6 +86,8 @@ class CheckWorker {
   private:
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
+    // The result shown, the window and the main window told.
+    void Finish(check::CheckResult result);
     void Notify() const;
 
     std::atomic<HWND> notify_;

@@ -107,6 +107,8 @@ std::string Application::ConnectBoard() {
         return FailConnect("ERROR: Board not initialised, bus error");
     }
     ShowInformation(mainWindow_, "Board Connected");
+    // The window's marks are this board's.
+    checkWindow_.ShowBoardMarks();
     return std::string();
 }
 
@@ -156,6 +158,7 @@ void Application::ShowDisconnected() {
     BoardHandle = 0;
     PowerMonitorHandle = 0;
     RtcHandle = 0;
+    checkWindow_.ShowBoardMarks();
 }
 
 // Kept on purpose: walks every board's device handles and keeps none, and its message is written

@@ -287,9 +287,11 @@ void Application::OnCheckHold(CheckHold hold) {
 
 void Application::WaitForRunEnd(AfterRun what, const char* why) {
     afterRun_ |= what;
-    ShowInformation(mainWindow_, (std::string("Data Sheet Check ending: ") + why +
-                                  " follows once the supply is put back")
-                                     .c_str());
+    ShowInformation(mainWindow_,
+                    (std::string("Data Sheet Check ending: ") + why +
+                     (checkWindow_.TakingAMark() ? " follows once the mark has stopped"
+                                                 : " follows once the supply is put back"))
+                        .c_str());
 }
 
 void Application::OnCheckRunEnded() {

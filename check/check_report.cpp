@@ -308,8 +308,11 @@ std::string CheckReportHtml(const CheckResult& r, const ReportInfo& info) {
     fact("Board", info.board);
     fact("Model", info.model);
     fact("Date", info.date);
-    std::string reference = std::string(a.reference) +
-                            Fmt(", assumed within +-%.1f ms of true time", info.referenceErrorMs);
+    std::string reference =
+        std::string(a.reference) +
+        (info.referenceText.empty()
+             ? Fmt(", assumed within +-%.1f ms of true time", info.referenceErrorMs)
+             : ", " + info.referenceText);
     if (a.valid) {
         reference += Fmt("; performance counter %+.2f ppm against it", a.counterPpm);
         if (!a.steps.empty()) {
@@ -346,6 +349,7 @@ std::string CheckReportHtml(const CheckResult& r, const ReportInfo& info) {
     }
     h += "</table>\n<h2>RTC minus reference</h2>\n" + AccuracyPlot(r);
     h += "<h2>Supply sweep</h2>\n" + SweepPlot(r);
+    h += info.longTermHtml;
     h += "<p class=\"note\">What each uncertainty is. Frequency Tolerance and Monthly Deviation: a "
          "strict bound on the RTC's mean offset between the two marks near the ends of the run; "
          "it holds when every poll's bracket holds its transition, the RTC's rate against the "

@@ -16,6 +16,10 @@ struct ReportInfo {
     std::string date;   // when the check ran
     double referenceErrorMs = 10;
     double accuracyMinutes = 0;
+    // Where the reference was measured: what each end used, in place of the assumed error.
+    std::string referenceText;
+    // The board's long-term marks (marks::SinceReportHtml), after the plots; may be empty.
+    std::string longTermHtml;
 };
 
 std::string CheckReportHtml(const CheckResult& result, const ReportInfo& info);

@@ -3,12 +3,15 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <map>
 
 #include "app/check_hold.h"
 #include "app/connection_state.h"
 #include "app/page_action.h"
 #include "app/status_text.h"
 #include "bridge/register_port.h"
+#include "marks/board_identity.h"
+#include "pages/time_write_note.h"
 #include "resources/resource_ids.h"
 #include "rtc/texts/register_input.h"
 
@@ -293,6 +296,7 @@ void RegistersPage::SendSingleCommand(int row) {
     }
     PageAction action(Owner());
     DevicePort rtc(RtcHandle);
+    const int before = GuardBefore(rtc, address);
     // Only the write decides the message; the reads of the refresh have their fallback values.
     const bool written = rtc.Write8(address, data);
     RefreshRegisterValues();
@@ -305,6 +309,20 @@ void RegistersPage::SendSingleCommand(int row) {
                       address, data);
         action.ReportFailure(text);
     }
+    // Recorded even when the write failed: it may have reached the chip.
+    if (marks::WritesRtcTime(ChosenModelName(), address, data, before)) {
+        std::snprintf(text, sizeof text, "reg write 0x%02X 0x%02X", address, data);
+        NoteTimeWrite(Owner(), text);
+    }
+}
+
+int RegistersPage::GuardBefore(RegisterPort& rtc, uint8_t address) {
+    uint8_t value = 0;
+    // Whether the guard was set before decides whether this write releases it.
+    if (!marks::IsWriteGuardRegister(ChosenModelName(), address) || !rtc.Read8(address, &value)) {
+        return -1;
+    }
+    return value;
 }
 
 void RegistersPage::SendCommandSequence() {
@@ -346,11 +364,23 @@ void RegistersPage::SendCommandSequence() {
     int firstFailedRow = 0;
     PageAction action(Owner());
     DevicePort rtc(RtcHandle);
+    std::string timeWrites;          // the commands that touch the time or its guard, for the store
+    std::map<uint8_t, int> written;  // what this sequence wrote, the guard's "before" for the next
     for (const Command& command : commands) {
+        const auto earlier = written.find(command.address);
+        const int before =
+            earlier != written.end() ? earlier->second : GuardBefore(rtc, command.address);
         if (!rtc.Write8(command.address, command.data)) {
             if (failed++ == 0) {
                 firstFailedRow = command.row;
             }
+        }
+        written[command.address] = command.data;
+        if (marks::WritesRtcTime(ChosenModelName(), command.address, command.data, before)) {
+            char one[24];
+            std::snprintf(one, sizeof one, "%s0x%02X 0x%02X", timeWrites.empty() ? "" : ", ",
+                          command.address, command.data);
+            timeWrites += one;
         }
     }
     RefreshRegisterValues();
@@ -364,6 +394,7 @@ void RegistersPage::SendCommandSequence() {
                       failed, static_cast<int>(commands.size()), firstFailedRow);
         ShowInformation(text);
     }
+    if (!timeWrites.empty()) NoteTimeWrite(Owner(), "reg write " + timeWrites);
 }
 
 void RegistersPage::ClearCommands() {

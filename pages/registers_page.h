@@ -2,6 +2,8 @@
 // hand-entered register/value pairs, one row at a time or all rows in order.
 #pragma once
 
+#include "bridge/register_port.h"
+
 #include <string>
 #include <vector>
 
@@ -38,6 +40,8 @@ class RegistersPage : public TabPage {
     void RefreshRegisterValues();
     void ReportRefresh(PageAction& action);
     void SendSingleCommand(int row);
+    // The write guard's value before a write to `address`; -1 for other registers or unread.
+    static int GuardBefore(RegisterPort& rtc, uint8_t address);
     void SendCommandSequence();
     void ClearCommands();
     std::string BoxText(int id) const;

@@ -2,10 +2,13 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
 #include "app/connection_state.h"
 #include "app/page_action.h"
 #include "bridge/register_port.h"
 #include "pages/pc_clock.h"
+#include "pages/time_write_note.h"
 #include "resources/resource_ids.h"
 #include "rtc/bcd_codec.h"
 #include "rtc/guarded_time_write.h"
@@ -160,6 +163,11 @@ void TimeDatePage::SetRtcTime() {
     DevicePort rtc(RtcHandle);
     GuardedTimeWrite(rtc, writes);
     action.Report("RTC Time Updated", "RTC Time not updated, bus error");
+    // Recorded whether or not all of it reached the chip: part of it may have.
+    char what[32];
+    std::snprintf(what, sizeof what, "time set %02u:%02u:%02u", time.wHour, time.wMinute,
+                  time.wSecond);
+    NoteTimeWrite(Owner(), what);
 }
 
 void TimeDatePage::SetRtcDate() {
@@ -184,6 +192,9 @@ void TimeDatePage::SetRtcDate() {
     DevicePort rtc(RtcHandle);
     GuardedTimeWrite(rtc, writes);
     action.Report("RTC Date Updated", "RTC Date not updated, bus error");
+    char what[32];
+    std::snprintf(what, sizeof what, "date set %04u-%02u-%02u", date.wYear, date.wMonth, date.wDay);
+    NoteTimeWrite(Owner(), what);
 }
 
 void TimeDatePage::SyncRtcToPc() {
@@ -207,6 +218,7 @@ void TimeDatePage::SyncRtcToPc() {
     GuardedTimeWrite(rtc, writes);
     action.Report("RTC time Synchronized to system time",
                   "RTC time not synchronized, bus error");
+    NoteTimeWrite(Owner(), "time sync");
 }
 
 void TimeDatePage::ChooseTimeDisplay(bool twelveHour) {

@@ -232,6 +232,12 @@
 #define IDC_CHECK_PPM_DETAIL 2011
 #define IDC_CHECK_PLOT 2012
 #define IDC_CHECK_ROWS 2013
+#define IDC_CHECK_NTP_LABEL 2014
+#define IDC_CHECK_NTP 2015
+#define IDC_CHECK_MARK_NOW 2016
+#define IDC_CHECK_MARKS_PLOT 2017
+#define IDC_CHECK_MARKS 2018
+#define IDC_CHECK_AGING 2019
 
 // Version numbers shown in the version resource.
 #define KALENDO_VERSION_TEXT "2.00"

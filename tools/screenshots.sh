@@ -54,4 +54,4 @@ photograph ui_time_alarm kalendo_time_alarm_screenshots \
 photograph ui_timer kalendo_timer_screenshots timer-idle timer-running
 photograph ui_failed_reads kalendo_failed_read_screenshots \
     alarm-rtc-not-answering registers-rtc-not-answering
-photograph ui_check kalendo_check_screenshots check-running check-finished
+photograph ui_check kalendo_check_screenshots check-running check-finished check-marks

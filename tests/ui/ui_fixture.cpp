@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "app/connection_state.h"
@@ -49,6 +50,13 @@ void MainWindowTest::SetUp() {
     WaitForSingleObject(lock_, INFINITE);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES};
     InitCommonControlsEx(&controls);
+    // The pages record their writes of the RTC's time in the mark store: the tests' own, one at
+    // a time under the lock, never the user's.
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof temp, temp);
+    markStore_ = std::string(temp) + "kalendo-ui-test-marks.txt";
+    DeleteFileA(markStore_.c_str());
+    _putenv_s("KALENDO_MARK_STORE", markStore_.c_str());
     // The model file and the help documents lie beside the test program.
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, sizeof path);
@@ -64,6 +72,7 @@ void MainWindowTest::TearDown() {
     Close();
     app_.reset();
     ResetProcessFlags();
+    DeleteFileA(markStore_.c_str());
     if (lock_) {
         ReleaseMutex(lock_);
         CloseHandle(lock_);

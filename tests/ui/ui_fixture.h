@@ -46,6 +46,7 @@ class MainWindowTest : public ::testing::Test {
 
   private:
     HANDLE lock_ = nullptr;
+    std::string markStore_;
 };
 
 // Registry helpers on the program's key.

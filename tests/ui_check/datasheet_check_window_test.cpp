@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -15,9 +16,11 @@
 #include "app/check_hold.h"
 #include "app/connection_state.h"
 #include "bridge/bus_timeouts.h"
+#include "marks/mark_store_file.h"
 #include "pages/alarm_page.h"
 #include "pages/timer_page.h"
 #include "resources/resource_ids.h"
+#include "tests/ntp/ntp_test_responder.h"
 #include "tests/ui_time_alarm/page_test_support.h"
 
 namespace kalendo {
@@ -372,6 +375,16 @@ TEST_F(DataSheetCheckWindowTest, AWholeCheckHoldsTheTickAndThePagesTimers) {
 TEST_F(DataSheetCheckWindowTest, StartRefusesBadMinutesAndADisconnectedBoard) {
     StartConnected();
     sim_.ClearRegisterWrites();
+    SetDlgItemTextA(check_, IDC_CHECK_NTP, "[::1");
+    ClickCheck(IDC_CHECK_START);
+    EXPECT_FALSE(app_->CheckWindow().Running());
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE)
+                  .rfind("ERROR: Data Sheet Check not started, NTP server "
+                         "\"[::1\": ",
+                         0),
+              0u)
+        << CheckText(IDC_CHECK_STATE);
+    SetDlgItemTextA(check_, IDC_CHECK_NTP, "");
     for (const char* minutes : {"", "0", "-1", "abc", "10081", "1e400"}) {
         SetDlgItemTextA(check_, IDC_CHECK_MINUTES, minutes);
         ClickCheck(IDC_CHECK_START);
@@ -386,6 +399,264 @@ TEST_F(DataSheetCheckWindowTest, StartRefusesBadMinutesAndADisconnectedBoard) {
     EXPECT_FALSE(app_->CheckWindow().Running());
     EXPECT_EQ(CheckText(IDC_CHECK_STATE), "WARNING: Data Sheet Check not started, RTC not connected");
     EXPECT_TRUE(sim_.ValueWrites(kPowerMonitorAddress).empty());
+}
+
+// The marks' part of the window on a store of the test's own (KALENDO_MARK_STORE): short marks,
+// the simulated RTC running in real time.
+class MarkNowWindowTest : public DataSheetCheckWindowTest {
+  protected:
+    void SetUp() override {
+        DataSheetCheckWindowTest::SetUp();
+        char folder[MAX_PATH] = {};
+        GetTempPathA(sizeof folder, folder);
+        store_ = std::string(folder) + "kalendo-window-marks-" +
+                 std::to_string(GetCurrentProcessId()) + ".txt";
+        DeleteFileA(store_.c_str());
+        _putenv_s("KALENDO_MARK_STORE", store_.c_str());
+    }
+    void TearDown() override {
+        DataSheetCheckWindowTest::TearDown();
+        DeleteFileA(store_.c_str());
+        _putenv_s("KALENDO_MARK_STORE", "");
+    }
+    // Clicks Mark now and waits for the mark's end; the window's state line afterwards.
+    std::string MarkNow() {
+        app_->CheckWindow().SetMarkSeconds(kMarkSeconds);
+        ClickCheck(IDC_CHECK_MARK_NOW);
+        EXPECT_TRUE(PumpUntil([&] { return !app_->CheckWindow().Running(); }));
+        PumpMessages();
+        return CheckText(IDC_CHECK_STATE);
+    }
+    int MarkRows() const {
+        return static_cast<int>(
+            SendDlgItemMessageA(check_, IDC_CHECK_MARKS, LVM_GETITEMCOUNT, 0, 0));
+    }
+    std::string MarkCell(int row, int column) const {
+        char text[256] = {};
+        LVITEMA item = {};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendDlgItemMessageA(check_, IDC_CHECK_MARKS, LVM_GETITEMTEXTA, row,
+                            reinterpret_cast<LPARAM>(&item));
+        return text;
+    }
+    marks::MarkStore Stored() const {
+        marks::MarkStore store;
+        EXPECT_TRUE(marks::MarkStoreFile(store_).Load(&store).ok());
+        return store;
+    }
+    std::string FileBytes() const {
+        std::ifstream in(store_, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+    static constexpr double kMarkSeconds = 3;
+    std::string store_;
+};
+
+// Two marks give a rate with its bound and verdict; "Set RTC Time" between the second and a
+// third breaks both pairs across it (the page's event in the store), and the plot's last point
+// starts a segment of its own. While a mark is taken the RTC's time is not to be changed. The
+// window opened anew shows the same marks from the store.
+TEST_F(MarkNowWindowTest, MarksFillTheTableAndASetBetweenBreaksThePairs) {
+    StartConnected();
+    EXPECT_EQ(MarkRows(), 0);
+    EXPECT_EQ(CheckText(IDC_CHECK_AGING), "No marks of this board yet: Mark now takes the first");
+
+    app_->CheckWindow().SetMarkSeconds(kMarkSeconds);
+    ClickCheck(IDC_CHECK_MARK_NOW);
+    ASSERT_TRUE(app_->CheckWindow().Running()) << CheckText(IDC_CHECK_STATE);
+    EXPECT_EQ(CurrentCheckHold(), CheckHold::MeasuringRtc);
+    sim_.ClearRegisterWrites();
+    ClickPage(kTimeDateTab, IDC_TD_SET_TIME);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), kRefusedWhileMeasuring);
+    EXPECT_TRUE(sim_.ValueWrites(kRtcAddress).empty())
+        << "nothing moved the seconds under the mark";
+    ASSERT_TRUE(PumpUntil([&] { return !app_->CheckWindow().Running(); }));
+    PumpMessages();
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind("Mark taken: RTC ", 0), 0u)
+        << CheckText(IDC_CHECK_STATE);
+    EXPECT_EQ(CurrentCheckHold(), CheckHold::None);
+    EXPECT_EQ(app_->CheckWindow().MarksShown().series.size(), 1u);
+
+    ASSERT_EQ(MarkNow().rfind("Mark taken: RTC ", 0), 0u) << CheckText(IDC_CHECK_STATE);
+    ASSERT_EQ(MarkRows(), 1);
+    EXPECT_NE(MarkCell(0, 2).find(" +- "), std::string::npos) << MarkCell(0, 2);
+    // Seconds apart, the two reference errors alone leave thousands of ppm: no verdict.
+    EXPECT_EQ(MarkCell(0, 3), "undecided");
+    EXPECT_EQ(MarkCell(0, 4).rfind("assumed, 10.000 ms", 0), 0u) << MarkCell(0, 4);
+    EXPECT_NE(CheckText(IDC_CHECK_AGING).find("2 marks of this board"), std::string::npos)
+        << CheckText(IDC_CHECK_AGING);
+
+    ClickPage(kTimeDateTab, IDC_TD_SET_TIME);
+    EXPECT_EQ(Text(IDC_MAIN_INFO), "RTC Time Updated");
+    const marks::MarkStore afterSet = Stored();
+    ASSERT_EQ(afterSet.events.size(), 1u);
+    EXPECT_EQ(afterSet.events[0].what.rfind("Kalendo time set ", 0), 0u) << afterSet.events[0].what;
+
+    ASSERT_EQ(MarkNow().rfind("Mark taken: RTC ", 0), 0u) << CheckText(IDC_CHECK_STATE);
+    ASSERT_EQ(MarkRows(), 2);
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_EQ(MarkCell(row, 2).rfind("no rate: ", 0), 0u) << MarkCell(row, 2);
+        EXPECT_NE(MarkCell(row, 2).find("Kalendo time set"), std::string::npos) << MarkCell(row, 2);
+        EXPECT_EQ(MarkCell(row, 3), "");
+    }
+    const std::vector<marks::OffsetPoint> series = app_->CheckWindow().MarksShown().series;
+    ASSERT_EQ(series.size(), 3u);
+    EXPECT_EQ(series[0].segment, series[1].segment);
+    EXPECT_NE(series[1].segment, series[2].segment) << "the set starts a segment of its own";
+    EXPECT_TRUE(series[2].latest);
+    EXPECT_EQ(Stored().marks.size(), 3u);
+
+    SendMessageA(check_, WM_CLOSE, 0, 0);
+    SendMessageA(main_, WM_COMMAND, MAKEWPARAM(IDM_CHECK_DATASHEET, 0), 0);
+    check_ = app_->CheckWindow().Dialog();
+    ASSERT_NE(check_, nullptr);
+    EXPECT_EQ(MarkRows(), 2) << "the store's marks on opening";
+    EXPECT_EQ(app_->CheckWindow().MarksShown().series.size(), 3u);
+}
+
+// A store the program cannot read is said on opening and refused by Mark now before the board
+// is touched; Set RTC Time still sets the time and says the store did not take it. The file
+// stays byte for byte as it was.
+TEST_F(MarkNowWindowTest, ADamagedStoreIsRefusedAndLeftAsItWas) {
+    const std::string damaged = "this is no mark store\n\x01\x02";
+    {
+        std::ofstream out(store_, std::ios::binary);
+        out << damaged;
+    }
+    StartConnected();
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind("ERROR: ", 0), 0u) << CheckText(IDC_CHECK_STATE);
+    sim_.ClearRegisterWrites();
+    const std::string state = MarkNow();
+    EXPECT_EQ(state.rfind("ERROR: Mark not taken: ", 0), 0u) << state;
+    EXPECT_TRUE(sim_.RegistersRead(kRtcAddress).empty()) << "refused before the board";
+    EXPECT_TRUE(sim_.ValueWrites(kRtcAddress).empty());
+    EXPECT_EQ(MarkRows(), 0);
+
+    ClickPage(kTimeDateTab, IDC_TD_SET_TIME);
+    const std::string info = Text(IDC_MAIN_INFO);
+    EXPECT_EQ(info.rfind("RTC Time Updated; time write not recorded in the mark store: ", 0), 0u)
+        << info;
+    EXPECT_FALSE(sim_.ValueWrites(kRtcAddress).empty()) << "the time was set all the same";
+    EXPECT_EQ(FileBytes(), damaged);
+}
+
+// Mark now refuses a disconnected board and touches no store; on the Registers page only a
+// write that touches the time or its write guard is recorded.
+TEST_F(MarkNowWindowTest, MarkNowRefusesADisconnectedBoardAndOnlyTimeWritesAreRecorded) {
+    StartConnected();
+    SetWindowTextA(PageItem(kRegistersTab, IDC_REG_ADDRESS_FIRST), "07");  // RAM
+    SetWindowTextA(PageItem(kRegistersTab, IDC_REG_DATA_FIRST), "5A");
+    ClickPage(kRegistersTab, IDC_REG_SEND_FIRST);
+    EXPECT_EQ(GetFileAttributesA(store_.c_str()), INVALID_FILE_ATTRIBUTES) << "no event for RAM";
+    SetWindowTextA(PageItem(kRegistersTab, IDC_REG_ADDRESS_FIRST), "01");  // minutes
+    SetWindowTextA(PageItem(kRegistersTab, IDC_REG_DATA_FIRST), "30");
+    ClickPage(kRegistersTab, IDC_REG_SEND_FIRST);
+    const marks::MarkStore store = Stored();
+    ASSERT_EQ(store.events.size(), 1u);
+    EXPECT_EQ(store.events[0].what, "Kalendo reg write 0x01 0x30");
+
+    DeleteFileA(store_.c_str());
+    Click(IDC_MAIN_CONNECT);  // disconnect
+    ClickCheck(IDC_CHECK_MARK_NOW);
+    EXPECT_FALSE(app_->CheckWindow().Running());
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE), "WARNING: Mark not taken, RTC not connected");
+    EXPECT_EQ(CheckText(IDC_CHECK_AGING), "Connect the board to see its marks");
+    EXPECT_EQ(GetFileAttributesA(store_.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Disconnect while a mark is taken: the click returns at once, the mark ends at its next poll
+// without a mark stored, and the Disconnect follows on the end notice.
+TEST_F(MarkNowWindowTest, DisconnectEndsAMarkWithoutStoringIt) {
+    StartConnected();
+    app_->CheckWindow().SetMarkSeconds(30);
+    ClickCheck(IDC_CHECK_MARK_NOW);
+    ASSERT_TRUE(app_->CheckWindow().Running()) << CheckText(IDC_CHECK_STATE);
+    ASSERT_TRUE(PumpUntil([&] {
+        return CheckText(IDC_CHECK_STATE).rfind("Taking a mark: mark: ", 0) == 0;
+    })) << CheckText(IDC_CHECK_STATE);
+    const ULONGLONG began = GetTickCount64();
+    Click(IDC_MAIN_CONNECT);
+    EXPECT_LT(GetTickCount64() - began, 1000u) << "Disconnect returns at once";
+    EXPECT_TRUE(BoardConnected) << "until the mark has ended";
+    EXPECT_EQ(Text(IDC_MAIN_INFO),
+              "Data Sheet Check ending: Disconnect follows once the mark has stopped");
+    ASSERT_TRUE(PumpUntil([&] { return !BoardConnected; }));
+    EXPECT_LT(GetTickCount64() - began, 10000u);
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE), "Ended by Disconnect; no mark taken");
+    EXPECT_EQ(CurrentCheckHold(), CheckHold::None);
+    EXPECT_TRUE(Stored().marks.empty());
+}
+
+// The NTP server field measures the reference: a mark's, and the check's at each end of its
+// accuracy run (a responder of the test's own, 5 ms ahead of the system clock). A server that
+// does not answer stops the check before it changes anything on the board.
+TEST_F(MarkNowWindowTest, TheNtpFieldMeasuresTheReferenceOfAMarkAndOfTheCheck) {
+    constexpr int64_t kAheadNanos = 5000000;
+    ntp::testing::NtpTestResponder server([](const ntp::NtpPacket& request, int64_t received) {
+        return std::vector<ntp::testing::Datagram>{
+            ntp::testing::Bytes(ntp::testing::ServerAnswer(request, received, kAheadNanos))};
+    });
+    const std::string name = "127.0.0.1:" + std::to_string(server.Port());
+    StartConnected();
+    SetDlgItemTextA(check_, IDC_CHECK_NTP, name.c_str());
+
+    ASSERT_EQ(MarkNow().rfind("Mark taken: RTC ", 0), 0u) << CheckText(IDC_CHECK_STATE);
+    EXPECT_NE(CheckText(IDC_CHECK_STATE).find("reference ntp " + name + ", "), std::string::npos)
+        << CheckText(IDC_CHECK_STATE);
+    const marks::MarkStore store = Stored();
+    ASSERT_EQ(store.marks.size(), 1u);
+    const marks::MarkReference& r = store.marks[0].reference;
+    EXPECT_EQ(r.source, marks::ReferenceSource::Ntp);
+    // The loopback's round trip depends on the machine's load; the bound holds whatever it is.
+    EXPECT_NEAR(r.offsetSeconds, 0.005, r.errorSeconds);
+
+    const int requestsBefore = server.Requests();
+    StartCheck("1", true);
+    ASSERT_TRUE(PumpUntil([&] { return app_->CheckWindow().Snapshot().points.size() >= 3; }))
+        << CheckText(IDC_CHECK_STATE);
+    const int requestsAtStart = server.Requests();
+    ClickCheck(IDC_CHECK_CANCEL);
+    ASSERT_TRUE(PumpUntil([&] { return Finished(); }));
+    const CheckSnapshot s = app_->CheckWindow().Snapshot();
+    EXPECT_GT(requestsAtStart, requestsBefore);
+    EXPECT_GT(server.Requests(), requestsAtStart) << "asked again at the run's end";
+    EXPECT_EQ(s.referenceWhy.rfind("at the start: NTP server " + name, 0), 0u) << s.referenceWhy;
+    EXPECT_NE(s.referenceWhy.find("; at the end: NTP server " + name), std::string::npos)
+        << s.referenceWhy;
+    EXPECT_TRUE(s.result.drift.accuracy.valid) << s.result.drift.accuracy.error;
+    EXPECT_NE(CheckText(IDC_CHECK_PPM_DETAIL).find("NTP server " + name), std::string::npos)
+        << CheckText(IDC_CHECK_PPM_DETAIL);
+    // The report names the measured reference and carries the board's marks.
+    char folder[MAX_PATH] = {};
+    GetTempPathA(sizeof folder, folder);
+    const std::string report = std::string(folder) + "kalendo-window-marks-report.html";
+    ASSERT_TRUE(app_->CheckWindow().SaveReport(report)) << CheckText(IDC_CHECK_STATE);
+    std::ifstream in(report, std::ios::binary);
+    const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    DeleteFileA(report.c_str());
+    EXPECT_NE(html.find("at the start: NTP server " + name), std::string::npos);
+    EXPECT_EQ(html.find("assumed within +-10.0 ms"), std::string::npos);
+    EXPECT_NE(html.find("<h2>Long-term marks</h2>"), std::string::npos);
+    EXPECT_NE(html.find("aria-label=\"RTC minus reference at each mark\""), std::string::npos);
+
+    ntp::testing::NtpTestResponder silent(
+        [](const ntp::NtpPacket&, int64_t) { return std::vector<ntp::testing::Datagram>{}; });
+    const std::string silentName = "127.0.0.1:" + std::to_string(silent.Port());
+    SetDlgItemTextA(check_, IDC_CHECK_NTP, silentName.c_str());
+    sim_.ClearRegisterWrites();
+    StartCheck(kShortMinutes, false);
+    ASSERT_TRUE(PumpUntil([&] { return Finished(); }));
+    EXPECT_EQ(CheckText(IDC_CHECK_STATE).rfind("ERROR: Data Sheet Check not started: ", 0), 0u)
+        << CheckText(IDC_CHECK_STATE);
+    EXPECT_NE(CheckText(IDC_CHECK_STATE).find(silentName), std::string::npos);
+    EXPECT_GT(silent.Requests(), 0);
+    EXPECT_TRUE(sim_.ValueWrites(kPowerMonitorAddress).empty()) << "the supply was never touched";
+    EXPECT_TRUE(app_->CheckWindow().Snapshot().steps.empty());
+    EXPECT_EQ(CurrentCheckHold(), CheckHold::None);
 }
 
 }  // namespace
