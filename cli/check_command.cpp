@@ -15,6 +15,9 @@
 #include "check/datasheet_check.h"
 #include "check/transition_offsets.h"
 #include "cli/reference_options.h"
+#include "marks/board_identity.h"
+#include "marks/mark_now.h"
+#include "marks/since_report_html.h"
 #include "rtc/model_file.h"
 
 namespace kalendo::cli {
@@ -220,7 +223,19 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
         info.board = check::BoardNameOf(board.RtcDevice());
         info.date = c.localNow ? check::CheckDateText(c.localNow()) : "";
         info.referenceErrorMs = runReference.ErrorMs(false);
+        info.referenceText = o.reference.givenMs >= 0 ? "" : runReference.Why();
         info.accuracyMinutes = o.minutes;
+        // The board's marks, as since gives them; a store that cannot be read leaves them out
+        // and says so, the check's report stands.
+        marks::SinceReport latest;
+        std::string message;
+        if (!c.markStorePath.empty() &&
+            marks::LatestReport(c.markStorePath, marks::OpenBoardIdentity(model), &latest,
+                                &message)) {
+            info.longTermHtml = marks::SinceReportHtml(latest, settings.figures.tolerancePpm);
+        } else if (!message.empty()) {
+            c.errors += "WARNING: the report has no long-term marks: " + message + "\n";
+        }
         reportWritten = check::WriteCheckReport(o.reportFile, result, info);
         out.Text("report", o.reportFile);
     }

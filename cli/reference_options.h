@@ -26,10 +26,6 @@ int TakeReferenceOption(CommandContext& c, const CommandArguments& args, size_t*
                         ReferenceOptions* o, bool* taken);
 // After all options: --ntp-fallback goes with --ntp, which excludes --reference-error-ms.
 int CheckReferenceOptions(CommandContext& c, const ReferenceOptions& o);
-// The usage text's words for them.
-constexpr const char* kReferenceUsage =
-    "[--ntp SERVER[:PORT] [--ntp-fallback] | --reference-error-ms E]";
-
 marks::ReferenceChoice ChoiceOf(const CommandContext& c, const ReferenceOptions& o);
 
 // reference_error_ms (the larger end's), reference_error_start_ms and _end_ms, reference_start and

@@ -356,6 +356,41 @@ TEST_F(MarkCommandTest, AServerThatFailsAtEitherEndOfARun) {
         << assumed.out;
 }
 
+// check --report carries the board's marks as since gives them, and the reference's words;
+// a damaged store leaves them out with a warning, and the report and the store stand.
+TEST_F(MarkCommandTest, TheChecksReportCarriesTheBoardsMarks) {
+    chips->SetCrystalPpm(2.0);
+    ASSERT_EQ(Run({"mark", "--seconds", "10"}).status, cli::kExitOk);
+    PassDays(1);
+    ASSERT_EQ(Run({"mark", "--seconds", "10"}).status, cli::kExitOk);
+    const std::string report = (folder_ / "report.html").string();
+    const auto html = [&] {
+        std::ifstream in(report, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    const cli::CliRun check = Run({"check", "--minutes", "1", "--report", report});
+    ASSERT_NE(check.status, cli::kExitBoardFailed) << check.err;
+    EXPECT_EQ(check.err, "");
+    const std::string withMarks = html();
+    const size_t section = withMarks.find("<h2>Long-term marks</h2>");
+    ASSERT_NE(section, std::string::npos) << withMarks;
+    EXPECT_NE(withMarks.find("+2.0", section), std::string::npos) << withMarks.substr(section);
+    EXPECT_NE(withMarks.find("at the start: "), std::string::npos) << "the reference's words";
+
+    const std::string damaged = "kalendo mark store 1\n\nmark\nboard_serial: KS000000\n";
+    std::ofstream(store_, std::ios::binary | std::ios::trunc) << damaged;
+    const cli::CliRun refused = Run({"check", "--minutes", "1", "--report", report});
+    ASSERT_NE(refused.status, cli::kExitBoardFailed) << refused.err;
+    EXPECT_NE(refused.err.find("WARNING: the report has no long-term marks: the mark store"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(html().find("Long-term marks"), std::string::npos);
+    EXPECT_NE(html().find("</html>"), std::string::npos) << "the report was written whole";
+    EXPECT_EQ(StoreText(), damaged);
+}
+
 // The kernel's maximum error is the reference where no other is asked for: grown at the
 // kernel's own 500 ppm over the carry; where the kernel has none, the assumed error stands and
 // the mark says why.

@@ -362,14 +362,27 @@ marks_against_chrony_a_few_seconds_apart)
         export KALENDO_SIM_STATE KALENDO_SIM_PPM=300 KALENDO_MARK_STORE
         KALENDO_SIM_STATE=$(windows_path "$work/rtc.state")
         KALENDO_MARK_STORE=$(windows_path "$work/marks.txt")
-        run mark --ntp "127.0.0.1:$port" --seconds 10
+        # A machine loaded by other work can delay the best of a burst's four exchanges by
+        # milliseconds: the bound then says so (it stays a bound), and the mark is taken again,
+        # at most three times, for the figure under a millisecond this case is about.
+        for attempt in 1 2 3; do
+            rm -f "$work/marks.txt"
+            run mark --ntp "127.0.0.1:$port" --seconds 10
+            error_ms=$(sed -n 's/^reference_error_ms: //p' <<<"$out")
+            [ "$status" -eq 0 ] && awk -v e="${error_ms:-99}" 'BEGIN { exit !(e < 1.0) }' && break
+            echo "mark against chronyd, attempt $attempt: exit $status, reference error ${error_ms:-none} ms"
+        done
         expect_status 0 "mark against chronyd"
         expect_in "$out" "reference: ntp" "mark against chronyd"
-        error_ms=$(sed -n 's/^reference_error_ms: //p' <<<"$out")
         awk -v e="${error_ms:-99}" 'BEGIN { exit !(e < 1.0) }' ||
             fail "reference error against chronyd ${error_ms:-none} ms, expected under 1 ms"
         sleep 5
-        run --json since --ntp "127.0.0.1:$port" --seconds 10
+        for attempt in 1 2 3; do
+            run --json since --ntp "127.0.0.1:$port" --seconds 10
+            since_ms=$(grep -o '"reference_error_ms": [0-9.]*' <<<"$out" | head -n 1 | cut -d' ' -f2)
+            awk -v e="${since_ms:-99}" 'BEGIN { exit !(e < 1.0) }' && break
+            echo "since against chronyd, attempt $attempt: reference error ${since_ms:-none} ms"
+        done
         # 300 ppm is far outside the TQ5100's 3.8: a decided fail.
         expect_status 3 "since against chronyd"
         ppm=$(grep -o '"ppm": [-0-9.]*' <<<"$out" | head -n 1 | cut -d' ' -f2)
