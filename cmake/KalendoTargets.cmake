@@ -15,9 +15,19 @@ endfunction()
 # build), so building needs neither Wine nor a display. WIDTH_TESTS is a GoogleTest filter
 # ("Suite.*:Suite.Name") of the cases where the pointer width matters: they get the ctest label
 # `width`, which the i686 test preset selects (the program is then listed twice, once per part).
+# Test code in the Windows builds carries line tables only (-g1, after the configuration's -g):
+# full debug information for GoogleTest's templates doubles the cross build's compile time, and a
+# failure names its file and line either way.
+function(kalendo_test_debug_info target)
+    if(MINGW)
+        target_compile_options(${target} PRIVATE -g1)
+    endif()
+endfunction()
+
 function(kalendo_gtest target)
     cmake_parse_arguments(ARG "" "WIDTH_TESTS" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
     add_executable(${target} ${ARG_SOURCES})
+    kalendo_test_debug_info(${target})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     kalendo_warnings(${target})
     include(GoogleTest)
@@ -61,29 +71,54 @@ function(kalendo_ui_setup target)
         VERBATIM)
 endfunction()
 
+# The user-interface test programs' shared code, compiled once for all of them (a dozen test
+# programs and seven photo programs): the simulated board's loader, the main window's fixture
+# and the pages' helpers, the photo programs' frame.
+function(kalendo_ui_support_libraries)
+    if(TARGET kalendo_ui_sim_board)
+        return()
+    endif()
+    add_library(kalendo_ui_sim_board STATIC ${PROJECT_SOURCE_DIR}/tests/ui/sim_board.cpp)
+    target_include_directories(kalendo_ui_sim_board PUBLIC ${PROJECT_SOURCE_DIR})
+    target_compile_definitions(kalendo_ui_sim_board PRIVATE
+        KALENDO_SIM_BUILD_DIR="${CMAKE_BINARY_DIR}/sim")
+    target_link_libraries(kalendo_ui_sim_board PUBLIC kalendo_app)
+    kalendo_warnings(kalendo_ui_sim_board)
+    kalendo_test_debug_info(kalendo_ui_sim_board)
+
+    add_library(kalendo_ui_fixture STATIC
+        ${PROJECT_SOURCE_DIR}/tests/ui/ui_fixture.cpp
+        ${PROJECT_SOURCE_DIR}/tests/ui_time_alarm/page_test_support.cpp)
+    target_link_libraries(kalendo_ui_fixture PUBLIC kalendo_ui_sim_board GTest::gtest GTest::gmock)
+    kalendo_warnings(kalendo_ui_fixture)
+    kalendo_test_debug_info(kalendo_ui_fixture)
+
+    add_library(kalendo_photo_frame STATIC ${PROJECT_SOURCE_DIR}/tests/ui/photo_program.cpp)
+    target_link_libraries(kalendo_photo_frame PUBLIC kalendo_ui_sim_board)
+    kalendo_warnings(kalendo_photo_frame)
+    kalendo_test_debug_info(kalendo_photo_frame)
+endfunction()
+
 # A GoogleTest program of user-interface tests on the main window (tests/ui's fixture).
 function(kalendo_ui_gtest target)
     cmake_parse_arguments(ARG "" "WIDTH_TESTS" "SOURCES;ENVIRONMENT" ${ARGN})
+    kalendo_ui_support_libraries()
     kalendo_gtest(${target}
         WIDTH_TESTS "${ARG_WIDTH_TESTS}"
         SOURCES
             ${ARG_SOURCES}
-            ${PROJECT_SOURCE_DIR}/tests/ui/sim_board.cpp
-            ${PROJECT_SOURCE_DIR}/tests/ui/ui_fixture.cpp
             $<TARGET_OBJECTS:kalendo_resources>
-        LIBS kalendo_app
+        LIBS kalendo_ui_fixture
         ENVIRONMENT "${ARG_ENVIRONMENT}")
     kalendo_ui_setup(${target})
 endfunction()
 
 # A program that works the main window on the simulated board and photographs it for docs/.
 function(kalendo_photo_program target)
-    add_executable(${target}
-        ${ARGN}
-        ${PROJECT_SOURCE_DIR}/tests/ui/photo_program.cpp
-        ${PROJECT_SOURCE_DIR}/tests/ui/sim_board.cpp
-        $<TARGET_OBJECTS:kalendo_resources>)
-    target_link_libraries(${target} PRIVATE kalendo_app)
+    kalendo_ui_support_libraries()
+    add_executable(${target} ${ARGN} $<TARGET_OBJECTS:kalendo_resources>)
+    target_link_libraries(${target} PRIVATE kalendo_photo_frame)
     kalendo_warnings(${target})
+    kalendo_test_debug_info(${target})
     kalendo_ui_setup(${target})
 endfunction()

@@ -61,7 +61,7 @@ class SystemUdpSocket final : public UdpSocket {
     bool Send(const uint8_t* data, size_t size) override {
         const auto sent =
             send(socket_, reinterpret_cast<const char*>(data), static_cast<int>(size), 0);
-        return sent == static_cast<decltype(sent)>(size);
+        return sent >= 0 && static_cast<size_t>(sent) == size;
     }
 
     ReceiveOutcome Receive(std::vector<uint8_t>* datagram, double timeoutSeconds) override {

@@ -305,7 +305,9 @@ TEST_F(DriftCommandTest, ReferenceErrorFromTheKernelTheAssumptionOrTheUser) {
             EXPECT_GE(part, c.partMs - 1e-6) << run.out;
             EXPECT_LE(part, c.partMs + 0.6) << run.out;
         }
-        if (std::string(c.from) == "option") EXPECT_EQ(os.clockQueries, 0);
+        if (std::string(c.from) == "option") {
+            EXPECT_EQ(os.clockQueries, 0);
+        }
     }
     os.clockErrorNow = nullptr;
 }

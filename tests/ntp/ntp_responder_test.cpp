@@ -55,22 +55,25 @@ TEST(NtpResponderTest, AServerAheadIsMeasuredWithinItsBound) {
     EXPECT_LE(s.t1UtcNanos, s.t4UtcNanos);
 }
 
-// The least-delay exchange is kept: an answer held back 40 ms (queueing) measures the same
-// offset but with a wider bound.
+// The least-delay exchange is kept: an answer held back 200 ms (queueing) measures the same
+// offset but with a wider bound. The margin is wide: a loaded machine (Wine, a build beside)
+// can delay even the prompt answer by tens of milliseconds.
 TEST(NtpResponderTest, TheExchangeWithTheLeastDelayIsKept) {
     std::atomic<int> n{0};
     NtpTestResponder server([&](const NtpPacket& request, int64_t received) {
         // Stamped, then held on the way (as in a queue): the first, second and fourth answers
-        // arrive 40 ms late, the third at once.
+        // arrive 200 ms late, the third at once.
         const Datagram answer = Bytes(ServerAnswer(request, received, 0));
-        if (n++ != 2) std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        if (n++ != 2) std::this_thread::sleep_for(std::chrono::milliseconds(200));
         return std::vector<Datagram>{answer};
     });
-    const NtpMeasurement m = Measure(server, QuickBurst(4));
+    NtpBurstSettings burst = QuickBurst(4);
+    burst.timeoutSeconds = 1.0;  // the held answers are answers, not losses
+    const NtpMeasurement m = Measure(server, burst);
     ASSERT_TRUE(m.valid) << m.error;
     EXPECT_EQ(m.answers, 4);
-    EXPECT_LT(m.best.delaySeconds, 0.030);
-    EXPECT_LT(m.best.boundSeconds, 0.020);
+    EXPECT_LT(m.best.delaySeconds, 0.150);
+    EXPECT_LT(m.best.boundSeconds, 0.100);
     EXPECT_NEAR(m.best.offsetSeconds, 0, m.best.boundSeconds);
 }
 

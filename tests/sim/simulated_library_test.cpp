@@ -364,7 +364,9 @@ TEST_F(SimulatedLibraryTest, AnswersArriveAtTheLatencyTimerAFullPacketOrSendImme
         Simulator().Clock().UseVirtual(true);
         FtHandle h = OpenEngine();
         const int64_t start = Simulator().Clock().NowMicros();
-        if (row.latencyMs) ASSERT_EQ(ft.SetLatencyTimer(h, row.latencyMs), kFtOk);
+        if (row.latencyMs) {
+            ASSERT_EQ(ft.SetLatencyTimer(h, row.latencyMs), kFtOk);
+        }
         Simulator().Clock().AdvancePs(row.idleUs * 1'000'000);
         ASSERT_EQ(Send(h, row.bytes), kFtOk);
         EXPECT_EQ(Receive(h, row.read).size(), row.read) << row.name;
