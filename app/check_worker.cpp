@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "bridge/register_port.h"
+#include "check/accuracy_rows.h"
 #include "check/pc_clocks.h"
 #include "marks/mark_clocks.h"
 #include "marks/run_reference.h"
@@ -183,18 +184,7 @@ void CheckWorker::Run() {
 
     check::CheckResult result = check::RunDataSheetCheck(rtc, monitor, clocks, settings);
     if (request_.measuredReference) {
-        if (!endError.empty()) {
-            // Without the end's reference the mean rate has no bound.
-            for (check::CheckRow& row : result.rows) {
-                if (row.id != check::CheckRowId::FrequencyTolerance &&
-                    row.id != check::CheckRowId::MonthlyDeviation) {
-                    continue;
-                }
-                row.measured = false;
-                row.verdict = check::Verdict::Undecided;
-                row.note = "not measured: " + reference.EndFailure() + " at the accuracy run's end";
-            }
-        }
+        if (!endError.empty()) check::LeaveAccuracyRowsUnmeasured(reference.EndFailure(), &result);
         const double start = reference.ErrorMs(false), end = reference.ErrorMs(true);
         Locked hold(&lock_);
         shared_.referenceWhy = reference.Why();

@@ -83,4 +83,15 @@ void FillAccuracyRows(const AccuracyResult& a, const BoardTemperatures& t, const
 }
 
 
+void LeaveAccuracyRowsUnmeasured(const std::string& why, CheckResult* result) {
+    for (CheckRow& row : result->rows) {
+        if (row.id != CheckRowId::FrequencyTolerance && row.id != CheckRowId::MonthlyDeviation) {
+            continue;
+        }
+        row.measured = false;
+        row.verdict = Verdict::Undecided;
+        row.note = "not measured: " + why + " at the accuracy run's end";
+    }
+}
+
 }  // namespace kalendo::check

@@ -10,6 +10,7 @@
 #include "cli/command_context.h"
 #include "cli/csv_file.h"
 #include "cli/interrupt_request.h"
+#include "check/accuracy_rows.h"
 #include "check/check_report.h"
 #include "check/check_report_file.h"
 #include "check/datasheet_check.h"
@@ -186,18 +187,7 @@ int RunCheck(CommandContext& c, const CommandArguments& args) {
     settings.cancelRequested = [&] { return interrupt.Requested(); };
     check::CheckResult result =
         check::RunDataSheetCheck(board.Rtc(), board.PowerMonitor(), c.clocks, settings);
-    if (!endError.empty()) {
-        // Without the end's reference (and no fallback asked for) the mean rate has no bound.
-        for (check::CheckRow& row : result.rows) {
-            if (row.id != check::CheckRowId::FrequencyTolerance &&
-                row.id != check::CheckRowId::MonthlyDeviation) {
-                continue;
-            }
-            row.measured = false;
-            row.verdict = check::Verdict::Undecided;
-            row.note = "not measured: " + runReference.EndFailure() + " at the accuracy run's end";
-        }
-    }
+    if (!endError.empty()) check::LeaveAccuracyRowsUnmeasured(runReference.EndFailure(), &result);
 
     const std::string model = c.model == RtcModelChoice::Tq5200 ? "TQ5200" : "TQ5100";
     FactOutput& out = *c.out;
