@@ -21,6 +21,22 @@ void SimulatedLibraryOs::SleepMs(uint32_t ms) {
     sim::Simulator().WithLock([&] { sim::Simulator().Clock().AdvanceMs(ms); });
 }
 
+SimulatedBoard::SimulatedBoard(double crystalPpm) {
+    sim::Simulator().Reset();
+    sim::Simulator().Clock().UseVirtual(true);
+    config_.clock = &sim::Simulator().Clock();
+    chips_ = std::make_unique<sim::EvaluationBoardChips>(config_);
+    chips_->SetCrystalPpm(crystalPpm);
+    sim::Simulator().AttachSlave(&chips_->PowerMonitor());
+    sim::Simulator().AttachSlave(&chips_->Rtc());
+    InstallOsSeam(&os_);
+}
+
+SimulatedBoard::~SimulatedBoard() {
+    InstallOsSeam(nullptr);
+    sim::Simulator().Reset();
+}
+
 ConnectedBoard::ConnectedBoard() {
     sim::Simulator().Reset();
     sim::Simulator().Clock().UseVirtual(true);

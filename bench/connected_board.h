@@ -29,6 +29,21 @@ class SimulatedLibraryOs final : public OsSeam {
     bool GetEnv(const char*, char*, uint32_t) override { return false; }
 };
 
+// The board on the virtual clock with the simulated library bound, not yet connected: for
+// benchmarks that open it as a front end does (kalendo-cli's BoardSession). Reset when it goes.
+class SimulatedBoard {
+  public:
+    explicit SimulatedBoard(double crystalPpm);
+    ~SimulatedBoard();
+    SimulatedBoard(const SimulatedBoard&) = delete;
+    SimulatedBoard& operator=(const SimulatedBoard&) = delete;
+
+  private:
+    SimulatedLibraryOs os_;
+    sim::ChipsConfig config_;
+    std::unique_ptr<sim::EvaluationBoardChips> chips_;
+};
+
 // Connected, with the RTC selected, as after "Connect".
 class ConnectedBoard {
   public:

@@ -54,16 +54,7 @@ enum class HostWait { None, WholeMilliseconds, Exact };
 const char* const kWaitNames[] = {"no pause", "whole ms", "exact"};
 
 void Run(uint8_t latencyMs, double phaseSeconds, HostWait wait) {
-    sim::Simulator().Reset();
-    sim::Simulator().Clock().UseVirtual(true);
-    bench::SimulatedLibraryOs os;
-    sim::ChipsConfig config;
-    config.clock = &sim::Simulator().Clock();
-    auto chips = std::make_unique<sim::EvaluationBoardChips>(config);
-    chips->SetCrystalPpm(kTruePpm);
-    sim::Simulator().AttachSlave(&chips->PowerMonitor());
-    sim::Simulator().AttachSlave(&chips->Rtc());
-    InstallOsSeam(&os);
+    const bench::SimulatedBoard simulated(kTruePpm);
     sim::Simulator().WithLock(
         [&] { sim::Simulator().Clock().AdvancePs(static_cast<int64_t>(phaseSeconds * 1e12)); });
     {
@@ -103,8 +94,6 @@ void Run(uint8_t latencyMs, double phaseSeconds, HostWait wait) {
         const check::DriftResult result = check::MeasureDrift(board, clocks, settings);
         if (!result.error.empty()) std::printf("failed: %s\n", result.error.c_str());
     }
-    InstallOsSeam(nullptr);
-    sim::Simulator().Reset();
 }
 
 }  // namespace

@@ -58,16 +58,7 @@ struct Outcome {
 // Two marks `days` apart with the system clock `firstError` and `secondError` off true time.
 Outcome TwoMarks(double crystalPpm, double days, double e, double firstError, double secondError,
                  double phaseSeconds) {
-    sim::Simulator().Reset();
-    sim::Simulator().Clock().UseVirtual(true);
-    bench::SimulatedLibraryOs os;
-    sim::ChipsConfig config;
-    config.clock = &sim::Simulator().Clock();
-    auto chips = std::make_unique<sim::EvaluationBoardChips>(config);
-    chips->SetCrystalPpm(crystalPpm);
-    sim::Simulator().AttachSlave(&chips->PowerMonitor());
-    sim::Simulator().AttachSlave(&chips->Rtc());
-    InstallOsSeam(&os);
+    const bench::SimulatedBoard simulated(crystalPpm);
     Pass(phaseSeconds);
     Outcome out;
     {
@@ -118,8 +109,6 @@ Outcome TwoMarks(double crystalPpm, double days, double e, double firstError, do
             }
         }
     }
-    InstallOsSeam(nullptr);
-    sim::Simulator().Reset();
     return out;
 }
 
